@@ -1,0 +1,33 @@
+# Every library comes from Debian's packages and is found through pkg-config or its
+# own CMake package. Imported targets are named PkgConfig::<NAME>.
+find_package(PkgConfig REQUIRED)
+find_package(Threads REQUIRED)
+
+pkg_check_modules(SDL2 REQUIRED IMPORTED_TARGET sdl2)
+pkg_check_modules(CAIRO REQUIRED IMPORTED_TARGET cairo)
+pkg_check_modules(PANGOCAIRO REQUIRED IMPORTED_TARGET pangocairo)
+pkg_check_modules(FONTCONFIG REQUIRED IMPORTED_TARGET fontconfig)
+pkg_check_modules(CURL REQUIRED IMPORTED_TARGET libcurl)
+pkg_check_modules(OPENSSL REQUIRED IMPORTED_TARGET libcrypto)
+pkg_check_modules(PUGIXML REQUIRED IMPORTED_TARGET pugixml)
+pkg_check_modules(LIBPNG REQUIRED IMPORTED_TARGET libpng)
+pkg_check_modules(LIBJPEG REQUIRED IMPORTED_TARGET libjpeg)
+pkg_check_modules(ZLIB REQUIRED IMPORTED_TARGET zlib)
+
+# giflib and stb ship no pkg-config file on Debian.
+find_path(GIF_INCLUDE_DIR gif_lib.h REQUIRED)
+find_library(GIF_LIBRARY gif REQUIRED)
+add_library(krdn_gif INTERFACE)
+target_include_directories(krdn_gif SYSTEM INTERFACE ${GIF_INCLUDE_DIR})
+target_link_libraries(krdn_gif INTERFACE ${GIF_LIBRARY})
+
+find_path(STB_INCLUDE_DIR stb/stb_image.h REQUIRED)
+add_library(krdn_stb INTERFACE)
+target_include_directories(krdn_stb SYSTEM INTERFACE ${STB_INCLUDE_DIR}/stb)
+
+if(KRDN_BUILD_TESTS)
+  find_package(GTest REQUIRED)
+endif()
+if(KRDN_BUILD_BENCH)
+  find_package(benchmark REQUIRED)
+endif()

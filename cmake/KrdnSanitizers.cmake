@@ -1,0 +1,10 @@
+# KRDN_SANITIZE selects one sanitizer set for the whole build (see CMakePresets.json).
+if(KRDN_SANITIZE STREQUAL "address")
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+elseif(KRDN_SANITIZE STREQUAL "thread")
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+elseif(NOT KRDN_SANITIZE STREQUAL "")
+  message(FATAL_ERROR "KRDN_SANITIZE must be '', 'address' or 'thread', not '${KRDN_SANITIZE}'")
+endif()

@@ -1,0 +1,34 @@
+# krdn_add_test(<name> SOURCES ... [LIBS ...] [LABELS ...] [ENV ...] [TIMEOUT s])
+#
+# One GoogleTest executable registered as one CTest test. LABELS select the extra CI
+# runs: 'asan' (engine and parsers, rebuilt with address+undefined) and 'tsan'
+# (threaded code, rebuilt with thread sanitizer); 'xvfb' marks tests that need a
+# real X server (the test command runs the suite under xvfb-run). Labelled tests are
+# also collected into the targets asan-tests and tsan-tests, so a sanitizer build
+# compiles only what it runs.
+add_custom_target(asan-tests)
+add_custom_target(tsan-tests)
+
+function(krdn_add_test name)
+  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE krdn_warnings GTest::gtest GTest::gtest_main GTest::gmock ${T_LIBS})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+  add_test(NAME ${name} COMMAND ${name})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT})
+  if(T_LABELS)
+    set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}")
+    if("asan" IN_LIST T_LABELS)
+      add_dependencies(asan-tests ${name})
+    endif()
+    if("tsan" IN_LIST T_LABELS)
+      add_dependencies(tsan-tests ${name})
+    endif()
+  endif()
+  if(T_ENV)
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT "${T_ENV}")
+  endif()
+endfunction()

@@ -1,0 +1,155 @@
+#include "platform/files.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <utility>
+
+#include "platform/utf.h"
+
+namespace platform {
+namespace {
+
+// Maximum bytes one read or write call transfers (the kernel's own limit is just under 2 GiB).
+constexpr std::size_t kMaxTransfer = std::size_t{1} << 30;
+
+int OpenFlags(File::Mode mode) {
+  switch (mode) {
+    case File::Mode::kRead:
+      return O_RDONLY;
+    case File::Mode::kCreate:
+      return O_WRONLY | O_CREAT;  // emptied only after the lock is held
+    case File::Mode::kAppend:
+      return O_WRONLY | O_CREAT;
+    case File::Mode::kUpdate:
+      return O_RDWR;
+    case File::Mode::kTruncate:
+      return O_WRONLY;
+  }
+  return O_RDONLY;
+}
+
+}  // namespace
+
+std::string NativePath(std::u16string_view path) {
+  std::u16string slashed(path);
+  std::replace(slashed.begin(), slashed.end(), u'\\', u'/');
+  return Utf16ToUtf8(slashed);
+}
+
+std::optional<FileAttributes> GetFileAttributes(std::u16string_view path) {
+  struct stat st {};
+  if (::stat(NativePath(path).c_str(), &st) != 0) return std::nullopt;
+  return FileAttributes{.directory = S_ISDIR(st.st_mode), .read_only = (st.st_mode & S_IWUSR) == 0};
+}
+
+bool ClearReadOnly(std::u16string_view path) {
+  const std::string native = NativePath(path);
+  struct stat st {};
+  if (::stat(native.c_str(), &st) != 0) return false;
+  return ::chmod(native.c_str(), (st.st_mode & 07777) | S_IWUSR) == 0;
+}
+
+bool CreateDirectory(std::u16string_view path) {
+  const std::string native = NativePath(path);
+  if (::mkdir(native.c_str(), 0777) == 0) return true;
+  struct stat st {};
+  return errno == EEXIST && ::stat(native.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool CreateDirectories(std::u16string_view path) {
+  const std::string native = NativePath(path);
+  for (std::size_t slash = native.find('/', 1);; slash = native.find('/', slash + 1)) {
+    const std::string prefix = native.substr(0, slash);
+    if (!prefix.empty() && ::mkdir(prefix.c_str(), 0777) != 0 && errno != EEXIST) return false;
+    if (slash == std::string::npos) break;
+  }
+  struct stat st {};
+  return ::stat(native.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::optional<File> File::Open(std::u16string_view path, Mode mode) {
+  // O_NONBLOCK keeps a FIFO from blocking the open; it is refused just below.
+  const int fd = ::open(NativePath(path).c_str(), OpenFlags(mode) | O_CLOEXEC | O_NONBLOCK, 0666);
+  if (fd < 0) return std::nullopt;
+  File file(fd);
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  const int lock = mode == Mode::kRead ? LOCK_SH : LOCK_EX;
+  if (::flock(fd, lock | LOCK_NB) != 0) return std::nullopt;
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) return std::nullopt;
+  if (mode == Mode::kCreate && ::ftruncate(fd, 0) != 0) return std::nullopt;
+  return file;
+}
+
+File::File(File&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    Close();
+    fd_ = std::exchange(other.fd_, -1);
+  }
+  return *this;
+}
+
+File::~File() { Close(); }
+
+void File::Close() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+}
+
+std::optional<std::uint64_t> File::Size() const {
+  struct stat st {};
+  if (fd_ < 0 || ::fstat(fd_, &st) != 0) return std::nullopt;
+  return static_cast<std::uint64_t>(st.st_size);
+}
+
+std::size_t File::ReadAt(std::uint64_t offset, std::span<std::uint8_t> data) const {
+  std::size_t done = 0;
+  while (done < data.size()) {
+    const std::size_t want = std::min(data.size() - done, kMaxTransfer);
+    const ssize_t got = ::pread(fd_, data.data() + done, want, static_cast<off_t>(offset + done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    done += static_cast<std::size_t>(got);
+  }
+  return done;
+}
+
+bool File::WriteAt(std::uint64_t offset, std::span<const std::uint8_t> data) {
+  std::size_t done = 0;
+  while (done < data.size()) {
+    const std::size_t want = std::min(data.size() - done, kMaxTransfer);
+    const ssize_t put = ::pwrite(fd_, data.data() + done, want, static_cast<off_t>(offset + done));
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) return false;
+    done += static_cast<std::size_t>(put);
+  }
+  return true;
+}
+
+bool File::Append(std::span<const std::uint8_t> data) {
+  const std::optional<std::uint64_t> size = Size();
+  return size && WriteAt(*size, data);
+}
+
+bool File::Resize(std::uint64_t size) { return fd_ >= 0 && ::ftruncate(fd_, static_cast<off_t>(size)) == 0; }
+
+bool File::ExtendWithZeros(std::uint64_t size) {
+  const std::optional<std::uint64_t> current = Size();
+  if (!current) return false;
+  if (*current >= size) return true;
+  const int result = ::posix_fallocate(fd_, static_cast<off_t>(*current), static_cast<off_t>(size - *current));
+  if (result == 0) return true;
+  // A file system without space reservation still takes a plain extension.
+  if (result == EOPNOTSUPP || result == EINVAL) return Resize(size);
+  return false;
+}
+
+}  // namespace platform

@@ -1,0 +1,86 @@
+// Files addressed by the system's UTF-16 paths. Paths may use "\" as separator (the
+// form the manifest carries); each becomes "/" on disk and the path is passed on as
+// UTF-8.
+//
+// Sharing: a file opened for reading takes a shared lock and one opened for writing
+// an exclusive lock, both without waiting, so a file that another process holds
+// locked cannot be opened here, the way a file in use cannot be opened on a desktop
+// system that enforces sharing. Only regular files are ever opened: a directory, a
+// FIFO or a device of that name fails to open instead of blocking or misbehaving.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// The on-disk form of a system path: "\" turned into "/", encoded as UTF-8.
+std::string NativePath(std::u16string_view path);
+
+struct FileAttributes {
+  bool directory = false;
+  bool read_only = false;  // no write permission for the owner
+};
+
+// Attributes of whatever exists at the path (following links); nothing when absent.
+std::optional<FileAttributes> GetFileAttributes(std::u16string_view path);
+
+// Gives the owner write permission again. False when the change fails.
+bool ClearReadOnly(std::u16string_view path);
+
+// Creates the directory and every missing parent. True when it exists afterwards.
+bool CreateDirectories(std::u16string_view path);
+
+// Creates one directory level (its parent must exist). True when it exists afterwards
+// as a directory.
+bool CreateDirectory(std::u16string_view path);
+
+class File {
+ public:
+  enum class Mode {
+    kRead,      // existing file, reading
+    kCreate,    // created or emptied, writing
+    kAppend,    // created when missing, writing, existing content kept
+    kUpdate,    // existing file, reading and writing
+    kTruncate,  // existing file, writing, for a cut to size
+  };
+
+  // Nothing when the file cannot be opened (absent, locked, not a regular file, no access).
+  static std::optional<File> Open(std::u16string_view path, Mode mode);
+
+  File(File&& other) noexcept;
+  File& operator=(File&& other) noexcept;
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+  ~File();
+
+  std::optional<std::uint64_t> Size() const;
+
+  // Reads up to data.size() bytes at the offset; fewer only at the end of the file or
+  // on an error. Returns the count read.
+  std::size_t ReadAt(std::uint64_t offset, std::span<std::uint8_t> data) const;
+
+  // Writes all of data at the offset. False when not every byte could be written.
+  bool WriteAt(std::uint64_t offset, std::span<const std::uint8_t> data);
+
+  // Appends at the end of the file. False when not every byte could be written.
+  bool Append(std::span<const std::uint8_t> data);
+
+  // Cuts or extends (with zero bytes) the file to the size.
+  bool Resize(std::uint64_t size);
+
+  // Extends the file to the size with zero bytes, reserving the disk space, so that a
+  // full disk shows here rather than in a later write. False when the space is not there.
+  bool ExtendWithZeros(std::uint64_t size);
+
+  void Close();
+
+ private:
+  explicit File(int fd) : fd_(fd) {}
+  int fd_ = -1;
+};
+
+}  // namespace platform

@@ -1,0 +1,128 @@
+#include "repair/download.h"
+
+#include <algorithm>
+#include <optional>
+
+#include "platform/files.h"
+#include "platform/utf.h"
+#include "repair/run.h"
+#include "repair/status_texts.h"
+#include "transfer/digest.h"
+
+namespace krdn {
+namespace {
+
+constexpr int kOpenTries = 3;
+
+// Ends the item's status line with a failure and the run with the final text.
+[[noreturn]] void FailItem(Run& run, std::u16string_view final_text) {
+  run.Append(text::kOutcomeFailed);
+  Run::End(std::u16string(final_text));
+}
+
+std::optional<platform::File> OpenWithRetries(Run& run, const std::u16string& path, platform::File::Mode mode) {
+  for (int attempt = 1; attempt <= kOpenTries; ++attempt) {
+    if (std::optional<platform::File> file = platform::File::Open(path, mode)) return file;
+    run.Sleep(1);
+  }
+  return std::nullopt;
+}
+
+std::u16string ParentDirectory(const std::u16string& path) {
+  const std::size_t last = path.find_last_of(u"\\/");
+  return last == std::u16string::npos ? std::u16string() : path.substr(0, last);
+}
+
+// Cuts the file to its manifest size or extends it with zero bytes.
+void ResizeToManifest(Run& run, const std::u16string& full_path, const RepairItem& item) {
+  if (item.expected_size < item.local_size) {
+    std::optional<platform::File> file = platform::File::Open(full_path, platform::File::Mode::kTruncate);
+    if (!file || !file->Resize(item.expected_size)) FailItem(run, text::kDownloadFailedLine);
+  } else if (item.expected_size > item.local_size) {
+    std::optional<platform::File> file = OpenWithRetries(run, full_path, platform::File::Mode::kAppend);
+    if (!file) FailItem(run, text::kCannotOpenLine);
+    if (!file->ExtendWithZeros(item.expected_size)) FailItem(run, text::kCannotOpen);
+  }
+}
+
+struct PassProgress {
+  std::uint64_t total_pieces = 0;
+  std::uint64_t written = 0;
+};
+
+// Fetches one piece until a body of the right length arrives. Network failures are
+// retried by the retry protocol; the counter lives with the item.
+void FetchPiece(Run& run, const std::u16string& url, const RepairItem& item, const ManifestPiece& piece,
+                std::vector<std::uint8_t>& body, int& retries) {
+  for (;;) {
+    body.clear();
+    const int result = run.Fetch(body, url, static_cast<std::uint32_t>(item.expected_size),
+                                 ByteRange{piece.first_byte, piece.last_byte}, item.kind);
+    if (result == -1) {
+      ++retries;
+      run.SendText(retries < 3 ? kNotifyUnstable : kNotifyNetworkFailed, text::kOutcomeFailed);
+      continue;
+    }
+    if (body.size() == piece.size()) return;
+    ++retries;
+    if (retries < 3) {
+      run.SendText(kNotifyUnstable, text::kDownloadFailed);
+      run.Sleep(retries);
+    } else {
+      run.SendText(kNotifyNetworkFailed, text::kOutcomeFailed);
+      run.Sleep(1);
+    }
+  }
+}
+
+void WritePiece(Run& run, const std::u16string& full_path, const ManifestPiece& piece,
+                const std::vector<std::uint8_t>& body) {
+  std::optional<platform::File> file = OpenWithRetries(run, full_path, platform::File::Mode::kUpdate);
+  if (!file) FailItem(run, text::kCannotOpen);
+  if (!file->WriteAt(piece.first_byte, body)) FailItem(run, text::kDownloadFailed);
+}
+
+void RepairFile(Run& run, const RepairItem& item, const std::u16string& version_text, PassProgress& progress,
+                std::vector<std::uint8_t>& body) {
+  const std::u16string full_path = run.install_directory() + item.path;
+  platform::CreateDirectories(ParentDirectory(full_path));  // a failure shows when the file is opened
+  run.Transient(text::kDownloadingFileTransient + item.path + u"\r\n");
+  run.Append(text::kDownloadingFile + item.path + text::kLineOpen);
+  if (const auto attributes = platform::GetFileAttributes(full_path); attributes && attributes->read_only) {
+    platform::ClearReadOnly(full_path);
+  }
+  ResizeToManifest(run, full_path, item);
+
+  const std::u16string url =
+      platform::Utf8ToUtf16(run.settings().repair_host) + PieceUrlPath(version_text, item.path);
+  int retries = 0;
+  for (const ManifestPiece& piece : item.pieces) {
+    FetchPiece(run, url, item, piece, body, retries);
+    if (Md5WideHex(body) != piece.digest) FailItem(run, text::kDownloadFailed);
+    WritePiece(run, full_path, piece, body);
+    ++progress.written;
+    run.Progress(PercentOf(progress.written, progress.total_pieces));
+    run.StopPoint();
+    retries = 0;
+  }
+  run.Append(text::kOutcomeSuccess);
+}
+
+}  // namespace
+
+std::u16string PieceUrlPath(const std::u16string& version_text, const std::u16string& manifest_path) {
+  std::u16string path = manifest_path;
+  std::replace(path.begin(), path.end(), u'\\', u'/');
+  return u"/krdn/repair/" + version_text + path;
+}
+
+void DownloadFiles(Run& run, const std::vector<RepairItem>& items, const std::u16string& version_text) {
+  run.Progress(0);
+  run.Append(text::kDownloadingFiles);
+  PassProgress progress;
+  for (const RepairItem& item : items) progress.total_pieces += item.pieces.size();
+  std::vector<std::uint8_t> body;
+  for (const RepairItem& item : items) RepairFile(run, item, version_text, progress, body);
+}
+
+}  // namespace krdn

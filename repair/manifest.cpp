@@ -1,0 +1,163 @@
+#include "repair/manifest.h"
+
+#include <algorithm>
+#include <optional>
+#include <string_view>
+
+#include "platform/utf.h"
+#include "repair/run.h"
+#include "repair/status_texts.h"
+#include "transfer/digest.h"
+
+namespace krdn {
+namespace {
+
+constexpr std::size_t kDigestLength = 32;
+
+// An unsigned decimal number at pos, after optional blanks, as "%u" reads one, except
+// that a sign or a value beyond 32 bits is refused. pos moves past the digits.
+std::optional<std::uint32_t> ReadNumber(std::u16string_view line, std::size_t& pos) {
+  std::size_t at = pos;
+  while (at < line.size() && (line[at] == u' ' || line[at] == u'\t')) ++at;
+  std::uint64_t value = 0;
+  const std::size_t digits_start = at;
+  while (at < line.size() && line[at] >= u'0' && line[at] <= u'9') {
+    value = value * 10 + static_cast<std::uint64_t>(line[at] - u'0');
+    if (value > UINT32_MAX) return std::nullopt;
+    ++at;
+  }
+  if (at == digits_start) return std::nullopt;
+  pos = at;
+  return static_cast<std::uint32_t>(value);
+}
+
+bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
+
+// A path the engine may join to the install directory: it stays inside it.
+bool SafePath(std::u16string_view path) {
+  if (path.empty() || path.front() != u'\\' || IsSeparator(path.back())) return false;
+  for (const char16_t c : path) {
+    if (c < 0x20 || c == 0x7F || c == u':') return false;
+  }
+  std::size_t start = 0;
+  while (start < path.size()) {
+    std::size_t end = start;
+    while (end < path.size() && !IsSeparator(path[end])) ++end;
+    if (path.substr(start, end - start) == u"..") return false;
+    start = end + 1;
+  }
+  return true;
+}
+
+// One file line; nothing when it does not parse.
+std::optional<ManifestFile> ParseFileLine(std::u16string_view line) {
+  const std::size_t path_end = line.find(u',');
+  if (path_end == std::u16string_view::npos) return std::nullopt;
+  ManifestFile file;
+  file.path.assign(line.substr(0, path_end));
+  if (!SafePath(file.path)) return std::nullopt;
+
+  std::size_t pos = path_end + 1;
+  const std::optional<std::uint32_t> count = ReadNumber(line, pos);
+  if (!count) return std::nullopt;
+  std::size_t comma = line.find(u',', pos);
+  if (*count != 0 && comma == std::u16string_view::npos) return std::nullopt;
+
+  std::uint64_t offset = 0;
+  for (std::uint32_t i = 0; i < *count; ++i) {
+    if (comma >= line.size() || line[comma] != u',') return std::nullopt;
+    pos = comma + 1;
+    const std::optional<std::uint32_t> size = ReadNumber(line, pos);
+    if (!size || *size == 0) return std::nullopt;
+    comma = line.find(u',', pos);
+    if (comma == std::u16string_view::npos || line.size() - (comma + 1) < kDigestLength) return std::nullopt;
+    if (offset + *size > UINT32_MAX) return std::nullopt;
+    ManifestPiece piece;
+    piece.first_byte = static_cast<std::uint32_t>(offset);
+    offset += *size;
+    piece.last_byte = static_cast<std::uint32_t>(offset - 1);
+    piece.digest.assign(line.substr(comma + 1, kDigestLength));
+    file.pieces.push_back(std::move(piece));
+    comma += 1 + kDigestLength;
+  }
+  file.total_size = static_cast<std::uint32_t>(offset);
+  return file;
+}
+
+// Splits off the next line at pos; a "\r" directly before the "\n" is dropped.
+std::optional<std::u16string_view> NextLine(std::u16string_view text, std::size_t& pos) {
+  if (pos > text.size()) return std::nullopt;
+  const std::size_t end = text.find(u'\n', pos);
+  std::u16string_view line;
+  if (end == std::u16string_view::npos) {
+    line = text.substr(pos);
+    pos = text.size() + 1;
+  } else {
+    line = text.substr(pos, end - pos);
+    if (!line.empty() && line.back() == u'\r') line.remove_suffix(1);
+    pos = end + 1;
+  }
+  return line;
+}
+
+}  // namespace
+
+int ParseManifest(Manifest& manifest, std::span<const std::uint8_t> bytes_with_nul) {
+  const std::size_t n = bytes_with_nul.size();
+  if (n <= kDigestLength + 1 || bytes_with_nul[kDigestLength] != ',') return -1;
+  const std::span<const std::uint8_t> body = bytes_with_nul.subspan(kDigestLength, n - kDigestLength - 1);
+  const std::string digest = Md5Hex(body);
+  if (!std::equal(digest.begin(), digest.end(), bytes_with_nul.begin())) return -1;
+
+  // The text ends at the first 0 byte, as a C string would.
+  std::string_view utf8(reinterpret_cast<const char*>(body.data()), body.size());
+  utf8 = utf8.substr(0, utf8.find('\0'));
+  const std::u16string text = platform::Utf8ToUtf16(utf8);
+
+  std::size_t pos = 0;
+  const std::optional<std::u16string_view> header = NextLine(text, pos);
+  if (!header || header->empty() || header->front() != u',') return -1;
+  std::size_t number_pos = 1;
+  const std::optional<std::uint32_t> number = ReadNumber(*header, number_pos);
+  if (!number) return -1;
+  manifest.header_number = *number;
+
+  while (const std::optional<std::u16string_view> line = NextLine(text, pos)) {
+    if (line->empty()) break;
+    std::optional<ManifestFile> file = ParseFileLine(*line);
+    if (!file) return -1;
+    manifest.files.push_back(std::move(*file));
+  }
+  return 0;
+}
+
+std::u16string ManifestUrlPath(const std::u16string& version_text) {
+  return u"/krdn/repair/" + version_text + u"/" + version_text + u"_download.txt";
+}
+
+Manifest FetchManifest(Run& run, const std::u16string& version_text) {
+  run.Append(text::kFetchingManifest);
+  run.Progress(0);
+  const std::u16string url = platform::Utf8ToUtf16(run.settings().repair_host) + ManifestUrlPath(version_text);
+  Manifest manifest;
+  int attempts = 0;
+  std::vector<std::uint8_t> body;
+  for (;;) {
+    body.clear();
+    if (run.Fetch(body, url, 0, ByteRange{}, FetchKind::kNone) == -1) {
+      run.FailedAttempt(attempts, text::kManifestUnavailable);
+      continue;
+    }
+    run.Transient(text::kReadingManifest);
+    body.push_back(0);
+    manifest.files.clear();  // a failed attempt may have left the lines it read
+    if (ParseManifest(manifest, body) == -1) {
+      run.FailedAttempt(attempts, text::kManifestUnavailable);
+      continue;
+    }
+    run.Progress(100);
+    return manifest;
+  }
+}
+
+}  // namespace krdn

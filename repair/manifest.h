@@ -1,0 +1,54 @@
+// The verification manifest: every file of a client version, cut into pieces with a
+// size and an MD5 digest each.
+//
+// Format: 32 upper-case hexadecimal characters (the MD5 of everything from offset 32
+// to the end), then UTF-8 text starting with ",": the header line ",<number>", then
+// one line per file, "<path>,<count>,<size1>,<digest1>,<size2>,<digest2>...", up to the
+// first empty line. Lines end in "\n" or "\r\n". Paths are relative to the install
+// directory, begin with "\" and use "\" as separator.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace krdn {
+
+class Run;
+struct ClientVersion;
+
+struct ManifestPiece {
+  std::uint32_t first_byte = 0;
+  std::uint32_t last_byte = 0;  // inclusive
+  std::u16string digest;        // as written in the manifest, 32 characters
+
+  std::uint32_t size() const { return last_byte - first_byte + 1; }
+  friend bool operator==(const ManifestPiece&, const ManifestPiece&) = default;
+};
+
+struct ManifestFile {
+  std::u16string path;
+  std::vector<ManifestPiece> pieces;  // tiling the file from offset 0
+  std::uint32_t total_size = 0;
+};
+
+struct Manifest {
+  std::uint32_t header_number = 0;
+  std::vector<ManifestFile> files;
+};
+
+// Parses the received bytes, which end with one appended 0 byte. 0 for a complete
+// parse, -1 otherwise; the files of the lines before a failing line stay appended.
+// A path that could leave the install directory (not starting with "\", a ".."
+// component, a ":", a control character, no file name) fails the parse, as do a
+// piece of size 0 and a file of 4 GiB or more.
+int ParseManifest(Manifest& manifest, std::span<const std::uint8_t> bytes_with_nul);
+
+// "/krdn/repair/<version>/<version>_download.txt"
+std::u16string ManifestUrlPath(const std::u16string& version_text);
+
+// The manifest stage: fetches and parses the manifest, retrying until it holds one.
+Manifest FetchManifest(Run& run, const std::u16string& version_text);
+
+}  // namespace krdn

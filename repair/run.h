@@ -1,0 +1,79 @@
+// The worker's side of one run: notifications with the run's text buffer, stop points,
+// sleeps, the retry counter rule, and the two ways a run can stop early.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "repair/notifications.h"
+#include "repair/run_context.h"
+#include "repair/run_settings.h"
+#include "transfer/fetch_url.h"
+
+namespace krdn {
+
+// Thrown to end the run: the driver clears the busy flag and sends the final text.
+struct RunEnded {
+  std::optional<std::u16string> final_text;
+};
+
+// Thrown when the window has abandoned the run: the worker unwinds silently.
+struct RunAbandoned {};
+
+class Run final : private FetchObserver {
+ public:
+  Run(RunContext& context, const RunSettings& settings);
+
+  const RunSettings& settings() const { return settings_; }
+  const std::u16string& install_directory() const { return install_directory_; }
+
+  // Notifications. Each throws RunAbandoned when the run is abandoned before or during it.
+  LRESULT Send(UINT message, WPARAM wparam);
+  LRESULT SendText(UINT message, std::u16string_view text);
+  void Append(std::u16string_view text) { SendText(kNotifyAppend, text); }
+  void Transient(std::u16string_view text) { SendText(kNotifyTransient, text); }
+  void Progress(int percent) { Send(kNotifyProgress, static_cast<WPARAM>(percent)); }
+  // One failed attempt of a retrying stage: counts it and raises the matching dialog.
+  void FailedAttempt(int& counter, std::u16string_view text);
+
+  // A stop point: waits while held, then ends the run (without text) when the running
+  // flag is cleared.
+  void StopPoint();
+  // Waits while held (the running flag is not read).
+  void HoldPoint();
+  // Sleeps `seconds` seconds of the run (see RunSettings::second), then waits while held.
+  void Sleep(int seconds);
+
+  // For transfers of the run's own: waits while held without throwing (false when
+  // abandoned), and the token that cancels them.
+  bool HoldWithinTransfer() { return control_.WaitWhileHeld(); }
+  std::stop_token AbandonToken() const { return control_.AbandonToken(); }
+  void ThrowIfAbandoned() const;
+
+  void ClearBusy();
+  [[noreturn]] static void End(std::optional<std::u16string> final_text = std::nullopt) {
+    throw RunEnded{std::move(final_text)};
+  }
+
+  // Fetches through FetchUrl with the run's hold, running flag and abandonment.
+  int Fetch(std::vector<std::uint8_t>& body, std::u16string_view url, std::uint32_t file_size, const ByteRange& range,
+            FetchKind kind, std::u16string_view suffix = {});
+
+  // The driver's end of a run: clear busy, send the final text; silent when abandoned.
+  void Finish(const std::optional<std::u16string>& final_text) noexcept;
+
+ private:
+  // FetchObserver: called from inside a transfer, so nothing may throw through them.
+  void OnProgressText(const std::u16string& text) override;
+  bool ShouldContinue() override;
+  std::stop_token CancelToken() const override;
+
+  RunContext& context_;
+  RunControl& control_;
+  const RunSettings& settings_;
+  std::u16string install_directory_;
+  std::u16string text_;  // the text of the notification being sent
+};
+
+}  // namespace krdn

@@ -1,0 +1,32 @@
+// What a run needs besides its context: where the servers are, how long the waits of
+// the retry protocol last, and where the trace lines go.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace krdn {
+
+// The hosts compiled into the program: scheme, host and optional port, no trailing "/".
+std::string CompiledVersionHost();
+std::string CompiledRepairHost();
+
+struct RunSettings {
+  std::string version_host = CompiledVersionHost();
+  std::string repair_host = CompiledRepairHost();
+  // One second of the retry protocol (the waits after a failed open or a body of the
+  // wrong length). Tests shorten it; the program keeps the second.
+  std::chrono::milliseconds second{1000};
+  std::chrono::milliseconds connect_timeout{30000};
+  std::chrono::milliseconds stall_timeout{30000};
+  // Receives the trace line of every verified file; the program writes them to standard output.
+  std::function<void(std::string_view)> trace = DefaultTrace;
+  // Told of every sleep the worker takes, in units of `second` (diagnostics and tests).
+  std::function<void(int seconds)> on_sleep;
+
+  static void DefaultTrace(std::string_view line);
+};
+
+}  // namespace krdn

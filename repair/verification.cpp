@@ -1,0 +1,96 @@
+#include "repair/verification.h"
+
+#include <optional>
+
+#include "platform/files.h"
+#include "platform/utf.h"
+#include "repair/run.h"
+#include "repair/status_texts.h"
+#include "transfer/digest.h"
+
+namespace krdn {
+namespace {
+
+constexpr int kOpenTries = 3;
+
+// Mode words under which files of the wrong size are repaired rather than taken as a
+// sign that the server's version is being replaced.
+bool RepairsWrongSizes(std::uint16_t mode_word) { return mode_word == 0 || mode_word == 22; }
+
+std::optional<platform::File> OpenForReading(Run& run, const std::u16string& path) {
+  for (int attempt = 1; attempt <= kOpenTries; ++attempt) {
+    if (std::optional<platform::File> file = platform::File::Open(path, platform::File::Mode::kRead)) return file;
+    run.Sleep(1);
+  }
+  return std::nullopt;
+}
+
+bool PieceIntact(const platform::File& file, std::uint64_t local_size, const ManifestPiece& piece,
+                 PieceBuffer& buffer) {
+  // A piece that reaches past the end cannot be read in full; no buffer is needed to know it.
+  if (std::uint64_t{piece.last_byte} >= local_size) return false;
+  buffer.resize(piece.size());
+  if (file.ReadAt(piece.first_byte, buffer) != buffer.size()) return false;
+  return Md5WideHex(buffer) == piece.digest;
+}
+
+}  // namespace
+
+int PercentOf(std::uint64_t done, std::uint64_t total) {
+  const float ratio = static_cast<float>(done) / static_cast<float>(total);
+  return static_cast<int>(ratio * 100.0f);
+}
+
+bool CheckFile(Run& run, const ManifestFile& file, RepairItem& item, PieceBuffer& buffer) {
+  item.path = file.path;
+  item.expected_size = file.total_size;
+  item.local_size = 0;
+  item.kind = FetchKind::kInvalid;
+  const std::u16string full_path = run.install_directory() + file.path;
+  if (!platform::GetFileAttributes(full_path)) {
+    item.kind = FetchKind::kMissing;
+    item.pieces = file.pieces;
+    return true;
+  }
+  const std::optional<platform::File> local = OpenForReading(run, full_path);
+  if (!local) return false;
+  item.local_size = local->Size().value_or(0);
+  for (const ManifestPiece& piece : file.pieces) {
+    if (!PieceIntact(*local, item.local_size, piece, buffer)) item.pieces.push_back(piece);
+  }
+  return true;
+}
+
+VerificationResult VerifyFiles(Run& run, const Manifest& manifest, std::uint16_t mode_word) {
+  run.Progress(0);
+  run.Append(text::kVerifyingFiles);
+  VerificationResult result;
+  PieceBuffer buffer;
+  const std::size_t count = manifest.files.size();
+  for (std::size_t i = 0; i < count; ++i) {
+    const ManifestFile& file = manifest.files[i];
+    run.Transient(text::kVerifyingFileTransient + file.path);
+    run.Append(text::kVerifyingFile + file.path + text::kLineOpen);
+    if (run.settings().trace) {
+      run.settings().trace("[" + std::to_string(i + 1) + "/" + std::to_string(count) + "] process file <" +
+                           platform::Utf16ToUtf8(file.path) + ">\n");
+    }
+    RepairItem item;
+    if (!CheckFile(run, file, item, buffer)) {
+      result.all_verified = false;
+      run.Append(text::kOutcomeUnverifiable);
+    } else if (item.expected_size == item.local_size && item.pieces.empty()) {
+      run.Append(text::kOutcomeSuccess);
+    } else if (!RepairsWrongSizes(mode_word) && item.expected_size != item.local_size) {
+      Run::End(std::u16string(text::kVerifyFailed));
+    } else {
+      result.download_list.push_back(std::move(item));
+      run.Append(text::kOutcomeMissing);
+    }
+    run.Progress(PercentOf(i + 1, count));
+    run.StopPoint();
+  }
+  return result;
+}
+
+}  // namespace krdn

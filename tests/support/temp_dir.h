@@ -50,8 +50,13 @@ inline void WriteFile(const std::filesystem::path& path, const std::string& text
 }
 
 inline std::vector<std::uint8_t> ReadFile(const std::filesystem::path& path) {
+  std::error_code error;
+  const std::uintmax_t size = std::filesystem::file_size(path, error);
+  if (error) return {};
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
   std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  if ( !in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()))) return {};
+  return bytes;
 }
 
 inline std::string ReadText(const std::filesystem::path& path) {

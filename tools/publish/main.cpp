@@ -1,0 +1,63 @@
+// krdn-publish --client DIR --out ROOT --version X.Y.Z [--mode N] [--piece-size BYTES]
+//
+// Writes what the version host and the repair host serve, under ROOT. Exit codes:
+// 0 published, 1 a read or write failed, 2 usage error or a client the manifest
+// cannot carry (a name with a comma or a line break, a file of 4 GiB or more).
+#include <iostream>
+#include <string>
+
+#include "tools/publish/publish.h"
+
+namespace {
+
+int Usage(const std::string& problem) {
+  std::cerr << "krdn-publish: " << problem << "\n"
+            << "usage: krdn-publish --client DIR --out ROOT --version X.Y.Z [--mode N] [--piece-size BYTES]\n";
+  return 2;
+}
+
+bool ParseNumber(const std::string& text, std::uint64_t limit, std::uint64_t& value) {
+  if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos || text.size() > 19) return false;
+  value = std::stoull(text);
+  return value <= limit;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  krdn::publish::Options options;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (i + 1 >= argc) return Usage("missing value after " + arg);
+    const std::string value = argv[++i];
+    std::uint64_t number = 0;
+    if (arg == "--client") {
+      options.client = value;
+    } else if (arg == "--out") {
+      options.out = value;
+    } else if (arg == "--version") {
+      options.version = value;
+    } else if (arg == "--mode") {
+      if (!ParseNumber(value, 65535, number)) return Usage("--mode takes a number from 0 to 65535");
+      options.mode_word = static_cast<std::uint16_t>(number);
+    } else if (arg == "--piece-size") {
+      if (!ParseNumber(value, 0xFFFFFFFFull, number) || number == 0) {
+        return Usage("--piece-size takes a number of bytes from 1 to 4294967295");
+      }
+      options.piece_size = number;
+    } else {
+      return Usage("unknown option " + arg);
+    }
+  }
+  if (options.client.empty() || options.out.empty() || options.version.empty()) {
+    return Usage("--client, --out and --version are required");
+  }
+  const krdn::publish::Outcome outcome = krdn::publish::Publish(options);
+  if (outcome.code != krdn::publish::Outcome::kPublished) {
+    std::cerr << "krdn-publish: " << outcome.message << "\n";
+    return outcome.code;
+  }
+  std::cout << "published " << outcome.files << " files (" << outcome.bytes << " bytes) as version "
+            << options.version << " under " << options.out.string() << "\n";
+  return 0;
+}

@@ -1,0 +1,174 @@
+#include "tools/publish/publish.h"
+
+#include <algorithm>
+#include <array>
+#include <fstream>
+#include <optional>
+#include <vector>
+
+#include "platform/files.h"
+#include "platform/utf.h"
+#include "transfer/digest.h"
+
+namespace krdn::publish {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::uint64_t kLargestFile = 0xFFFFFFFFull;  // sizes travel as 32-bit numbers
+constexpr std::size_t kVersionFileSize = 256;
+
+struct ClientFile {
+  fs::path source;
+  std::string relative;       // with "/"
+  std::string manifest_path;  // with "\"
+  std::uint64_t size = 0;
+};
+
+std::optional<std::array<std::uint8_t, 3>> ParseVersion(const std::string& text) {
+  std::array<std::uint8_t, 3> numbers{};
+  std::size_t pos = 0;
+  for (std::size_t i = 0; i < numbers.size(); ++i) {
+    std::size_t end = pos;
+    while (end < text.size() && std::isdigit(static_cast<unsigned char>(text[end]))) ++end;
+    if (end == pos || end - pos > 3) return std::nullopt;
+    const int value = std::stoi(text.substr(pos, end - pos));
+    if (value > 255 || (end - pos > 1 && text[pos] == '0')) return std::nullopt;
+    numbers[i] = static_cast<std::uint8_t>(value);
+    if (i < 2 && (end >= text.size() || text[end] != '.')) return std::nullopt;
+    pos = end + 1;
+    if (i == 2 && end != text.size()) return std::nullopt;
+  }
+  return numbers;
+}
+
+bool WriteBytes(const fs::path& path, const std::string& bytes) {
+  std::error_code error;
+  fs::create_directories(path.parent_path(), error);
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  return static_cast<bool>(out);
+}
+
+std::string VersionFile(const std::array<std::uint8_t, 3>& version, std::uint16_t mode_word) {
+  std::string bytes(kVersionFileSize, '\0');
+  const std::string banner = "Velmora client version file, published by krdn-publish\n";
+  std::copy(banner.begin(), banner.end(), bytes.begin());
+  bytes[240] = static_cast<char>(version[0]);
+  bytes[241] = static_cast<char>(version[1]);
+  bytes[242] = static_cast<char>(version[2]);
+  bytes[252] = static_cast<char>(mode_word & 0xFF);
+  bytes[253] = static_cast<char>(mode_word >> 8);
+  return bytes;
+}
+
+// The manifest line of a file: its path, its piece count, then size and digest of each piece.
+std::optional<std::string> ManifestLine(const ClientFile& file, std::uint64_t piece_size, std::string& error) {
+  std::optional<platform::File> in = platform::File::Open(platform::Utf8ToUtf16(file.source.string()),
+                                                          platform::File::Mode::kRead);
+  if (!in) {
+    error = "cannot read " + file.source.string();
+    return std::nullopt;
+  }
+  const std::uint64_t pieces = (file.size + piece_size - 1) / piece_size;
+  std::string line = file.manifest_path + "," + std::to_string(pieces);
+  std::vector<std::uint8_t> buffer;
+  for (std::uint64_t offset = 0; offset < file.size; offset += piece_size) {
+    buffer.resize(static_cast<std::size_t>(std::min(piece_size, file.size - offset)));
+    if (in->ReadAt(offset, buffer) != buffer.size()) {
+      error = file.source.string() + " changed while it was read";
+      return std::nullopt;
+    }
+    line += "," + std::to_string(buffer.size()) + "," + Md5Hex(buffer);
+  }
+  return line;
+}
+
+Outcome Refuse(std::string message) { return Outcome{.code = Outcome::kRefused, .message = std::move(message)}; }
+Outcome Fail(std::string message) { return Outcome{.code = Outcome::kFailed, .message = std::move(message)}; }
+
+// Every regular file below the client folder, in name order; a refusal stops the walk.
+std::optional<Outcome> CollectFiles(const fs::path& client, std::vector<ClientFile>& files) {
+  std::error_code error;
+  for (auto it = fs::recursive_directory_iterator(client, error); !error && it != fs::recursive_directory_iterator();
+       it.increment(error)) {
+    if (!it->is_regular_file(error)) continue;
+    ClientFile file;
+    file.source = it->path();
+    file.relative = fs::relative(it->path(), client, error).generic_string();
+    std::string reason;
+    if (!ManifestPathFor(file.relative, reason)) return Refuse(reason);
+    file.manifest_path = reason;
+    file.size = it->file_size(error);
+    if (file.size > kLargestFile) return Refuse(file.relative + ": files of 4 GiB or more cannot be published");
+    files.push_back(std::move(file));
+  }
+  if (error) return Fail("cannot read the client folder: " + error.message());
+  std::sort(files.begin(), files.end(), [](const ClientFile& a, const ClientFile& b) { return a.relative < b.relative; });
+  return std::nullopt;
+}
+
+}  // namespace
+
+bool ManifestPathFor(const fs::path& relative, std::string& path_or_reason) {
+  const std::string text = relative.generic_string();
+  if (platform::Utf16ToUtf8(platform::Utf8ToUtf16(text)) != text) {
+    path_or_reason = text + ": the file name is not UTF-8";
+    return false;
+  }
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == ',' || c == '\n' || c == '\r') {
+      path_or_reason = text + ": a comma or a line break cannot stand in a manifest path";
+      return false;
+    }
+    if (byte < 0x20 || byte == 0x7F || c == ':' || c == '\\') {
+      path_or_reason = text + ": a control character, \":\" or \"\\\" cannot stand in a manifest path";
+      return false;
+    }
+  }
+  std::string path = "\\" + text;
+  std::replace(path.begin(), path.end(), '/', '\\');
+  path_or_reason = path;
+  return true;
+}
+
+Outcome Publish(const Options& options) {
+  const auto version = ParseVersion(options.version);
+  if (!version) return Refuse("the version must be X.Y.Z with numbers from 0 to 255: " + options.version);
+  if (options.piece_size == 0 || options.piece_size > kLargestFile) return Refuse("the piece size must be 1 to 4294967295");
+  std::error_code error;
+  if (!fs::is_directory(options.client, error)) return Refuse("no client folder at " + options.client.string());
+  if (BindMd5() != 0) return Fail("MD5 is not available from the crypto library");
+
+  std::vector<ClientFile> files;
+  if (std::optional<Outcome> refused = CollectFiles(options.client, files)) return *refused;
+
+  const fs::path repair = options.out / "krdn" / "repair";
+  const fs::path version_dir = repair / options.version;
+  Outcome outcome;
+  std::string text = "," + std::to_string(files.size()) + "\r\n";
+  for (const ClientFile& file : files) {
+    std::string problem;
+    const std::optional<std::string> line = ManifestLine(file, options.piece_size, problem);
+    if (!line) return Fail(problem);
+    text += *line + "\r\n";
+    const fs::path target = version_dir / file.relative;
+    fs::create_directories(target.parent_path(), error);
+    if (error || !fs::copy_file(file.source, target, fs::copy_options::overwrite_existing, error)) {
+      return Fail("cannot copy " + file.relative + ": " + error.message());
+    }
+    ++outcome.files;
+    outcome.bytes += file.size;
+  }
+  const std::string manifest =
+      Md5Hex({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}) + text;
+  if (!WriteBytes(version_dir / (options.version + "_download.txt"), manifest) ||
+      !WriteBytes(options.out / "krdn" / "barternsav" / "360" / "tern.sav", VersionFile(*version, options.mode_word)) ||
+      !WriteBytes(repair / "Repair_Done.txt", "done\n")) {
+    return Fail("cannot write under " + options.out.string());
+  }
+  return outcome;
+}
+
+}  // namespace krdn::publish

@@ -1,0 +1,34 @@
+// Turns a client folder into the tree the download servers serve: the version file,
+// the version's manifest with its digests, every client file under the version
+// directory, and the completion marker.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+namespace krdn::publish {
+
+struct Options {
+  std::filesystem::path client;  // the client folder
+  std::filesystem::path out;     // the server root
+  std::string version;           // "X.Y.Z", each number 0 to 255
+  std::uint16_t mode_word = 0;
+  std::uint64_t piece_size = 4u << 20;
+};
+
+struct Outcome {
+  enum Code { kPublished = 0, kFailed = 1, kRefused = 2 } code = kPublished;
+  std::string message;  // what was refused or failed, for the user
+  std::size_t files = 0;
+  std::uint64_t bytes = 0;
+};
+
+// Checks every name and size first, so that a refused client writes nothing.
+Outcome Publish(const Options& options);
+
+// The manifest line path of a file relative to the client folder ("\dir\name"), or an
+// explanation of why the manifest cannot carry it.
+bool ManifestPathFor(const std::filesystem::path& relative, std::string& path_or_reason);
+
+}  // namespace krdn::publish

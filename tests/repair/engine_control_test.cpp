@@ -1,0 +1,166 @@
+// Stop, Start and the end of a run, with the worker on a thread of its own as the
+// window runs it: a hold anywhere continues the same run; an end unwinds the worker
+// without another notification.
+#include <thread>
+
+#include "tests/repair/engine_fixture.h"
+
+namespace krdn::testing {
+namespace {
+
+using fault::Fault;
+using fault::FaultRule;
+using namespace std::chrono_literals;
+
+// Polls until the condition holds; false after the timeout.
+template <typename Condition>
+bool Eventually(Condition condition, std::chrono::milliseconds timeout = 20s) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(2ms);
+  }
+  return true;
+}
+
+class EngineControl : public EngineTest {
+ protected:
+  void StartWorker() {
+    context = MakeContext();
+    context->Start();
+    worker = std::thread([this] { RepairWorker(*context, settings); });
+  }
+  void TearDown() override {
+    if (worker.joinable()) {
+      context->Control().Abandon();
+      worker.join();
+    }
+  }
+  std::size_t NoteCount() const {
+    std::lock_guard lock(mutex);
+    return notes.size();
+  }
+
+  std::thread worker;
+};
+
+TEST_F(EngineControl, StopInTheMiddleOfAPieceHoldsTheTransferAndStartContinuesIt) {
+  AddClientFile("a.bin", PatternBytes(48 * 1024, 31));
+  Publish("1.9.3", 0, 64 * 1024);
+  server->AddRule(FaultRule{.path_prefix = "/krdn/repair/1.9.3/a.bin", .fault = Fault::kTrickle,
+                            .bytes_per_second = 64 * 1024});
+  StartWorker();
+  // The piece's answer is on its way (version file, manifest, then the piece: request 3).
+  ASSERT_TRUE(server->WaitFor(3, 8 * 1024, 20s));
+  context->Stop();
+  ASSERT_TRUE(Eventually([this] { return context->Control().WorkerWaiting(); }));
+  EXPECT_FALSE(context->busy());
+  const std::size_t notes_when_held = NoteCount();
+  std::this_thread::sleep_for(200ms);
+  EXPECT_EQ(NoteCount(), notes_when_held) << "a held worker sends nothing";
+  EXPECT_TRUE(context->Control().WorkerWaiting());
+
+  context->Start();
+  worker.join();
+  EXPECT_TRUE(Succeeded()) << platform::Utf16ToUtf8(FinalText());
+  ExpectInstallMatchesClient();
+  EXPECT_EQ(AgentsFor("/krdn/repair/1.9.3/a.bin").size(), 1u) << "the same transfer went on";
+  EXPECT_TRUE(NotesOf(kNotifyUnstable).empty());
+}
+
+TEST_F(EngineControl, StopAtAStopPointHoldsThereAndStartGoesOnWithTheSameRun) {
+  AddClientFile("a.bin", PatternBytes(100, 32));
+  AddClientFile("b.bin", PatternBytes(100, 33));
+  Publish();
+  InstallCopy();
+  answer = [this](const Note& note) -> LRESULT {
+    if (note.message == kNotifyAppend && note.text == u"校验文件: \\a.bin......") context->Stop();
+    return 0;
+  };
+  StartWorker();
+  ASSERT_TRUE(Eventually([this] { return context->Control().WorkerWaiting(); }));
+  EXPECT_EQ(trace.size(), 1u);
+  answer = nullptr;
+  context->Start();
+  worker.join();
+  EXPECT_TRUE(Succeeded());
+  EXPECT_EQ(trace.size(), 2u);
+  const auto appended = Appended();
+  EXPECT_EQ(std::count(appended.begin(), appended.end(), u"校验文件: \\a.bin......"), 1);
+}
+
+TEST_F(EngineControl, EndingAHeldRunUnwindsTheWorkerSilently) {
+  AddClientFile("a.bin", PatternBytes(100, 34));
+  Publish();
+  answer = [this](const Note& note) -> LRESULT {
+    if (note.message == kNotifyAppend && note.text == u"开始校验本地文件...\r\n") context->Stop();
+    return 0;
+  };
+  StartWorker();
+  ASSERT_TRUE(Eventually([this] { return context->Control().WorkerWaiting(); }));
+  const std::size_t notes_when_held = NoteCount();
+  context->Control().Abandon();  // Close while suspended
+  worker.join();
+  EXPECT_EQ(NoteCount(), notes_when_held);
+  EXPECT_FALSE(Succeeded());
+}
+
+TEST_F(EngineControl, EndingTheRunWhileTheWorkerWaitsInsideANotification) {
+  settings.connect_timeout = 200ms;
+  server->AddRule(FaultRule{.path_prefix = "", .fault = Fault::kReset});
+  AddClientFile("a.bin", PatternBytes(100, 35));
+  Publish();
+  std::atomic<bool> dialog_open{false};
+  answer = [this, &dialog_open](const Note& note) -> LRESULT {
+    if (note.message != kNotifyNetworkFailed) return 4;
+    // The network-failure dialog stays open until the window ends the run; the send
+    // then returns at once, as the window's cross-thread send does for an abandoned run.
+    dialog_open = true;
+    std::mutex wait_mutex;
+    std::condition_variable_any closed;
+    std::unique_lock lock(wait_mutex);
+    closed.wait(lock, context->Control().AbandonToken(), [] { return false; });
+    return kDialogEndRun;
+  };
+  StartWorker();
+  ASSERT_TRUE(Eventually([&] { return dialog_open.load(); }));
+  const std::size_t notes_in_dialog = NoteCount();
+  context->Control().Abandon();
+  worker.join();
+  EXPECT_EQ(NoteCount(), notes_in_dialog) << "nothing is sent after the end";
+  EXPECT_TRUE(context->busy()) << "the worker leaves the window's flags alone";
+}
+
+TEST_F(EngineControl, EndingTheRunAbortsAStalledTransferAtOnce) {
+  settings.stall_timeout = 300s;
+  AddClientFile("a.bin", PatternBytes(100, 36));
+  Publish();
+  server->AddRule(FaultRule{.path_prefix = "/krdn/repair/1.9.3/1.9.3_download", .fault = Fault::kStallBeforeHeaders});
+  StartWorker();
+  ASSERT_TRUE(server->WaitFor(2, 0, 20s));
+  std::this_thread::sleep_for(50ms);
+  const auto before = std::chrono::steady_clock::now();
+  context->Control().Abandon();
+  worker.join();
+  // Far below the stall timeout: the abandonment, not the timeout, ended the transfer.
+  EXPECT_LT(std::chrono::steady_clock::now() - before, 60s);
+  EXPECT_TRUE(NotesOf(kNotifyUnstable).empty());
+}
+
+TEST_F(EngineControl, EndingTheRunWakesTheWorkerFromARetrySleep) {
+  settings.second = 300s;
+  AddClientFile("a.bin", PatternBytes(2000, 37));
+  Publish();
+  server->AddRule(FaultRule{.path_prefix = "/krdn/repair/1.9.3/a.bin", .fault = Fault::kShortBody});
+  std::atomic<bool> slept{false};
+  settings.on_sleep = [&](int) { slept = true; };
+  StartWorker();
+  ASSERT_TRUE(Eventually([&] { return slept.load(); }));
+  context->Control().Abandon();
+  worker.join();
+  EXPECT_EQ(NotesOf(kNotifyUnstable).size(), 1u);
+  EXPECT_TRUE(NotesOf(kNotifyRunEnded).empty());
+}
+
+}  // namespace
+}  // namespace krdn::testing

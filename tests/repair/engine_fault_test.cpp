@@ -1,0 +1,222 @@
+// The engine against a misbehaving server: every fault is retried by the retry
+// protocol (dialogs 105 twice, then 106) until the run succeeds, except a wrong digest,
+// which ends the run.
+#include <sys/socket.h>
+#include <netinet/in.h>
+#include <unistd.h>
+
+#include "tests/repair/engine_fixture.h"
+#include "transfer/digest.h"
+
+namespace krdn::testing {
+namespace {
+
+using fault::Fault;
+using fault::FaultRule;
+
+// A loopback port with nothing listening: connections to it are refused.
+std::string DeadUrl() {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  socklen_t length = sizeof address;
+  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+  close(fd);
+  return "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+}
+
+class EngineFaults : public EngineTest {
+ protected:
+  void SetUp() override {
+    EngineTest::SetUp();
+    settings.stall_timeout = std::chrono::milliseconds(300);
+    settings.connect_timeout = std::chrono::milliseconds(300);
+    AddClientFile("a.bin", PatternBytes(3000, 21));
+    Publish("1.9.3", 0, 1024);
+  }
+
+  // The dialogs raised, in order: 5 for WM_USER+105, 6 for WM_USER+106, with their texts.
+  std::vector<std::pair<int, std::u16string>> RaisedDialogs() const {
+    std::vector<std::pair<int, std::u16string>> out;
+    std::lock_guard lock(mutex);
+    for (const Note& note : notes) {
+      if (note.message == kNotifyUnstable) out.emplace_back(5, note.text);
+      if (note.message == kNotifyNetworkFailed) out.emplace_back(6, note.text);
+    }
+    return out;
+  }
+
+  // Ends the run from the network-failure dialog after `count` dialogs of either kind.
+  void AbandonAfterDialogs(std::size_t count) {
+    answer = [this, count](const Note& note) -> LRESULT {
+      if (note.message != kNotifyUnstable && note.message != kNotifyNetworkFailed) return 0;
+      if (++dialogs_seen < count) return 4;
+      context->Control().Abandon();
+      return kDialogEndRun;
+    };
+  }
+
+  std::size_t dialogs_seen = 0;
+};
+
+using Dialogs = std::vector<std::pair<int, std::u16string>>;
+
+struct PieceFault {
+  Fault fault;
+  int times;
+  Dialogs dialogs;
+  std::vector<int> sleeps;
+};
+
+class PieceFaults : public EngineFaults, public ::testing::WithParamInterface<PieceFault> {};
+
+TEST_P(PieceFaults, AreRetriedUntilThePieceArrivesWhole) {
+  const PieceFault c = GetParam();
+  server->AddRule(FaultRule{.path_prefix = "/krdn/repair/1.9.3/a.bin", .fault = c.fault, .times = c.times,
+                            .bytes_per_second = 20000});
+  RunRepair();
+  EXPECT_TRUE(Succeeded()) << platform::Utf16ToUtf8(FinalText());
+  ExpectInstallMatchesClient();
+  EXPECT_EQ(RaisedDialogs(), c.dialogs);
+  EXPECT_EQ(sleeps, c.sleeps);
+}
+
+const std::u16string kFailed = u"失败\r\n";
+const std::u16string kWrongLength = u"下载文件失败。";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PieceFaults,
+    ::testing::Values(
+        PieceFault{Fault::kRefuse, 1, {{5, kFailed}}, {}},
+        PieceFault{Fault::kReset, 4, {{5, kFailed}, {5, kFailed}, {6, kFailed}, {6, kFailed}}, {}},
+        PieceFault{Fault::kResetMidBody, 1, {{5, kFailed}}, {}},
+        PieceFault{Fault::kStallBeforeHeaders, 1, {{5, kFailed}}, {}},
+        PieceFault{Fault::kStallMidBody, 1, {{5, kFailed}}, {}},
+        PieceFault{Fault::kLongBody, 1, {{5, kFailed}}, {}},
+        // More bytes than the range asked for fail the fetch itself, before the length test.
+        PieceFault{Fault::kWholeBody, 4, {{5, kFailed}, {5, kFailed}, {6, kFailed}, {6, kFailed}}, {}},
+        PieceFault{Fault::kShortBody, 4,
+                   {{5, kWrongLength}, {5, kWrongLength}, {6, kFailed}, {6, kFailed}}, {1, 2, 1, 1}},
+        PieceFault{Fault::kShortBody, 1, {{5, kWrongLength}}, {1}},
+        PieceFault{Fault::kErrorPage, 2, {{5, kWrongLength}, {5, kWrongLength}}, {1, 2}},
+        PieceFault{Fault::kTrickle, -1, {}, {}}));
+
+TEST_F(EngineFaults, TheRetryCounterStartsAgainAfterEachWrittenPiece) {
+  // Two failures on each of the three pieces: never more than the unstable-connection dialog.
+  server->AddRule(FaultRule{.path_prefix = "/krdn/repair/1.9.3/a.bin", .fault = Fault::kReset, .times = 2});
+  server->AddRule(FaultRule{.path_prefix = "/krdn/repair/1.9.3/a.bin", .fault = Fault::kNone, .times = 1});
+  server->AddRule(FaultRule{.path_prefix = "/krdn/repair/1.9.3/a.bin", .fault = Fault::kReset, .times = 2});
+  RunRepair();
+  EXPECT_TRUE(Succeeded());
+  EXPECT_EQ(RaisedDialogs(), (Dialogs{{5, kFailed}, {5, kFailed}, {5, kFailed}, {5, kFailed}}));
+}
+
+TEST_F(EngineFaults, AWrongDigestEndsTheRunAndLeavesThePieceUnwritten) {
+  server->AddRule(FaultRule{.path_prefix = "/krdn/repair/1.9.3/a.bin", .fault = Fault::kWrongDigest});
+  RunRepair();
+  EXPECT_FALSE(Succeeded());
+  EXPECT_EQ(FinalText(), u"下载文件失败。");
+  EXPECT_EQ(Appended().back(), u"失败\r\n");
+  EXPECT_EQ(ReadFile(install / "a.bin"), std::vector<std::uint8_t>(3000, 0));  // extended with zeros, nothing else
+  EXPECT_FALSE(context->busy());
+}
+
+TEST_F(EngineFaults, TheVersionProbeRetriesErrorPagesAndNeverReadsThemAsAVersion) {
+  server->AddRule(FaultRule{.path_prefix = "/krdn/barternsav", .fault = Fault::kErrorPage, .times = 3, .status = 503});
+  RunRepair();
+  EXPECT_TRUE(Succeeded());
+  EXPECT_EQ(RaisedDialogs(), (Dialogs{{5, u"文件tern.sav下载失败\r\n"}, {5, u"文件tern.sav下载失败\r\n"},
+                                {6, u"文件tern.sav下载失败\r\n"}}));
+  EXPECT_EQ(Appended()[1], u"当前客户端版本号: 1.9.3\r\n");
+}
+
+TEST_F(EngineFaults, AShortVersionFileFailsEveryAttemptUntilTheUserEndsTheRun) {
+  auto version = ReadFile(root / "krdn/barternsav/360/tern.sav");
+  version.resize(253);
+  WriteFile(root / "krdn/barternsav/360/tern.sav", version);
+  AbandonAfterDialogs(4);
+  RunRepair();
+  EXPECT_EQ(RaisedDialogs(), (Dialogs{{5, u"无法获取客户端版本信息。\r\n"}, {5, u"无法获取客户端版本信息。\r\n"},
+                                {6, u"无法获取客户端版本信息。\r\n"}, {6, u"无法获取客户端版本信息。\r\n"}}));
+  // Ended from the dialog: nothing more is sent and the busy flag is the window's business.
+  EXPECT_TRUE(NotesOf(kNotifyRunEnded).empty());
+  EXPECT_TRUE(context->busy());
+
+  version.resize(254);
+  WriteFile(root / "krdn/barternsav/360/tern.sav", version);
+  notes.clear();
+  answer = nullptr;
+  RunRepair();
+  EXPECT_TRUE(Succeeded()) << "a version file of exactly 254 bytes is read";
+}
+
+TEST_F(EngineFaults, WithTheNetworkDownTheProbeRaisesTwoUnstableDialogsThenNetworkFailures) {
+  settings.version_host = DeadUrl();
+  AbandonAfterDialogs(5);
+  RunRepair();
+  const Dialogs dialogs = RaisedDialogs();
+  ASSERT_EQ(dialogs.size(), 5u);
+  EXPECT_EQ(dialogs[1].first, 5);
+  EXPECT_EQ(dialogs[2].first, 6);
+  EXPECT_EQ(dialogs[4].first, 6);
+  EXPECT_EQ(Appended(), (std::vector<std::u16string>{u"下载文件tern.sav\r\n"}));
+}
+
+TEST_F(EngineFaults, ABrokenOrMissingManifestIsRetriedWithoutRepeatingLines) {
+  server->AddRule(FaultRule{.path_prefix = "/krdn/repair/1.9.3/1.9.3_download", .fault = Fault::kShortBody, .times = 1});
+  server->AddRule(FaultRule{.path_prefix = "/krdn/repair/1.9.3/1.9.3_download", .fault = Fault::kErrorPage, .times = 1});
+  server->AddRule(FaultRule{.path_prefix = "/krdn/repair/1.9.3/1.9.3_download", .fault = Fault::kResetMidBody, .times = 1});
+  RunRepair();
+  EXPECT_TRUE(Succeeded());
+  EXPECT_EQ(RaisedDialogs(), (Dialogs{{5, u"无法获取验证文件信息。\r\n"}, {5, u"无法获取验证文件信息。\r\n"},
+                                {6, u"无法获取验证文件信息。\r\n"}}));
+  EXPECT_EQ(trace.size(), 1u);
+}
+
+TEST_F(EngineFaults, AManifestThatPointsOutsideTheInstallDirectoryIsNeverUsed) {
+  const std::string text = ",1\r\n\\..\\escaped.bin,1,4,0123456789ABCDEF0123456789ABCDEF\r\n";
+  const std::string served =
+      Md5Hex({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}) + text;
+  WriteFile(root / "krdn/repair/1.9.3/1.9.3_download.txt", served);
+  AbandonAfterDialogs(3);
+  RunRepair();
+  EXPECT_EQ(RaisedDialogs().size(), 3u);
+  EXPECT_FALSE(fs::exists(work / "escaped.bin"));
+  EXPECT_TRUE(trace.empty());
+}
+
+TEST_F(EngineFaults, AnUnreachableCompletionMarkerDoesNotStopTheSuccess) {
+  InstallCopy();
+  server->AddRule(FaultRule{.path_prefix = "/krdn/repair/Repair_Done.txt", .fault = Fault::kReset});
+  RunRepair();
+  EXPECT_TRUE(Succeeded());
+  EXPECT_TRUE(RaisedDialogs().empty());
+  EXPECT_TRUE(fs::exists(work / "home/Desktop/Velmora3.desktop"));
+}
+
+TEST_F(EngineFaults, ALocalFileThatCannotBeWrittenEndsTheRun) {
+  InstallCopy();
+  fs::remove(install / "a.bin");
+  fs::create_directories(install / "a.bin");  // exists, cannot be read: unverifiable, not written
+  RunRepair();
+  EXPECT_EQ(FinalText(), u"有文件被锁定，无法验证所有文件。\r\n");
+
+  // A file that can be verified but not extended (its directory is a file).
+  notes.clear();
+  fs::remove_all(install / "a.bin");
+  AddClientFile("sub/b.bin", PatternBytes(10, 22));
+  Publish("1.9.3", 0, 1024);
+  InstallCopy();
+  fs::remove_all(install / "sub");
+  WriteFile(install / "sub", "a file where the directory should be");
+  sleeps.clear();
+  RunRepair();
+  EXPECT_EQ(FinalText(), u"无法打开需下载文件。\r\n");
+  EXPECT_EQ(Appended().back(), u"失败\r\n");
+  EXPECT_EQ(sleeps, (std::vector<int>{1, 1, 1}));
+}
+
+}  // namespace
+}  // namespace krdn::testing

@@ -1,0 +1,181 @@
+// krdn-repair-cli as a program: against nginx serving a published client, its output
+// and exit codes, and a run killed in the middle of a download and started again.
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <set>
+#include <thread>
+
+#include "tests/repair/engine_fixture.h"
+#include "tests/support/local_servers.h"
+#include "transfer/digest.h"
+
+extern char** environ;
+
+namespace krdn::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+struct Finished {
+  int exit_code = -1;
+  std::string out;
+  std::string err;
+};
+
+class Cli : public EngineTest {
+ protected:
+  pid_t Spawn(const std::vector<std::string>& args) {
+    std::vector<std::string> all{KRDN_REPAIR_CLI};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& arg : all) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, (work / "out.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, (work / "err.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid = -1;
+    const int result = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (result != 0) ADD_FAILURE() << "cannot start " << argv[0];
+    return pid;
+  }
+
+  Finished Wait(pid_t pid) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), ReadText(work / "out.txt"),
+            ReadText(work / "err.txt")};
+  }
+
+  Finished RunCli(const std::vector<std::string>& args) { return Wait(Spawn(args)); }
+
+  std::vector<std::string> HostArgs(const std::string& version_host, const std::string& repair_host) {
+    return {"--dir", install.string(), "--version-host", version_host, "--repair-host", repair_host};
+  }
+};
+
+TEST_F(Cli, RepairsADamagedCopyFromNginxPrintingOnlyTheStatusTexts) {
+  AddClientFile("VoLauncher.exe", PatternBytes(5000, 41));
+  AddClientFile("数据/地图 one.pak", PatternBytes(9000, 42));
+  AddClientFile("data/empty.txt", {});
+  AddClientFile("data/long.bin", PatternBytes(2048, 43));
+  Publish("3.1.4", 0, 2048);
+  InstallCopy();
+  fs::remove(install / "数据/地图 one.pak");
+  auto launcher = ReadFile(install / "VoLauncher.exe");
+  launcher[4500] ^= 0x10;
+  WriteFile(install / "VoLauncher.exe", launcher);
+  auto longer = ReadFile(install / "data/long.bin");
+  longer.resize(5000, 7);
+  WriteFile(install / "data/long.bin", longer);
+
+  LocalServers servers(root, work / "nginx");
+  const Finished run = RunCli(HostArgs(servers.version_host(), servers.repair_host()));
+  EXPECT_EQ(run.exit_code, 0) << run.err;
+  ExpectInstallMatchesClient();
+  EXPECT_EQ(run.out.rfind("下载文件tern.sav\r\n当前客户端版本号: 3.1.4\r\n获取验证文件信息...\r\n", 0), 0u) << run.out;
+  EXPECT_NE(run.out.find("校验文件: \\数据\\地图 one.pak......文件缺失\r\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("下载文件: \\数据\\地图 one.pak......成功\r\n"), std::string::npos);
+  EXPECT_NE(run.out.find("下载文件: \\data\\long.bin......成功\r\n"), std::string::npos);
+  EXPECT_EQ(run.out.find("process file"), std::string::npos) << "no trace lines on standard output";
+  EXPECT_EQ(run.out.substr(run.out.size() - std::string("恭喜，已成功下载所有文件\r\n").size()), "恭喜，已成功下载所有文件\r\n");
+  EXPECT_TRUE(run.err.empty()) << "standard error is not a terminal: " << run.err;
+
+  const std::string log = ReadText(servers.access_log());
+  EXPECT_NE(log.find("\"GET /krdn/barternsav/360/tern.sav HTTP/1.1\" 200 256 \"Version\" \"-\""), std::string::npos) << log;
+  EXPECT_NE(log.find("\"VoRepair_invalid_1in1\" \"bytes=4096-4999\""), std::string::npos) << log;
+  EXPECT_NE(log.find("/krdn/repair/3.1.4/%E6%95%B0%E6%8D%AE/%E5%9C%B0%E5%9B%BE%20one.pak"), std::string::npos) << log;
+  EXPECT_NE(log.find("\"VoRepair_DONE\" \"bytes=0-\""), std::string::npos) << log;
+
+  // Run again on the repaired tree: everything verifies, nothing but the marker is fetched.
+  const Finished again = RunCli(HostArgs(servers.version_host(), servers.repair_host()));
+  EXPECT_EQ(again.exit_code, 0);
+  EXPECT_NE(again.out.find("恭喜，所有文件都成功通过检验\r\n"), std::string::npos);
+}
+
+TEST_F(Cli, ExitCodesTellUsageErrorsEarlyEndsAndGivingUp) {
+  EXPECT_EQ(RunCli({}).exit_code, 2);
+  EXPECT_EQ(RunCli({"--dir"}).exit_code, 2);
+  EXPECT_EQ(RunCli({"--dir", install.string(), "--bogus", "1"}).exit_code, 2);
+  EXPECT_EQ(RunCli({"--dir", install.string(), "--give-up-after", "0"}).exit_code, 2);
+  EXPECT_EQ(RunCli({"--dir", install.string(), "--version-host", "127.0.0.1"}).exit_code, 2);
+  EXPECT_EQ(RunCli({"--dir", (work / "no/such/parent").string()}).exit_code, 2);
+
+  AddClientFile("a.bin", PatternBytes(10, 44));
+  Publish("1.8.200");
+  const Finished refused = RunCli(HostArgs(server->url(), server->url()));
+  EXPECT_EQ(refused.exit_code, 1);
+  EXPECT_EQ(refused.err, "此版本不支持自动下载功能。\n");
+  EXPECT_EQ(refused.out, "下载文件tern.sav\r\n当前客户端版本号: 1.8.200\r\n");
+
+  server->AddRule(fault::FaultRule{.path_prefix = "", .fault = fault::Fault::kReset});
+  const Finished gave_up =
+      RunCli({"--dir", install.string(), "--version-host", server->url(), "--give-up-after", "3"});
+  EXPECT_EQ(gave_up.exit_code, 3);
+  EXPECT_EQ(server->requests().size(), 1u + 5u) << "two unstable dialogs, then three network failures";
+  EXPECT_EQ(gave_up.out, "下载文件tern.sav\r\n");
+}
+
+// The pieces of each file that are wrong on disk, as "path first-last".
+std::set<std::string> WrongPieces(const fs::path& client, const fs::path& install, std::size_t piece) {
+  std::set<std::string> wrong;
+  for (const auto& entry : fs::recursive_directory_iterator(client)) {
+    if (!entry.is_regular_file()) continue;
+    const std::string relative = fs::relative(entry.path(), client).generic_string();
+    const auto want = ReadFile(entry.path());
+    const auto have = ReadFile(install / relative);
+    for (std::size_t first = 0; first < want.size(); first += piece) {
+      const std::size_t last = std::min(want.size(), first + piece) - 1;
+      const bool same = have.size() > last && std::equal(want.begin() + static_cast<std::ptrdiff_t>(first),
+                                                         want.begin() + static_cast<std::ptrdiff_t>(last) + 1,
+                                                         have.begin() + static_cast<std::ptrdiff_t>(first));
+      if (!same) wrong.insert(relative + " " + std::to_string(first) + "-" + std::to_string(last));
+    }
+  }
+  return wrong;
+}
+
+TEST_F(Cli, ARunKilledMidDownloadFetchesOnlyThePiecesStillWrongWhenStartedAgain) {
+  constexpr std::size_t kPiece = 16 * 1024;
+  AddClientFile("a.bin", PatternBytes(10 * kPiece, 45));
+  AddClientFile("b/c.bin", PatternBytes(6 * kPiece + 100, 46));
+  Publish("1.9.3", 0, kPiece);
+  InstallCopy();
+  auto damaged = ReadFile(install / "a.bin");
+  for (std::size_t i = 0; i < damaged.size(); i += 3 * kPiece) damaged[i] ^= 1;
+  WriteFile(install / "a.bin", damaged);
+  fs::remove_all(install / "b");
+
+  // Pieces trickle in, so the kill lands in the middle of the download pass.
+  server->AddRule(fault::FaultRule{.path_prefix = "/krdn/repair/1.9.3/b/", .fault = fault::Fault::kTrickle,
+                                   .bytes_per_second = 64 * 1024});
+  const pid_t pid = Spawn(HostArgs(server->url(), server->url()));
+  ASSERT_TRUE(server->WaitFor(2 + 4 + 3, kPiece / 2, 60s)) << "the download of b/c.bin did not get under way";
+  kill(pid, SIGKILL);
+  EXPECT_EQ(Wait(pid).exit_code, 128 + SIGKILL);
+
+  const std::set<std::string> wrong = WrongPieces(client, install, kPiece);
+  EXPECT_FALSE(wrong.empty());
+  EXPECT_LT(wrong.size(), 4u + 7u) << "some pieces were written before the kill";
+  server->ClearRules();
+  server->ClearRequests();
+  const Finished again = RunCli(HostArgs(server->url(), server->url()));
+  ASSERT_EQ(again.exit_code, 0) << again.err;
+  ExpectInstallMatchesClient();
+
+  std::set<std::string> fetched;
+  for (const auto& request : server->requests()) {
+    const std::string prefix = "/krdn/repair/1.9.3/";
+    if (request.path.rfind(prefix, 0) != 0 || request.path.find("_download.txt") != std::string::npos) continue;
+    fetched.insert(request.path.substr(prefix.size()) + " " + request.range.substr(6));
+  }
+  EXPECT_EQ(fetched, wrong);
+}
+
+}  // namespace
+}  // namespace krdn::testing

@@ -113,6 +113,19 @@ TEST_F(EngineTest, RepairsDamagedLongShortAndReadOnlyFilesFetchingOnlyBadPieces)
                     }));
 }
 
+TEST_F(EngineTest, ALocalFileOf4GiBOrMoreIsCutToTheManifestSize) {
+  AddClientFile("a.bin", PatternBytes(10, 17));
+  Publish();
+  InstallCopy();
+  // Sparse: 4 GiB more than the manifest size, which a 32-bit size would read as intact.
+  ASSERT_EQ(truncate((install / "a.bin").c_str(), (std::int64_t{1} << 32) + 10), 0);
+  RunRepair();
+  EXPECT_TRUE(Succeeded());
+  EXPECT_EQ(fs::file_size(install / "a.bin"), 10u);
+  ExpectInstallMatchesClient();
+  EXPECT_TRUE(AgentsFor("/krdn/repair/1.9.3/a.bin").empty()) << "only the length was wrong";
+}
+
 TEST_F(EngineTest, AgentNumbersCountFourMiBPiecesOfAMissingNineMiBFile) {
   AddClientFile("big.bin", PatternBytes(9u << 20, 9));
   Publish("1.9.0", 0, 4u << 20);

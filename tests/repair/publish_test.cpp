@@ -1,0 +1,87 @@
+// The publisher writes exactly what the engine reads, and refuses what a manifest
+// cannot carry before writing anything.
+#include "tools/publish/publish.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "repair/client_version.h"
+#include "repair/manifest.h"
+#include "tests/support/temp_dir.h"
+#include "transfer/digest.h"
+
+namespace krdn::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+class Publisher : public ::testing::Test {
+ protected:
+  publish::Outcome Run(const std::string& version = "1.9.3", std::uint16_t mode = 0, std::uint64_t piece = 4u << 20) {
+    return publish::Publish({.client = dir / "client", .out = dir / "out", .version = version, .mode_word = mode,
+                             .piece_size = piece});
+  }
+  TempDir dir;
+};
+
+TEST_F(Publisher, WritesTheVersionFileManifestFilesAndMarker) {
+  WriteFile(dir / "client/bin/a.dll", PatternBytes(2500, 1));
+  WriteFile(dir / "client/empty.txt", std::vector<std::uint8_t>{});
+  const publish::Outcome outcome = Run("2.10.255", 0x1234, 1000);
+  ASSERT_EQ(outcome.code, publish::Outcome::kPublished) << outcome.message;
+  EXPECT_EQ(outcome.files, 2u);
+
+  const auto version_file = ReadFile(dir / "out/krdn/barternsav/360/tern.sav");
+  ASSERT_GE(version_file.size(), 254u);
+  const auto version = ParseVersionFile(version_file);
+  ASSERT_TRUE(version);
+  EXPECT_EQ(version->Text(), u"2.10.255");
+  EXPECT_EQ(version->mode_word, 0x1234);
+
+  ASSERT_EQ(BindMd5(), 0);
+  auto manifest_bytes = ReadFile(dir / "out/krdn/repair/2.10.255/2.10.255_download.txt");
+  manifest_bytes.push_back(0);
+  Manifest manifest;
+  ASSERT_EQ(ParseManifest(manifest, manifest_bytes), 0);
+  ASSERT_EQ(manifest.files.size(), 2u);
+  EXPECT_EQ(manifest.files[0].path, u"\\bin\\a.dll");
+  EXPECT_EQ(manifest.files[0].total_size, 2500u);
+  ASSERT_EQ(manifest.files[0].pieces.size(), 3u);
+  const auto bytes = PatternBytes(2500, 1);
+  EXPECT_EQ(manifest.files[0].pieces[2].digest, Md5WideHex(std::span(bytes).subspan(2000)));
+  EXPECT_EQ(manifest.files[1].path, u"\\empty.txt");
+  EXPECT_TRUE(manifest.files[1].pieces.empty());
+  EXPECT_EQ(ReadFile(dir / "out/krdn/repair/2.10.255/bin/a.dll"), bytes);
+  EXPECT_TRUE(fs::exists(dir / "out/krdn/repair/Repair_Done.txt"));
+}
+
+TEST_F(Publisher, RefusesNamesAManifestCannotCarryAndWritesNothing) {
+  for (const std::string name : {"a,b.txt", "line\nbreak", "carriage\rreturn", "colon:name", "back\\slash"}) {
+    TempDir client;
+    WriteFile(client / name, "x");
+    const auto outcome = publish::Publish({.client = client.path(), .out = dir / "out", .version = "1.9.3"});
+    EXPECT_EQ(outcome.code, publish::Outcome::kRefused) << name;
+    EXPECT_FALSE(outcome.message.empty());
+    EXPECT_FALSE(fs::exists(dir / "out")) << name;
+  }
+}
+
+TEST_F(Publisher, RefusesFilesOf4GiBAndBadVersionsOrPieceSizes) {
+  WriteFile(dir / "client/ok.bin", "x");
+  EXPECT_EQ(Run("1.9").code, publish::Outcome::kRefused);
+  EXPECT_EQ(Run("1.9.256").code, publish::Outcome::kRefused);
+  EXPECT_EQ(Run("1.09.3").code, publish::Outcome::kRefused);
+  EXPECT_EQ(Run("1.9.3.4").code, publish::Outcome::kRefused);
+  EXPECT_EQ(Run("1.9.3", 0, 0).code, publish::Outcome::kRefused);
+
+  // A sparse file of exactly 4 GiB costs no disk space.
+  WriteFile(dir / "client/huge.bin", "");
+  ASSERT_EQ(truncate((dir / "client/huge.bin").c_str(), 4294967296), 0);
+  const auto outcome = Run();
+  EXPECT_EQ(outcome.code, publish::Outcome::kRefused);
+  EXPECT_NE(outcome.message.find("4 GiB"), std::string::npos);
+  EXPECT_FALSE(fs::exists(dir / "out"));
+}
+
+}  // namespace
+}  // namespace krdn::testing

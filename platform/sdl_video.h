@@ -1,0 +1,60 @@
+// Internal to the window layer: everything that talks to SDL's video subsystem.
+// Called on the windowing thread only, except PushWakeup.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/window_system.h"
+
+namespace platform::detail::video {
+
+bool Ready();
+// True when the driver delivers events from a display (x11, wayland): the windowing
+// thread then waits in SDL; otherwise (offscreen) it waits on its own queue.
+bool HasEventSource();
+void PushWakeup();
+
+SDL_Window* CreateNativeWindow(const RECT& rect, DWORD ex_style);
+void DestroyNativeWindow(SDL_Window* window);
+std::uint32_t NativeId(SDL_Window* window);
+void ShowNative(SDL_Window* window, bool visible);
+void MoveNative(SDL_Window* window, const RECT& rect);
+void RaiseNative(SDL_Window* window);
+void MinimizeNative(SDL_Window* window);
+void RestoreNative(SDL_Window* window);
+void SetNativeTitle(SDL_Window* window, const std::u16string& title);
+void SetNativeIcon(SDL_Window* window, HICON icon);
+void SetNativeOpacity(SDL_Window* window, BYTE alpha);
+
+// Copies `rect` (client coordinates) of the window's store to the screen.
+void Present(Window& top, const RECT& rect);
+// Inverts the colours shown in `rect` (the caret) and updates the screen there.
+void InvertOnScreen(Window& top, const RECT& rect, bool update_screen);
+void CaptureMouse(bool capture);
+// What the screen shows of the window, in premultiplied BGRA (alpha 255 where the
+// screen has none).
+std::vector<std::uint32_t> ReadScreen(Window& top, int* width, int* height);
+
+// Reads every pending display event, turning input into raw input of `self` and
+// window events into messages.
+void PumpEvents(ThreadState& self);
+// Blocks until a display event or a wakeup arrives, or the timeout (ms; -1: none).
+void WaitForEvents(int timeout_ms);
+
+void ApplyCursor(HCURSOR cursor);
+void SetTextInputArea(const RECT& screen_rect);
+std::optional<POINT> GlobalPointer();
+
+struct Display {
+  RECT bounds{};
+  RECT work{};
+};
+std::vector<Display> Displays();
+
+bool SetClipboard(const std::string& utf8);
+std::optional<std::string> GetClipboard();
+bool HasClipboard();
+
+}  // namespace platform::detail::video

@@ -346,6 +346,13 @@ SendStatus SendMessageCancellable(HWND hwnd, UINT message, WPARAM wparam, LPARAM
   return Send(hwnd, message, wparam, lparam, cancellation.waiters_, result != nullptr ? result : &ignored);
 }
 
+SendStatus SendMessageCancellable(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, std::stop_token abandoned,
+                                  LRESULT* result) {
+  SendCancellation cancellation;
+  std::stop_callback on_stop(abandoned, [&cancellation] { cancellation.Cancel(); });
+  return SendMessageCancellable(hwnd, message, wparam, lparam, cancellation, result);
+}
+
 LRESULT SendMessageW(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   LRESULT result = 0;
   Send(hwnd, message, wparam, lparam, nullptr, &result);

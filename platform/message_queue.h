@@ -14,6 +14,7 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <stop_token>
 #include <vector>
 
 #include "platform/messages.h"
@@ -84,6 +85,12 @@ enum class SendStatus {
 class SendCancellation;
 SendStatus SendMessageCancellable(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam,
                                   const SendCancellation& cancellation, LRESULT* result);
+
+// The same for a run that is abandoned through a std::stop_token: a request to stop
+// acts as Cancel() on the send that is waiting, and a token already stopped sends
+// nothing.
+SendStatus SendMessageCancellable(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, std::stop_token abandoned,
+                                  LRESULT* result);
 
 class SendCancellation {
  public:

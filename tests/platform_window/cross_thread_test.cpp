@@ -232,6 +232,30 @@ TEST_F(CrossThreadTest, ASendCancelledBeforeItsHandlerBeganIsNeverDelivered) {
   EXPECT_TRUE(Received(hwnd, kNotify).empty());
 }
 
+TEST_F(CrossThreadTest, AStopTokenAbandonsTheSendAsACancellationDoes) {
+  HWND hwnd = Make();
+  std::stop_source run;
+  std::atomic<bool> sender_back{false};
+  SendStatus status = SendStatus::kDelivered;
+  On(hwnd, [&](HWND, UINT message, WPARAM, LPARAM) -> std::optional<LRESULT> {
+    if (message != kNotify) return std::nullopt;
+    run.request_stop();  // ended from inside the notification's handler
+    EXPECT_TRUE(test::PumpUntil([&] { return sender_back.load(); }, 5000));
+    return 0;
+  });
+  std::thread worker([&] {
+    LRESULT result = 0;
+    status = SendMessageCancellable(hwnd, kNotify, 0, 0, run.get_token(), &result);
+    sender_back = true;
+    PostMessageW(hwnd, WM_NULL, 0, 0);
+  });
+  ASSERT_TRUE(test::PumpUntil([&] { return sender_back.load(); }));
+  worker.join();
+  EXPECT_EQ(status, SendStatus::kCancelled);
+  LRESULT result = 0;
+  EXPECT_EQ(SendMessageCancellable(hwnd, kNotify, 0, 0, run.get_token(), &result), SendStatus::kCancelled);
+}
+
 LRESULT EchoBackProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == kNotify) {
     // Sends back to the sender's window while the sender waits for this very send.

@@ -1,0 +1,116 @@
+#include <cstring>
+
+#include "cairo_backend.h"
+
+namespace LOOM {
+
+SBitmap_Cairo::~SBitmap_Cairo() {
+  if (surface_) cairo_surface_destroy(surface_);
+}
+
+HRESULT SBitmap_Cairo::InitBlank(int width, int height, const void* pixels) {
+  if (!BitmapSizeAcceptable(width, height)) return E_OUTOFMEMORY;
+  cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+  if (cairo_surface_status(s) != CAIRO_STATUS_SUCCESS) {
+    cairo_surface_destroy(s);
+    return E_OUTOFMEMORY;
+  }
+  if (surface_) cairo_surface_destroy(surface_);
+  surface_ = s;
+  width_ = width;
+  height_ = height;
+  if (pixels && width > 0 && height > 0) {
+    cairo_surface_flush(s);
+    unsigned char* data = cairo_image_surface_get_data(s);
+    int stride = cairo_image_surface_get_stride(s);
+    for (int y = 0; y < height; ++y)
+      std::memcpy(data + static_cast<std::ptrdiff_t>(y) * stride,
+                  static_cast<const unsigned char*>(pixels) + static_cast<std::size_t>(y) * width * 4,
+                  static_cast<std::size_t>(width) * 4);
+    cairo_surface_mark_dirty(s);
+  }
+  return S_OK;
+}
+
+HRESULT SBitmap_Cairo::InitFromImageFrame(const IImgFrame* frame) {
+  UINT w = 0, h = 0;
+  if (!frame || !frame->Size(&w, &h) || !BitmapSizeAcceptable(w, h)) return E_OUTOFMEMORY;
+  std::vector<BYTE> pixels(std::size_t{w} * h * 4);
+  if (!frame->CopyFramePixels(nullptr, w * 4, static_cast<UINT>(pixels.size()), pixels.data())) return E_FAIL;
+  return InitBlank(static_cast<int>(w), static_cast<int>(h), pixels.data());
+}
+
+HRESULT SBitmap_Cairo::LoadFrom(IImgX* img, int frames) {
+  HRESULT hr = frames > 0 ? InitFromImageFrame(img->Frame(0)) : S_FALSE;
+  img->Release();
+  return hr;
+}
+
+HRESULT SBitmap_Cairo::LoadFile(std::u16string_view path) {
+  IImgDecoderFactory* decoders = factory_->DecoderFactory();
+  IImgX* img = nullptr;
+  if (!decoders || !decoders->NewImage(&img) || !img) return E_FAIL;
+  return LoadFrom(img, img->LoadFile(path));
+}
+
+HRESULT SBitmap_Cairo::LoadMemory(const void* data, std::size_t size) {
+  IImgDecoderFactory* decoders = factory_->DecoderFactory();
+  IImgX* img = nullptr;
+  if (!decoders || !decoders->NewImage(&img) || !img) return E_FAIL;
+  return LoadFrom(img, img->LoadMemory(data, size));
+}
+
+std::uint32_t* SBitmap_Cairo::Pixels() const {
+  if (!surface_ || width_ == 0 || height_ == 0) return nullptr;
+  cairo_surface_flush(surface_);
+  return reinterpret_cast<std::uint32_t*>(cairo_image_surface_get_data(surface_));
+}
+
+void SBitmap_Cairo::PixelsChanged() const {
+  if (surface_) cairo_surface_mark_dirty(surface_);
+}
+
+void* SBitmap_Cairo::LockBits() { return Pixels(); }
+void SBitmap_Cairo::UnlockBits(void*) { PixelsChanged(); }
+const void* SBitmap_Cairo::Bits() const { return Pixels(); }
+
+HRESULT SBitmap_Cairo::Clone(IBitmap** out) const {
+  if (!out) return E_POINTER;
+  IBitmap* copy = nullptr;
+  if (!factory_->NewBitmap(&copy) || !copy) return E_UNEXPECTED;
+  HRESULT hr = copy->InitBlank(width_, height_, Pixels());
+  if (FAILED(hr)) {
+    copy->Release();
+    return hr;
+  }
+  *out = copy;
+  return S_OK;
+}
+
+HRESULT SBitmap_Cairo::Resample(IBitmap** out, int width, int height, int filter_level) const {
+  if (!out) return E_POINTER;
+  if (width == width_ && height == height_) return Clone(out);
+  IRenderTarget* target = nullptr;
+  if (!factory_->NewTarget(&target, width, height) || !target) return E_OUTOFMEMORY;
+  RECT dst{0, 0, width, height}, src{0, 0, width_, height_};
+  target->DrawImageExpanded(dst, const_cast<SBitmap_Cairo*>(this), src,
+                            (static_cast<UINT>(filter_level) << 16) | EM_STRETCH, 255);
+  auto* bmp = static_cast<IBitmap*>(target->CurrentObject(OT_BITMAP));
+  bmp->AddRef();
+  target->Release();
+  *out = bmp;
+  return S_OK;
+}
+
+HRESULT SBitmap_Cairo::ResamplePercent(IBitmap** out, int percent, int filter_level) const {
+  auto scaled = [percent](LONG v) { return static_cast<int>((static_cast<long long>(v) * percent + 50) / 100); };
+  return Resample(out, scaled(width_), scaled(height_), filter_level);
+}
+
+HRESULT SBitmap_Cairo::SaveFile(std::u16string_view path, int format) const {
+  IImgDecoderFactory* decoders = factory_->DecoderFactory();
+  if (!decoders) return E_FAIL;
+  return decoders->SaveBitmap(this, path, format);
+}
+
+}  // namespace LOOM

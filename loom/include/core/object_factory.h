@@ -93,6 +93,8 @@ class SObjectFactoryMgr {
   // The registered class's base tag (same kind) when it differs from the given tag;
   // otherwise, or when nothing is registered, an empty key of kind -1.
   SObjectInfo BaseRegistryKey(const SObjectInfo& key) const;
+  // The registered factory's base tag as written (not folded); empty when none.
+  std::u16string BaseTagOf(const SObjectInfo& key) const;
   std::size_t FactoryCount() const { return factories_.size(); }
 
  protected:

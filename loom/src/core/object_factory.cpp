@@ -51,6 +51,11 @@ SObjectInfo SObjectFactoryMgr::BaseRegistryKey(const SObjectInfo& key) const {
   return base_key;
 }
 
+std::u16string SObjectFactoryMgr::BaseTagOf(const SObjectInfo& key) const {
+  auto it = factories_.find(key);
+  return it == factories_.end() ? std::u16string() : it->second->BaseTagName();
+}
+
 void SObjectFactoryMgr::ApplyObjectDefaults(IObject&) const {}
 
 }  // namespace LOOM

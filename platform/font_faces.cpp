@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/utf.h"
 
@@ -32,9 +33,17 @@ bool FamilyListed(FcConfig* config, const std::string& family) {
   return fonts && fonts->nfont > 0;
 }
 
-bool IsGeneric(const std::string& family) {
-  return family == "sans-serif" || family == "serif" || family == "monospace" || family == "sans" ||
-         family == "system-ui" || family == "cursive" || family == "fantasy";
+// The family names substitution puts around the given one (aliases are put before it,
+// fallbacks after it), without the given one.
+std::vector<std::string> SubstitutedFamilies(FcConfig* config, const std::string& family) {
+  PatternPtr pattern(FcPatternCreate());
+  FcPatternAddString(pattern.get(), FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
+  FcConfigSubstitute(config, pattern.get(), FcMatchPattern);
+  std::vector<std::string> families;
+  FcChar8* value = nullptr;
+  for (int i = 0; FcPatternGetString(pattern.get(), FC_FAMILY, i, &value) == FcResultMatch; ++i)
+    if (family != reinterpret_cast<const char*>(value)) families.emplace_back(reinterpret_cast<const char*>(value));
+  return families;
 }
 
 }  // namespace
@@ -53,17 +62,16 @@ bool FontFaceInstalled(std::u16string_view face) {
   if (!config || face.empty()) return false;
   std::string family = Utf16ToUtf8(face);
   if (FamilyListed(config, family)) return true;
-  // An alias: the families substitution puts after the face, up to the first generic
-  // name, are what the face resolves to.
-  PatternPtr pattern(FcPatternCreate());
-  FcPatternAddString(pattern.get(), FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
-  FcConfigSubstitute(config, pattern.get(), FcMatchPattern);
-  FcChar8* value = nullptr;
-  for (int i = 1; FcPatternGetString(pattern.get(), FC_FAMILY, i, &value) == FcResultMatch; ++i) {
-    std::string candidate(reinterpret_cast<const char*>(value));
-    if (IsGeneric(candidate)) break;
-    if (FamilyListed(config, candidate)) return true;
-  }
+  // An alias: the families substitution adds for this face and not for an unknown
+  // one (the generic fallbacks every name gets) are what the face resolves to.
+  std::vector<std::string> own = SubstitutedFamilies(config, family);
+  std::vector<std::string> fallback = SubstitutedFamilies(config, "\x01krdn-unknown-face");
+  std::size_t common = 0;
+  while (common < own.size() && common < fallback.size() &&
+         own[own.size() - 1 - common] == fallback[fallback.size() - 1 - common])
+    ++common;
+  for (std::size_t i = 0; i + common < own.size(); ++i)
+    if (FamilyListed(config, own[i])) return true;
   return false;
 }
 

@@ -608,7 +608,12 @@ HRESULT SRenderTarget_Cairo::DrawImage(const RECT& dst, IBitmap* bmp, int sx, in
 
 HRESULT SRenderTarget_Cairo::DrawImageExpanded(const RECT& dst, IBitmap* bmp, const RECT& src, UINT mode, BYTE alpha) {
   UINT expand = mode & 0xFFFF;
-  if (expand == EM_NULL) return DrawImage(dst, bmp, src.left, src.top, alpha);
+  if (expand == EM_NULL) {
+    // Unscaled: the source rectangle at the destination's top-left, never more of the
+    // bitmap than the source names (a cell of a strip must not bring its neighbours).
+    RECT d{dst.left, dst.top, dst.left + std::min(Width(src), Width(dst)), dst.top + std::min(Height(src), Height(dst))};
+    return DrawImage(d, bmp, src.left, src.top, alpha);
+  }
   auto* bitmap = dynamic_cast<SBitmap_Cairo*>(bmp);
   if (!bitmap || !bitmap->Surface() || Empty(src) || Empty(dst)) return S_OK;
   if (src.left < 0 || src.top < 0 || src.right > static_cast<int>(bitmap->Width()) ||

@@ -1,5 +1,6 @@
 // The one instance of a toolkit service, reachable from anywhere on the UI thread.
-// The instance registers itself on construction and unregisters on destruction.
+// The derived class registers itself first thing in its constructor (once it is a
+// complete enough object to be cast to) and is unregistered on destruction.
 #pragma once
 
 #include <cassert>
@@ -16,9 +17,10 @@ class SSingleton {
   }
 
  protected:
-  SSingleton() {
+  SSingleton() = default;
+  void RegisterInstance(T* self) {
     assert(!instance_);
-    instance_ = static_cast<T*>(this);
+    instance_ = self;
   }
   ~SSingleton() { instance_ = nullptr; }
   SSingleton(const SSingleton&) = delete;

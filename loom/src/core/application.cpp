@@ -17,6 +17,7 @@ SApplication::SApplication(IRenderFactory* render_factory, HINSTANCE instance, s
       instance_(instance),
       host_class_name_(host_class_name),
       enable_ime_(enable_ime) {
+  RegisterInstance(this);
   ui_def_ = std::make_unique<SUiDef>();
   font_pool_ = std::make_unique<SFontPool>(render_factory);
   skin_pools_ = std::make_unique<SSkinPoolMgr>();

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "core/img_decoder.h"
+#include "platform/icon.h"
 #include "render_support.h"
 
 namespace LOOM {
@@ -309,6 +310,48 @@ TEST_F(RenderTest, BitmapLoadWithoutDecoderFailsAndDrawsNothing) {
   EXPECT_EQ(bmp->LoadMemory(junk, sizeof junk), E_FAIL);
   auto rt = Target(f_.get(), 2, 2);
   EXPECT_EQ(rt->DrawImage({0, 0, 2, 2}, bmp, 0, 0, 255), E_FAIL);
+}
+
+TEST_F(RenderTest, BlendFromTargetScalesAndRefusesASourceOutsideIt) {
+  auto src = Target(f_.get(), 2, 2);
+  Fill(src.get(), 2, 2, kOpaqueGreen);
+  auto dst = Target(f_.get(), 4, 4);
+  EXPECT_EQ(dst->BlendFromTarget({0, 0, 4, 4}, src.get(), {0, 0, 2, 2}, 255), S_OK);
+  EXPECT_EQ(dst->PixelAt(3, 3), kOpaqueGreen);
+  EXPECT_EQ(dst->BlendFromTarget({0, 0, 4, 4}, src.get(), {1, 1, 3, 3}, 255), E_FAIL);
+  // Blending a target onto itself reads a snapshot.
+  EXPECT_EQ(dst->BlendFromTarget({0, 0, 2, 2}, dst.get(), {2, 2, 4, 4}, 255), S_OK);
+  EXPECT_EQ(dst->PixelAt(0, 0), kOpaqueGreen);
+}
+
+TEST_F(RenderTest, IconsDrawAtTheirOwnOrAGivenSize) {
+  std::vector<std::uint32_t> px(4, kOpaqueBlue);
+  HICON icon = platform::CreateIconFromPixels(2, 2, px);
+  ASSERT_NE(icon, nullptr);
+  auto rt = Target(f_.get(), 6, 6);
+  EXPECT_EQ(rt->DrawIconImage(1, 1, icon, 0, 0, 0), S_OK);
+  EXPECT_EQ(rt->PixelAt(2, 2), kOpaqueBlue);
+  EXPECT_EQ(rt->PixelAt(3, 3), 0u);
+  EXPECT_EQ(rt->DrawIconImage(2, 2, icon, 4, 4, 0), S_OK);
+  EXPECT_EQ(rt->PixelAt(5, 5), kOpaqueBlue);
+  EXPECT_EQ(rt->DrawIconImage(0, 0, nullptr, 4, 4, 0), 1);
+  platform::DestroyIcon(icon);
+}
+
+TEST_F(RenderTest, ResizeClearsAndCompatibleTargetsAreIndependent) {
+  auto rt = Target(f_.get(), 4, 4);
+  Fill(rt.get(), 4, 4, kOpaqueRed);
+  rt->ClipPushRect({0, 0, 1, 1});
+  ASSERT_EQ(rt->Resize({8, 2}), S_OK);
+  EXPECT_EQ(rt->PixelAt(7, 1), 0u);
+  EXPECT_EQ(rt->PixelAt(0, 2), kNoColor);
+  RECT box{};
+  rt->ClipBounds(&box);
+  EXPECT_EQ(box, (RECT{0, 0, 8, 2}));
+  IRenderTarget* other = nullptr;
+  ASSERT_EQ(rt->NewCompatibleTarget({3, 3}, &other), S_OK);
+  EXPECT_EQ(other->PixelAt(2, 2), 0u);
+  other->Release();
 }
 
 }  // namespace

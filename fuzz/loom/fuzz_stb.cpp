@@ -1,0 +1,11 @@
+// The stb_image decoder.
+#include <cstddef>
+#include <cstdint>
+
+#include "loom/decoders/decoded_image.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  LOOM::SImgX image(&LOOM::DecodeStb);
+  image.LoadMemory(data, size);
+  return 0;
+}

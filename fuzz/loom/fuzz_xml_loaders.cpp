@@ -7,6 +7,7 @@
 #include "core/img_decoder.h"
 #include "core/render.h"
 #include "core/res_provider.h"
+#include "core/res_provider_mgr.h"
 #include "core/skin_pool.h"
 #include "core/ui_def.h"
 #include "core/xml.h"

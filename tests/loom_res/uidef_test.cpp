@@ -46,6 +46,11 @@ TEST(DimensionSyntax, UnitsAndConversion) {
   EXPECT_EQ(DimensionToPixels({12, SizeUnit::dp}, 150), 18);
   EXPECT_EQ(DimensionToPixels({-1, SizeUnit::dp}, 150), -1);
   EXPECT_EQ(DimensionToPixels({-2, SizeUnit::sp}, 200), -2);
+  // Numbers beyond any pixel count are held at a bound instead of overflowing.
+  ParseDimension(u"2E080px", d);
+  EXPECT_EQ(DimensionToPixels(d, 100), 1000000000);
+  ParseDimension(u"-9e30dp", d);
+  EXPECT_EQ(DimensionToPixels(d, 300), -1000000000);
 }
 
 TEST_F(UiDefTest, NamedValuesResolveThroughTheCurrentDefinitions) {

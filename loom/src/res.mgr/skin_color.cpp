@@ -22,7 +22,10 @@ HRESULT ReadColor(std::u16string_view value, COLORREF& out) {
   return S_OK;
 }
 
-float ReadFloat(std::u16string_view value) { return static_cast<float>(ReadDouble(value).value_or(0.0)); }
+// Corner percentages: fractions of the smaller side; anything beyond 0-100 is held there.
+float ReadPercent(std::u16string_view value) {
+  return static_cast<float>(std::clamp(ReadDouble(value).value_or(0.0), 0.0, 100.0));
+}
 
 }  // namespace
 
@@ -72,7 +75,7 @@ HRESULT SSkinButton::ApplyAttribute(std::u16string_view name, std::u16string_vie
   for (int i = 0; i < 12; ++i)
     if (EqualsNoCase(name, kNames[i])) return ReadColor(value, colors_[i]);
   if (EqualsNoCase(name, u"cornerRadius")) corner_radius_ = IntOr0(value);
-  else if (EqualsNoCase(name, u"cornerPercent")) corner_percent_ = ReadFloat(value);
+  else if (EqualsNoCase(name, u"cornerPercent")) corner_percent_ = ReadPercent(value);
   else return SSkinObjBase::ApplyAttribute(name, value, loading);
   return S_OK;
 }
@@ -138,7 +141,7 @@ HRESULT SSkinColorRect::ApplyAttribute(std::u16string_view name, std::u16string_
   }
   if (EqualsNoCase(name, u"borderWidth")) border_width_ = IntOr0(value);
   else if (EqualsNoCase(name, u"cornerRadius")) corner_radius_ = IntOr0(value);
-  else if (EqualsNoCase(name, u"cornerPercent")) corner_percent_ = ReadFloat(value);
+  else if (EqualsNoCase(name, u"cornerPercent")) corner_percent_ = ReadPercent(value);
   else return SSkinObjBase::ApplyAttribute(name, value, loading);
   return S_OK;
 }

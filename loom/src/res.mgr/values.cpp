@@ -1,5 +1,6 @@
 #include "core/values.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "core/text_util.h"
@@ -8,6 +9,7 @@ namespace LOOM {
 namespace {
 
 SizeUnit g_default_unit = SizeUnit::px;
+constexpr double kMaxDimension = 1e9;
 
 bool IsBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\v' || c == u'\f'; }
 
@@ -98,15 +100,18 @@ bool ParseDimension(std::u16string_view text, SLayoutSize& out) {
       break;
     }
   }
-  out.value = static_cast<float>(ReadDouble(s).value_or(0.0));
+  // Markup may write any number; keep it within what pixel arithmetic can hold.
+  out.value = static_cast<float>(std::clamp(ReadDouble(s).value_or(0.0), -kMaxDimension, kMaxDimension));
   return true;
 }
 
 int DimensionToPixels(const SLayoutSize& size, int scale) {
   if (size.value == -2.0f) return -2;
   if (size.value == -1.0f) return -1;
-  if (size.unit == SizeUnit::px) return static_cast<int>(size.value);
-  return static_cast<int>(std::floor(scale * static_cast<double>(size.value) / 100.0 + 0.5));
+  double pixels = size.unit == SizeUnit::px ? std::trunc(static_cast<double>(size.value))
+                                            : std::floor(scale * static_cast<double>(size.value) / 100.0 + 0.5);
+  if (!std::isfinite(pixels)) return 0;
+  return static_cast<int>(std::clamp(pixels, -kMaxDimension, kMaxDimension));
 }
 
 bool SIntParser::Parse(std::u16string_view text, Value& out) {

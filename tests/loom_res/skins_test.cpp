@@ -180,5 +180,54 @@ TEST_F(SkinsTest, ColorizeRecoloursAndRestores) {
   EXPECT_EQ(rt->PixelAt(1, 1), kRed);
 }
 
+TEST_F(SkinsTest, ImageCentreDrawsItsCellInTheMiddle) {
+  SAutoRefPtr<IObject> obj = SAutoRefPtr<IObject>::Adopt(app_.NewSkinByTag(u"imgCenter"));
+  auto* skin = dynamic_cast<ISkinObj*>(obj.get());
+  ASSERT_NE(skin, nullptr);
+  skin->ApplyAttribute(u"src", u"image:image_关闭按钮-30x30_png", true);
+  skin->ApplyAttribute(u"states", u"3", true);
+  auto rt = Target(50, 40);
+  skin->DrawCell(rt.get(), {0, 0, 50, 40}, 2);
+  EXPECT_EQ(rt->PixelAt(9, 4), 0u);
+  EXPECT_EQ(rt->PixelAt(10, 5), kBlue);   // (50 - 30) / 2, (40 - 30) / 2
+  EXPECT_EQ(rt->PixelAt(39, 34), kBlue);
+  EXPECT_EQ(rt->PixelAt(40, 35), 0u);
+}
+
+TEST_F(SkinsTest, ScrollbarPartsComeFromTheirGridCells) {
+  SAutoRefPtr<IObject> obj = SAutoRefPtr<IObject>::Adopt(app_.NewSkinByTag(u"scrollbar"));
+  auto* bar = dynamic_cast<SSkinScrollbar*>(obj.get());
+  ASSERT_NE(bar, nullptr);
+  // A 144 x 80 picture: cells of 16 pixels.
+  IBitmap* bmp = nullptr;
+  factory_->NewBitmap(&bmp);
+  bmp->InitBlank(144, 80);
+  bar->AttachImage(bmp);
+  bmp->Release();
+  EXPECT_EQ(bar->PartRect(0, 0, true), (RECT{0, 0, 16, 16}));        // vertical line-up, normal
+  EXPECT_EQ(bar->PartRect(5, 2, true), (RECT{32, 32, 48, 48}));      // vertical thumb, pushed
+  EXPECT_EQ(bar->PartRect(3, 1, false), (RECT{112, 16, 128, 32}));   // horizontal page-down: rail
+  EXPECT_EQ(bar->PartRect(10, 0, true), (RECT{128, 0, 144, 16}));    // corner
+  EXPECT_EQ(bar->PartRect(11, 0, false), (RECT{128, 32, 144, 48}));  // horizontal gripper
+  EXPECT_EQ(bar->PartRect(1, 4, true), (RECT{16, 0, 32, 16}));       // inactive without the row
+  bar->ApplyAttribute(u"hasInactive", u"1", true);
+  EXPECT_EQ(bar->PartRect(1, 4, true), (RECT{16, 64, 32, 80}));
+}
+
+TEST_F(SkinsTest, GroupSkinDrawsTheMemberOfTheState) {
+  SAutoRefPtr<IObject> obj = SAutoRefPtr<IObject>::Adopt(app_.NewSkinByTag(u"group"));
+  auto* group = dynamic_cast<ISkinObj*>(obj.get());
+  ASSERT_NE(group, nullptr);
+  EXPECT_EQ(group->ApplyAttribute(u"normal", u"unfitted", true), S_OK);
+  EXPECT_EQ(group->ApplyAttribute(u"hover", u"progress_pos_skin", true), S_OK);
+  EXPECT_EQ(group->ApplyAttribute(u"pushDown", u"no such skin", true), E_FAIL);
+  EXPECT_EQ(group->CellSize(), (SIZE{30, 30}));
+  auto rt = Target(30, 30);
+  group->DrawCell(rt.get(), {0, 0, 30, 30}, 1);
+  EXPECT_EQ(rt->PixelAt(5, 5), 0xFF4AFFF9u);
+  group->DrawCell(rt.get(), {0, 0, 30, 30}, 2);  // no pushed member: the normal one
+  EXPECT_EQ(rt->PixelAt(5, 5), kRed);
+}
+
 }  // namespace
 }  // namespace LOOM

@@ -43,11 +43,13 @@ bool MatchesWindow(HWND filter, HWND hwnd) {
 }
 
 void Complete(SentMessage& sent, LRESULT result, bool receiver_gone) {
-  std::lock_guard lock(sent.sender->mutex);
-  sent.done = true;
-  sent.result = result;
-  sent.receiver_gone = receiver_gone;
-  sent.sender->wakeup.notify_all();
+  {
+    std::lock_guard lock(sent.sender->mutex);
+    sent.done = true;
+    sent.result = result;
+    sent.receiver_gone = receiver_gone;
+  }
+  sent.sender->wakeup.notify_all();  // the sender stays alive: `sent` holds it
 }
 
 std::optional<MSG> TakePosted(ThreadState& self, HWND filter, UINT min, UINT max, bool remove) {

@@ -61,8 +61,9 @@ void ThreadState::Wake() {
     std::lock_guard lock(mutex);
     wake = true;
     in_video = in_video_wait;
-    wakeup.notify_all();
   }
+  // Notified after unlocking, so that the woken thread does not block on the mutex at once.
+  wakeup.notify_all();
   if (in_video) video::PushWakeup();
 }
 

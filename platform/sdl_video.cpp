@@ -209,7 +209,7 @@ int VirtualKeyOf(const SDL_Keysym& key, bool* extended) {
   }
 }
 
-void AttachText(ThreadState& self, std::u16string text, Uint32 timestamp) {
+void AttachText(ThreadState& self, std::u16string text) {
   {
     std::lock_guard lock(self.mutex);
     if (!self.input.empty()) {
@@ -225,7 +225,7 @@ void AttachText(ThreadState& self, std::u16string text, Uint32 timestamp) {
   RawInput item;
   item.kind = RawInput::Kind::kText;
   item.text = std::move(text);
-  item.time = timestamp;
+  item.time = TickNow();
   QueueInput(self, std::move(item));
 }
 
@@ -278,7 +278,7 @@ void OnWindowEvent(ThreadState& self, const SDL_WindowEvent& event, const SDL_Ev
       RawInput item;
       item.kind = RawInput::Kind::kPointerLeave;
       item.top = hwnd;
-      item.time = event.timestamp;
+      item.time = TickNow();
       QueueInput(self, std::move(item));
       return;
     }
@@ -303,7 +303,7 @@ void OnWindowEvent(ThreadState& self, const SDL_WindowEvent& event, const SDL_Ev
   }
 }
 
-void PointerEvent(ThreadState& self, RawInput::Kind kind, Uint32 window_id, int x, int y, int button, Uint32 time) {
+void PointerEvent(ThreadState& self, RawInput::Kind kind, Uint32 window_id, int x, int y, int button) {
   HWND top = WindowOfEvent(window_id);
   RawInput item;
   item.kind = kind;
@@ -314,7 +314,7 @@ void PointerEvent(ThreadState& self, RawInput::Kind kind, Uint32 window_id, int 
     item.screen = *global;
   }
   item.button = button;
-  item.time = time;
+  item.time = TickNow();
   QueueInput(self, std::move(item));
 }
 
@@ -330,15 +330,14 @@ int ButtonIndex(Uint8 button) {
 void Translate(ThreadState& self, const SDL_Event& event, const SDL_Event* rest, int rest_count) {
   switch (event.type) {
     case SDL_MOUSEMOTION:
-      PointerEvent(self, RawInput::Kind::kPointerMove, event.motion.windowID, event.motion.x, event.motion.y, 0,
-                   event.motion.timestamp);
+      PointerEvent(self, RawInput::Kind::kPointerMove, event.motion.windowID, event.motion.x, event.motion.y, 0);
       break;
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP: {
       int button = ButtonIndex(event.button.button);
       if (button < 0) break;
       auto kind = event.type == SDL_MOUSEBUTTONDOWN ? RawInput::Kind::kPointerDown : RawInput::Kind::kPointerUp;
-      PointerEvent(self, kind, event.button.windowID, event.button.x, event.button.y, button, event.button.timestamp);
+      PointerEvent(self, kind, event.button.windowID, event.button.x, event.button.y, button);
       break;
     }
     case SDL_MOUSEWHEEL: {
@@ -351,7 +350,7 @@ void Translate(ThreadState& self, const SDL_Event& event, const SDL_Event* rest,
       GetCursorPos(&at);
       item.screen = GlobalPointer().value_or(at);
       item.wheel = notches * WHEEL_DELTA;
-      item.time = event.wheel.timestamp;
+      item.time = TickNow();
       QueueInput(self, std::move(item));
       break;
     }
@@ -362,12 +361,12 @@ void Translate(ThreadState& self, const SDL_Event& event, const SDL_Event* rest,
       if (item.virtual_key == 0) break;
       item.kind = event.type == SDL_KEYDOWN ? RawInput::Kind::kKeyDown : RawInput::Kind::kKeyUp;
       item.scan_code = static_cast<int>(event.key.keysym.scancode);
-      item.time = event.key.timestamp;
+      item.time = TickNow();
       QueueInput(self, std::move(item));
       break;
     }
     case SDL_TEXTINPUT:
-      AttachText(self, Utf8ToUtf16(event.text.text), event.text.timestamp);
+      AttachText(self, Utf8ToUtf16(event.text.text));
       break;
     case SDL_WINDOWEVENT:
       OnWindowEvent(self, event.window, rest, rest_count);

@@ -149,6 +149,23 @@ TEST_F(WindowLifeTest, TextUserDataStylesAndProceduresCanBeChanged) {
   EXPECT_EQ(subclassed, 1);
 }
 
+TEST_F(WindowLifeTest, IconsAreKeptPerSizeAndTheOldOneIsHandedBack) {
+  HWND hwnd = Make();
+  std::vector<std::uint32_t> pixels(16 * 16, 0xFF336699u);
+  HICON small = CreateIconFromPixels(16, 16, pixels);
+  std::vector<std::uint32_t> big_pixels(32 * 32, 0x80000080u);
+  HICON big = CreateIconFromPixels(32, 32, big_pixels);
+  EXPECT_EQ(SendMessageW(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small)), 0);
+  EXPECT_EQ(SendMessageW(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big)), 0);
+  EXPECT_EQ(reinterpret_cast<HICON>(SendMessageW(hwnd, WM_GETICON, ICON_SMALL, 0)), small);
+  EXPECT_EQ(reinterpret_cast<HICON>(SendMessageW(hwnd, WM_SETICON, ICON_BIG, 0)), big);
+  // The screen keeps its own copy: the caller may destroy an icon once it is replaced.
+  DestroyIcon(big);
+  EXPECT_EQ(reinterpret_cast<HICON>(SendMessageW(hwnd, WM_GETICON, ICON_BIG, 0)), nullptr);
+  SendMessageW(hwnd, WM_SETICON, ICON_SMALL, 0);
+  DestroyIcon(small);
+}
+
 TEST_F(WindowLifeTest, PlacingAWindowReportsMoveAndSizeInClientTerms) {
   HWND hwnd = Make();
   Log().clear();

@@ -172,7 +172,9 @@ void WaitForWork(ThreadState& self) {
   if (auto caret = CaretToggleDue(self); caret && (!due || *caret < *due)) due = caret;
   int timeout = MillisecondsUntil(due);
   std::unique_lock lock(self.mutex);
-  if (self.wake || !self.sent.empty() || !self.posted.empty() || !self.input.empty() || self.quit) {
+  // Only what arrived since the last look counts: messages already queued that the
+  // caller's filter passes over must not make the wait spin.
+  if (self.wake || !self.sent.empty()) {
     self.wake = false;
     return;
   }

@@ -136,6 +136,24 @@ TEST_F(CrossThreadTest, ASendIsDeliveredInsideANestedModalLoopAndItsOwnModalLoop
   EXPECT_TRUE(second_send_seen_inside_first);
 }
 
+TEST_F(CrossThreadTest, OnlyTheWindowingThreadMakesWindowsOnScreen) {
+  HWND on_screen = reinterpret_cast<HWND>(std::intptr_t{1});
+  HWND message_only = nullptr;
+  bool timer_on_foreign_window = true;
+  HWND mine = Make();
+  std::thread other([&] {
+    on_screen = CreateWindowExW(0, kClassName, u"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    message_only = CreateWindowExW(0, kClassName, u"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    timer_on_foreign_window = SetTimer(mine, 1, 10, nullptr) != 0;
+    DestroyWindow(message_only);
+  });
+  other.join();
+  EXPECT_EQ(on_screen, nullptr);
+  EXPECT_NE(message_only, nullptr);
+  EXPECT_FALSE(timer_on_foreign_window);
+  EXPECT_FALSE(DestroyWindow(reinterpret_cast<HWND>(std::intptr_t{0x7777})));
+}
+
 TEST_F(CrossThreadTest, ASendToAWindowWhoseThreadHasEndedReturnsAtOnce) {
   HWND orphan = nullptr;
   {

@@ -1,5 +1,6 @@
 // The message queue of one thread: order of retrieval, synthesised WM_PAINT and
 // WM_TIMER, filters, quitting nested loops, dropped messages.
+#include <ctime>
 #include <thread>
 
 #include "tests/platform_window/window_fixture.h"
@@ -102,6 +103,27 @@ TEST_F(QueueTest, FiltersSelectByWindowAndRangeWithoutLosingTheRest) {
   EXPECT_EQ(msg.message, kPing);
   EXPECT_FALSE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
   EXPECT_EQ(GetMessageW(&msg, reinterpret_cast<HWND>(std::intptr_t{0x4242}), 0, 0), -1);
+}
+
+double ThreadCpuSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+TEST_F(QueueTest, AFilteredWaitSleepsWhileOtherMessagesWait) {
+  HWND hwnd = Make();
+  HWND other = Make();
+  PostMessageW(other, kPing, 0, 0);  // never taken by the filtered wait below
+  SetTimer(hwnd, 2, 150, nullptr);
+  double cpu_before = ThreadCpuSeconds();
+  MSG msg;
+  ASSERT_TRUE(GetMessageW(&msg, hwnd, WM_TIMER, WM_TIMER));
+  double cpu_used = ThreadCpuSeconds() - cpu_before;
+  KillTimer(hwnd, 2);
+  EXPECT_LT(cpu_used, 0.075);  // a spinning wait would burn the whole 150 ms
+  ASSERT_TRUE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
+  EXPECT_EQ(msg.message, kPing);
 }
 
 TEST_F(QueueTest, ThreadMessagesAndTimerProceduresAreDispatchedWithoutAWindow) {

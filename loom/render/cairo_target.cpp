@@ -429,13 +429,12 @@ HRESULT SRenderTarget_Cairo::InvertRect(const RECT& rc) {
 HRESULT SRenderTarget_Cairo::StrokeEllipse(const RECT& rc) {
   if (Empty(rc)) return S_OK;
   cairo_save(cr_);
-  ApplyPen();
   cairo_new_path(cr_);
+  cairo_save(cr_);  // the scale shapes the path only, not the pen
   cairo_translate(cr_, (rc.left + rc.right) / 2.0, (rc.top + rc.bottom) / 2.0);
   cairo_scale(cr_, std::max(0.5, (Width(rc) - 1) / 2.0), std::max(0.5, (Height(rc) - 1) / 2.0));
   cairo_arc(cr_, 0, 0, 1, 0, 2 * M_PI);
   cairo_restore(cr_);
-  cairo_save(cr_);
   ApplyPen();
   cairo_stroke(cr_);
   cairo_restore(cr_);
@@ -480,7 +479,8 @@ HRESULT SRenderTarget_Cairo::StrokeArc(const RECT& rc, float start_deg, float sw
   if (pie) cairo_move_to(cr_, cx, cy);
   cairo_save(cr_);
   cairo_translate(cr_, cx, cy);
-  cairo_scale(cr_, Width(rc) / 2.0, Height(rc) / 2.0);
+  // As with ellipses, a one-pixel outline lies on the rectangle's own pixels.
+  cairo_scale(cr_, std::max(0.5, (Width(rc) - 1) / 2.0), std::max(0.5, (Height(rc) - 1) / 2.0));
   if (sweep_deg >= 0) cairo_arc(cr_, 0, 0, 1, a0, a1);
   else cairo_arc_negative(cr_, 0, 0, 1, a0, a1);
   cairo_restore(cr_);

@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <functional>
 
 #include "core/img_decoder.h"
 #include "platform/icon.h"
@@ -310,6 +311,53 @@ TEST_F(RenderTest, BitmapLoadWithoutDecoderFailsAndDrawsNothing) {
   EXPECT_EQ(bmp->LoadMemory(junk, sizeof junk), E_FAIL);
   auto rt = Target(f_.get(), 2, 2);
   EXPECT_EQ(rt->DrawImage({0, 0, 2, 2}, bmp, 0, 0, 255), E_FAIL);
+}
+
+TEST_F(RenderTest, ShapesStayInsideTheirRectangle) {
+  const RECT box{4, 4, 16, 12};
+  auto inside_only = [&box](IRenderTarget* rt) {
+    int inside = 0;
+    for (int y = 0; y < 20; ++y)
+      for (int x = 0; x < 20; ++x) {
+        bool in = x >= box.left && x < box.right && y >= box.top && y < box.bottom;
+        if (rt->PixelAt(x, y) == 0) continue;
+        if (!in) return -1;
+        ++inside;
+      }
+    return inside;
+  };
+  IPen* pen = nullptr;
+  IBrush* brush = nullptr;
+  auto rt = Target(f_.get(), 20, 20);
+  rt->NewPen(PS_SOLID, RGBA(255, 0, 0, 255), 1, &pen);
+  rt->NewSolidBrush(RGBA(0, 0, 255, 255), &brush);
+  rt->Select(pen);
+  rt->Select(brush);
+  pen->Release();
+  brush->Release();
+  using Draw = std::function<void(IRenderTarget*)>;
+  const Draw draws[] = {
+      [&](IRenderTarget* t) { t->StrokeEllipse(box); },
+      [&](IRenderTarget* t) { t->FillEllipseBrush(box); },
+      [&](IRenderTarget* t) { t->FillColorEllipse(box, RGBA(0, 255, 0, 255)); },
+      [&](IRenderTarget* t) { t->StrokeRoundRect(box, {3, 3}); },
+      [&](IRenderTarget* t) { t->FillRoundRectBrush(box, {4, 4}); },
+      [&](IRenderTarget* t) { t->FillColorRoundRect(box, {2, 2}, RGBA(0, 255, 0, 255)); },
+      [&](IRenderTarget* t) { t->FillPie(box, 0, 90); },
+      [&](IRenderTarget* t) { t->StrokeArc(box, 45, -180, true); },
+      [&](IRenderTarget* t) { t->FillRectBrush(box); },
+  };
+  for (std::size_t i = 0; i < std::size(draws); ++i) {
+    rt->ReplaceRect({0, 0, 20, 20}, 0);
+    draws[i](rt.get());
+    EXPECT_GT(inside_only(rt.get()), 0) << "shape " << i;
+  }
+  rt->ReplaceRect({0, 0, 20, 20}, 0);
+  POINT line[] = {{4, 4}, {15, 4}, {15, 11}};
+  rt->StrokePolyline(line, 3);
+  EXPECT_EQ(rt->PixelAt(10, 4), kOpaqueRed);
+  EXPECT_EQ(rt->PixelAt(15, 8), kOpaqueRed);
+  EXPECT_EQ(rt->PixelAt(10, 8), 0u);
 }
 
 TEST_F(RenderTest, BlendFromTargetScalesAndRefusesASourceOutsideIt) {

@@ -44,7 +44,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (info) {
     info->NamedColors().Find(u"theme");
     if (info->DefaultAttributes()) info->DefaultAttributes()->ClassDefaults(u"edit");
-    if (LOOM::SSkinPool* pool = info->SkinPool()) pool->GetSkin(u"a", 130);
+    if (LOOM::SSkinPool* pool = info->SkinPool()) {
+      pool->GetSkin(u"a", 130);
+      // Paint every skin loaded, in every state, into a small target.
+      LOOM::IRenderTarget* raw = nullptr;
+      toolkit.factory->NewTarget(&raw, 24, 16);
+      LOOM::SAutoRefPtr<LOOM::IRenderTarget> rt = LOOM::SAutoRefPtr<LOOM::IRenderTarget>::Adopt(raw);
+      pool->ForEachSkin([&rt](LOOM::ISkinObj* skin) {
+        for (int state = -1; state < 5; ++state) skin->DrawCell(rt.get(), {1, 1, 23, 15}, state);
+        LOOM::SAutoRefPtr<LOOM::ISkinObj> scaled = LOOM::SAutoRefPtr<LOOM::ISkinObj>::Adopt(skin->ScaledCopy(150));
+        if (scaled) scaled->DrawCell(rt.get(), {0, 0, 24, 16}, 1);
+      });
+    }
   }
   // A skin table straight from the bytes, as the system skins load.
   LOOM::SXmlDoc doc;

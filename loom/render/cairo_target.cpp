@@ -663,6 +663,12 @@ bool MakeAxis(int s0, int s1, int d0, int d1, int m0, int m1, GridAxis& a) {
 HRESULT SRenderTarget_Cairo::DrawImageNineGrid(const RECT& dst, IBitmap* bmp, const RECT& src, const RECT& margins,
                                                UINT mode, BYTE alpha) {
   GridAxis x{}, y{};
+  // Margins wider or taller than the source draw nothing (checked in 64 bits first, so
+  // that no edge computation below can overflow).
+  auto fits = [](long long m0, long long m1, long long size) { return m0 >= 0 && m1 >= 0 && m0 + m1 <= size; };
+  if (!fits(margins.left, margins.right, static_cast<long long>(src.right) - src.left) ||
+      !fits(margins.top, margins.bottom, static_cast<long long>(src.bottom) - src.top))
+    return S_FALSE;
   if (margins.left < 0 || margins.top < 0 || margins.right < 0 || margins.bottom < 0 ||
       !MakeAxis(src.left, src.right, dst.left, dst.right, margins.left, margins.right, x) ||
       !MakeAxis(src.top, src.bottom, dst.top, dst.bottom, margins.top, margins.bottom, y))

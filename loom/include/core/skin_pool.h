@@ -22,6 +22,10 @@ class SSkinPool final : public TObjRefImpl<IObjRef> {
   // The lookup by name and scale, making a scaled copy where needed; borrowed.
   ISkinObj* GetSkin(std::u16string_view name, int scale);
   std::size_t Size() const { return skins_.size(); }
+  template <class Fn>
+  void ForEachSkin(Fn fn) const {
+    for (const auto& [key, skin] : skins_) fn(skin.get());
+  }
 
  private:
   ISkinObj* Exact(std::u16string_view name, int scale) const;

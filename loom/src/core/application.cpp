@@ -9,6 +9,10 @@
 #include "core/xml.h"
 
 namespace LOOM {
+namespace {
+// No markup document comes near this; a larger "file" is refused rather than read.
+constexpr std::size_t kMaxMarkupBytes = std::size_t{64} << 20;
+}  // namespace
 
 SApplication::SApplication(IRenderFactory* render_factory, HINSTANCE instance, std::u16string_view host_class_name,
                            ISystemObjectRegister& reg, bool enable_ime)
@@ -96,7 +100,7 @@ bool SApplication::LoadMarkupDocument(SXmlDoc& doc, std::u16string_view name, st
     if (!provider) return false;
   }
   std::size_t size = provider->ResourceSize(type, name);
-  if (size == 0) return false;
+  if (size == 0 || size > kMaxMarkupBytes) return false;
   std::vector<char> bytes(size);
   if (!provider->CopyResourceBytes(type, name, bytes.data(), size)) return false;
   return doc.LoadBuffer(bytes.data(), size);

@@ -22,6 +22,9 @@ HRESULT ReadColor(std::u16string_view value, COLORREF& out) {
   return S_OK;
 }
 
+// Radii beyond any drawable size are held here, so that doubling one cannot overflow.
+constexpr int kMaxCornerRadius = 1 << 16;
+
 // Corner percentages: fractions of the smaller side; anything beyond 0-100 is held there.
 float ReadPercent(std::u16string_view value) {
   return static_cast<float>(std::clamp(ReadDouble(value).value_or(0.0), 0.0, 100.0));
@@ -85,6 +88,7 @@ void SSkinButton::PaintCell(IRenderTarget* rt, const RECT& rc, int state, BYTE a
   int w = rc.right - rc.left, h = rc.bottom - rc.top;
   int radius = corner_radius_;
   if (corner_percent_ > 0) radius = static_cast<int>(std::min(w, h) * corner_percent_);
+  radius = std::clamp(radius, 0, kMaxCornerRadius);
   COLORREF top = colors_[4 + s], bottom = colors_[8 + s];
   if (top == bottom) {
     COLORREF fill = top;
@@ -158,6 +162,7 @@ void SSkinColorRect::PaintCell(IRenderTarget* rt, const RECT& rc, int state, BYT
   COLORREF border = border_[s] != kNoColor ? border_[s] : border_[0];
   int w = rc.right - rc.left, h = rc.bottom - rc.top;
   int radius = corner_percent_ > 0 ? static_cast<int>(std::min(w, h) * corner_percent_) : corner_radius_;
+  radius = std::clamp(radius, 0, kMaxCornerRadius);
   auto faded = [alpha](COLORREF c) {
     return (c & 0x00FFFFFF) | (((ColorAlpha(c) * static_cast<COLORREF>(alpha)) / 255) << 24);
   };

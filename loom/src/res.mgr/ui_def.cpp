@@ -15,7 +15,7 @@ constexpr const char* kUiDefSource = "src\\res.mgr\\SUiDef";
 
 bool LoadResourceXml(IResProvider* provider, std::u16string_view type, std::u16string_view name, SXmlDoc& doc) {
   std::size_t size = provider->ResourceSize(type, name);
-  if (size == 0) return false;
+  if (size == 0 || size > (std::size_t{64} << 20)) return false;  // no markup is that large
   std::vector<char> bytes(size);
   return provider->CopyResourceBytes(type, name, bytes.data(), size) && doc.LoadBuffer(bytes.data(), size);
 }

@@ -123,6 +123,8 @@ TEST_F(RenderTest, NineGridWhoseMarginsExceedTheSourceDrawsNothing) {
   auto rt = Target(f_.get(), 20, 20);
   EXPECT_EQ(rt->DrawImageNineGrid({0, 0, 20, 20}, bmp.get(), {0, 0, 10, 10}, {6, 0, 5, 0}, EM_STRETCH, 255), S_FALSE);
   EXPECT_EQ(rt->DrawImageNineGrid({0, 0, 20, 20}, bmp.get(), {0, 0, 10, 10}, {-1, 0, 0, 0}, EM_STRETCH, 255), S_FALSE);
+  EXPECT_EQ(rt->DrawImageNineGrid({0, 0, 20, 20}, bmp.get(), {0, 0, 10, 10}, {0x7FFFFFFF, 0, 0x7FFFFFFF, 0},
+                                  EM_STRETCH, 255), S_FALSE);
   for (int y = 0; y < 20; ++y)
     for (int x = 0; x < 20; ++x) ASSERT_EQ(rt->PixelAt(x, y), 0u);
 }

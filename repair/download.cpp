@@ -52,18 +52,20 @@ struct PassProgress {
 
 // Fetches one piece until a body of the right length arrives. Network failures are
 // retried by the retry protocol; the counter lives with the item.
-void FetchPiece(Run& run, const std::u16string& url, const RepairItem& item, const ManifestPiece& piece,
-                std::vector<std::uint8_t>& body, int& retries) {
+// Returns the digest of the body, computed while it arrived.
+platform::Md5Digest FetchPiece(Run& run, const std::u16string& url, const RepairItem& item, const ManifestPiece& piece,
+                               std::vector<std::uint8_t>& body, int& retries) {
   for (;;) {
     body.clear();
-    const int result = run.Fetch(body, url, static_cast<std::uint32_t>(item.expected_size),
-                                 ByteRange{piece.first_byte, piece.last_byte}, item.kind);
+    platform::Md5Digest digest{};
+    const int result = run.FetchDigested(body, digest, url, static_cast<std::uint32_t>(item.expected_size),
+                                         ByteRange{piece.first_byte, piece.last_byte}, item.kind);
     if (result == -1) {
       ++retries;
       run.SendText(retries < 3 ? kNotifyUnstable : kNotifyNetworkFailed, text::kOutcomeFailed);
       continue;
     }
-    if (body.size() == piece.size()) return;
+    if (body.size() == piece.size()) return digest;
     ++retries;
     if (retries < 3) {
       run.SendText(kNotifyUnstable, text::kDownloadFailed);
@@ -97,8 +99,8 @@ void RepairFile(Run& run, const RepairItem& item, const std::u16string& version_
       platform::Utf8ToUtf16(run.settings().repair_host) + PieceUrlPath(version_text, item.path);
   int retries = 0;
   for (const ManifestPiece& piece : item.pieces) {
-    FetchPiece(run, url, item, piece, body, retries);
-    if (Md5WideHex(body) != piece.digest) FailItem(run, text::kDownloadFailed);
+    const platform::Md5Digest digest = FetchPiece(run, url, item, piece, body, retries);
+    if (DigestToWideHex(digest) != piece.digest) FailItem(run, text::kDownloadFailed);
     WritePiece(run, full_path, piece, body);
     ++progress.written;
     run.Progress(PercentOf(progress.written, progress.total_pieces));

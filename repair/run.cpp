@@ -59,6 +59,14 @@ int Run::Fetch(std::vector<std::uint8_t>& body, std::u16string_view url, std::ui
   return result;
 }
 
+int Run::FetchDigested(std::vector<std::uint8_t>& body, platform::Md5Digest& digest, std::u16string_view url,
+                       std::uint32_t file_size, const ByteRange& range, FetchKind kind) {
+  const FetchLimits limits{.connect_timeout = settings_.connect_timeout, .stall_timeout = settings_.stall_timeout};
+  const int result = FetchUrlDigested(*this, body, digest, url, file_size, range, kind, u"", limits);
+  ThrowIfAbandoned();
+  return result;
+}
+
 void Run::Finish(const std::optional<std::u16string>& final_text) noexcept {
   try {
     ClearBusy();

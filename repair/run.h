@@ -60,6 +60,10 @@ class Run final : private FetchObserver {
   int Fetch(std::vector<std::uint8_t>& body, std::u16string_view url, std::uint32_t file_size, const ByteRange& range,
             FetchKind kind, std::u16string_view suffix = {});
 
+  // As Fetch, with the MD5 of the body computed while it arrives.
+  int FetchDigested(std::vector<std::uint8_t>& body, platform::Md5Digest& digest, std::u16string_view url,
+                    std::uint32_t file_size, const ByteRange& range, FetchKind kind);
+
   // The driver's end of a run: clear busy, send the final text; silent when abandoned.
   void Finish(const std::optional<std::u16string>& final_text) noexcept;
 

@@ -1,5 +1,6 @@
 #include "repair/verification.h"
 
+#include <future>
 #include <optional>
 
 #include "platform/files.h"
@@ -25,8 +26,12 @@ std::optional<platform::File> OpenForReading(Run& run, const std::u16string& pat
   return std::nullopt;
 }
 
+// Pieces at least this large are digested two at a time; for smaller ones a helper
+// thread costs more than it saves.
+constexpr std::uint32_t kParallelPieceSize = 256 * 1024;
+
 bool PieceIntact(const platform::File& file, std::uint64_t local_size, const ManifestPiece& piece,
-                 PieceBuffer& buffer) {
+                 std::vector<std::uint8_t>& buffer) {
   // A piece that reaches past the end cannot be read in full; no buffer is needed to know it.
   if (std::uint64_t{piece.last_byte} >= local_size) return false;
   buffer.resize(piece.size());
@@ -55,8 +60,21 @@ bool CheckFile(Run& run, const ManifestFile& file, RepairItem& item, PieceBuffer
   const std::optional<platform::File> local = OpenForReading(run, full_path);
   if (!local) return false;
   item.local_size = local->Size().value_or(0);
-  for (const ManifestPiece& piece : file.pieces) {
-    if (!PieceIntact(*local, item.local_size, piece, buffer)) item.pieces.push_back(piece);
+  const std::vector<ManifestPiece>& pieces = file.pieces;
+  for (std::size_t i = 0; i < pieces.size(); i += 2) {
+    std::future<bool> second_intact;
+    const bool pair = i + 1 < pieces.size() && pieces[i + 1].size() >= kParallelPieceSize;
+    if (pair) {
+      second_intact = std::async(std::launch::async, [&] {
+        return PieceIntact(*local, item.local_size, pieces[i + 1], buffer.second);
+      });
+    }
+    const bool first_intact = PieceIntact(*local, item.local_size, pieces[i], buffer.first);
+    const bool second_ok = pair ? second_intact.get()
+                          : i + 1 < pieces.size() ? PieceIntact(*local, item.local_size, pieces[i + 1], buffer.first)
+                                                  : true;
+    if (!first_intact) item.pieces.push_back(pieces[i]);
+    if (!second_ok) item.pieces.push_back(pieces[i + 1]);
   }
   return true;
 }

@@ -26,8 +26,12 @@ struct VerificationResult {
   bool all_verified = true;  // false once a listed file could not be opened for reading
 };
 
-// Reusable read buffer for CheckFile, so that verification holds one piece in memory.
-using PieceBuffer = std::vector<std::uint8_t>;
+// Reusable read buffers for CheckFile: two pieces are digested at a time, one on a
+// helper thread, so verification holds at most two pieces in memory.
+struct PieceBuffer {
+  std::vector<std::uint8_t> first;
+  std::vector<std::uint8_t> second;
+};
 
 // Examines one file: true when it was examined (missing or read), false when it exists
 // but cannot be opened for reading (three tries, a second apart).

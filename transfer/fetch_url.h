@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/md5.h"
+
 namespace krdn {
 
 // Why a file is fetched; it travels in the agent string.
@@ -53,6 +55,13 @@ struct FetchLimits {
 int FetchUrl(FetchObserver& observer, std::vector<std::uint8_t>& body, std::u16string_view url,
              std::uint32_t file_size, const ByteRange& range, FetchKind kind, std::u16string_view suffix = {},
              const FetchLimits& limits = {});
+
+// As FetchUrl, and the MD5 of the received body in digest, computed while the body
+// arrives (for bodies of a bounded range; an open-ended one is digested afterwards).
+// body must be empty.
+int FetchUrlDigested(FetchObserver& observer, std::vector<std::uint8_t>& body, platform::Md5Digest& digest,
+                     std::u16string_view url, std::uint32_t file_size, const ByteRange& range, FetchKind kind,
+                     std::u16string_view suffix = {}, const FetchLimits& limits = {});
 
 // Milliseconds between two progress lines of a bounded fetch.
 inline constexpr std::chrono::milliseconds kFetchProgressInterval{1000};

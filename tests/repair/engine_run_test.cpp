@@ -139,6 +139,25 @@ TEST_F(EngineTest, AgentNumbersCountFourMiBPiecesOfAMissingNineMiBFile) {
   EXPECT_EQ(NotesOf(kNotifyTransient)[1].text, u"校验文件：\\big.bin");
 }
 
+TEST_F(EngineTest, LargePiecesAreVerifiedTwoAtATimeAndEachIsJudgedOnItsOwn) {
+  constexpr std::size_t kPiece = 256 * 1024;
+  AddClientFile("a.bin", PatternBytes(5 * kPiece, 18));
+  Publish("1.9.3", 0, kPiece);
+  InstallCopy();
+  auto bytes = ReadFile(install / "a.bin");
+  bytes[1 * kPiece + 7] ^= 1;  // second of the first pair: the helper's piece
+  bytes[4 * kPiece] ^= 1;      // the last piece, alone
+  WriteFile(install / "a.bin", bytes);
+  RunRepair();
+  EXPECT_TRUE(Succeeded());
+  ExpectInstallMatchesClient();
+  std::vector<std::string> ranges;
+  for (const auto& request : server->requests()) {
+    if (request.path == "/krdn/repair/1.9.3/a.bin") ranges.push_back(request.range);
+  }
+  EXPECT_EQ(ranges, (std::vector<std::string>{"bytes=262144-524287", "bytes=1048576-1310719"}));
+}
+
 TEST_F(EngineTest, LockedAndUnreadableFilesAreReportedAndEndTheRunWithoutSuccess) {
   AddClientFile("locked.bin", PatternBytes(100, 10));
   AddClientFile("damaged.bin", PatternBytes(100, 11));

@@ -429,4 +429,51 @@ struct NMHDR {
   UINT_PTR idFrom = 0;
   UINT code = 0;
 };
+// WM_NCCALCSIZE with wParam TRUE: rgrc[0] the proposed window rectangle on entry, the
+// client rectangle on return; rgrc[1] and rgrc[2] the old window and client rectangles.
+struct NCCALCSIZE_PARAMS {
+  RECT rgrc[3]{};
+  WINDOWPOS* lppos = nullptr;
+};
+
+// Owner-drawn items (WM_DRAWITEM, WM_MEASUREITEM, WM_COMPAREITEM, WM_DELETEITEM).
+struct DRAWITEMSTRUCT {
+  UINT CtlType = 0;
+  UINT CtlID = 0;
+  UINT itemID = 0;
+  UINT itemAction = 0;
+  UINT itemState = 0;
+  HWND hwndItem = nullptr;
+  void* hDC = nullptr;
+  RECT rcItem{};
+  ULONG_PTR itemData = 0;
+};
+
+struct MEASUREITEMSTRUCT {
+  UINT CtlType = 0;
+  UINT CtlID = 0;
+  UINT itemID = 0;
+  UINT itemWidth = 0;
+  UINT itemHeight = 0;
+  ULONG_PTR itemData = 0;
+};
+
+struct COMPAREITEMSTRUCT {
+  UINT CtlType = 0;
+  UINT CtlID = 0;
+  HWND hwndItem = nullptr;
+  UINT itemID1 = 0;
+  ULONG_PTR itemData1 = 0;
+  UINT itemID2 = 0;
+  ULONG_PTR itemData2 = 0;
+  DWORD dwLocaleId = 0;
+};
+
+struct DELETEITEMSTRUCT {
+  UINT CtlType = 0;
+  UINT CtlID = 0;
+  UINT itemID = 0;
+  HWND hwndItem = nullptr;
+  ULONG_PTR itemData = 0;
+};
 #endif  // _WIN32

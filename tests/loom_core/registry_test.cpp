@@ -8,6 +8,7 @@
 #include "core/generic_object.h"
 #include "core/render.h"
 #include "core/xml.h"
+#include "platform/message_queue.h"
 #include "platform/utf.h"
 
 namespace LOOM {
@@ -166,10 +167,15 @@ TEST_F(RegistryTest, NamedIdsSearchByExactName) {
   EXPECT_EQ(app_.IdForName(u"dir"), 65539);
 }
 
-TEST_F(RegistryTest, RunMainLoopWithoutALoopReturnsZeroAndRemembersTheWindow) {
+TEST_F(RegistryTest, RunMainLoopRunsTheMainLoopAndRemembersTheWindow) {
   auto* hwnd = reinterpret_cast<HWND>(std::uintptr_t{0x1234});
-  EXPECT_EQ(app_.RunMainLoop(hwnd), 0);
+  platform::PostQuitMessage(3);
+  EXPECT_EQ(app_.RunMainLoop(hwnd), 3);
   EXPECT_EQ(app_.MainWindow(), hwnd);
+  // Without a loop factory there is no loop to run.
+  app_.SetMsgLoopFactory(nullptr);
+  EXPECT_EQ(app_.MainMessageLoop(), nullptr);
+  EXPECT_EQ(app_.RunMainLoop(hwnd), 0);
 }
 
 }  // namespace

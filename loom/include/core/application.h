@@ -13,6 +13,7 @@
 #include "core/object_factory.h"
 #include "core/services.h"
 #include "core/singleton.h"
+#include "core/tooltip.h"
 #include "platform/module_resources.h"
 
 namespace LOOM {
@@ -26,6 +27,7 @@ class SSkinPoolMgr;
 class SStylePoolMgr;
 class STemplatePoolMgr;
 class SXmlDoc;
+class CSimpleWndHelper;
 
 // What the application registers at construction: layouts, skins, windows and
 // interpolators, in that order.
@@ -72,14 +74,21 @@ class SApplication : public SSingleton<SApplication>, public SObjectFactoryMgr {
   // Loads the system skins, edit menu and message-box template; a mask of failures.
   int InstallSystemResources(IResProvider* provider);
   // Runs the main loop; afterwards destroys the main window when it still exists.
+  // The loop's exit code.
   int RunMainLoop(HWND main_window);
   std::u16string TranslateInContext(std::u16string_view text, std::u16string_view context) const;
 
   IRenderFactory* RenderFactory() const { return render_factory_.get(); }
   ITranslatorMgr* Translator() const { return translator_.get(); }
   void SetTranslator(ITranslatorMgr* t);
+  // The loop factory (SDefMsgLoopFactory unless replaced); replacing it makes a new
+  // main loop with it.
   IMsgLoopFactory* MsgLoopFactory() const { return msg_loop_factory_.get(); }
   void SetMsgLoopFactory(IMsgLoopFactory* f);
+  // The factory of the hosts' tooltips (SDefToolTipFactory unless replaced; nullptr:
+  // hosts have no tooltip).
+  IToolTipFactory* ToolTipFactory() const { return tooltip_factory_.get(); }
+  void SetToolTipFactory(IToolTipFactory* f) { tooltip_factory_ = f; }
   IMessageLoop* MainMessageLoop() const { return main_loop_.get(); }
   ILogSink* LogSink() const { return log_sink_.get(); }
   void SetLogSink(ILogSink* sink) { log_sink_ = sink; }
@@ -95,6 +104,8 @@ class SApplication : public SSingleton<SApplication>, public SObjectFactoryMgr {
   SSkinPoolMgr& SkinPools() const { return *skin_pools_; }
   SStylePoolMgr& StylePools() const { return *style_pools_; }
   STemplatePoolMgr& TemplatePools() const { return *template_pools_; }
+  // The binding of native windows to their objects and the toolkit's window class.
+  CSimpleWndHelper& SimpleWndHelper() const { return *simple_wnd_helper_; }
   // The system markup kept by InstallSystemResources for the edit control's context
   // menu ("editmenu") and the message-box template ("LOOM"); empty until loaded.
   const SXmlDoc& EditMenuMarkup() const { return *edit_menu_doc_; }
@@ -108,6 +119,7 @@ class SApplication : public SSingleton<SApplication>, public SObjectFactoryMgr {
   SAutoRefPtr<IRenderFactory> render_factory_;
   SAutoRefPtr<ITranslatorMgr> translator_;
   SAutoRefPtr<IMsgLoopFactory> msg_loop_factory_;
+  SAutoRefPtr<IToolTipFactory> tooltip_factory_;
   SAutoRefPtr<ILogSink> log_sink_;
   SNamedID named_ids_;
   std::u16string app_dir_;
@@ -124,6 +136,7 @@ class SApplication : public SSingleton<SApplication>, public SObjectFactoryMgr {
   std::unique_ptr<STemplatePoolMgr> template_pools_;
   std::unique_ptr<SXmlDoc> edit_menu_doc_;
   std::unique_ptr<SXmlDoc> msgbox_doc_;
+  std::unique_ptr<CSimpleWndHelper> simple_wnd_helper_;
 };
 
 }  // namespace LOOM

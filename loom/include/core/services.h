@@ -1,12 +1,13 @@
 // Service interfaces the application object holds: translation, the message loop
-// and its factory. The null translator never translates; the message loop proper is
-// supplied by the hosting layer.
+// and its factory, message filters and idle handlers. The null translator never
+// translates; the message loop proper is SMessageLoop (msg_loop.h).
 #pragma once
 
 #include <string>
 #include <string_view>
 
 #include "core/obj_ref.h"
+#include "platform/message_queue.h"
 #include "platform/win_types.h"
 
 namespace LOOM {
@@ -24,9 +25,40 @@ class SNullTranslator final : public TObjRefImpl<ITranslatorMgr> {
   bool Translate(std::u16string_view, std::u16string_view, std::u16string&) override { return false; }
 };
 
+// Sees every message a loop fetches before it is dispatched; true consumes it.
+struct IMessageFilter {
+  virtual BOOL PreTranslateMessage(MSG* msg) = 0;
+
+ protected:
+  ~IMessageFilter() = default;
+};
+
+// Runs when a loop's queue has run dry.
+struct IIdleHandler {
+  virtual BOOL OnIdle() = 0;
+
+ protected:
+  ~IIdleHandler() = default;
+};
+
+// A message loop (SMessageLoop, msg_loop.h). Filters and idle handlers are not owned.
 struct IMessageLoop : IObjRef {
-  // Runs until quit; the quit code.
+  // The filters, from the most recently added; true when one consumed the message.
+  virtual BOOL PreTranslateMessage(MSG* msg) = 0;
+  // One idle pass; true when more idle work is wanted.
+  virtual BOOL OnIdle(int idle_count) = 0;
+  // Runs until quit; the wParam of the last message fetched (the quit code).
   virtual int Run() = 0;
+  virtual bool IsRunning() const = 0;
+  // Filters, then translation and dispatch.
+  virtual void OnMsg(MSG* msg) = 0;
+  // Asks a running loop to stop after the message it is handling.
+  virtual void Quit() = 0;
+
+  virtual bool AddMessageFilter(IMessageFilter* filter) = 0;
+  virtual bool RemoveMessageFilter(IMessageFilter* filter) = 0;
+  virtual bool AddIdleHandler(IIdleHandler* handler) = 0;
+  virtual bool RemoveIdleHandler(IIdleHandler* handler) = 0;
 
  protected:
   ~IMessageLoop() = default;
@@ -35,9 +67,8 @@ struct IMessageLoop : IObjRef {
 struct IMsgLoopFactory : IObjRef {
   // A new loop with one reference.
   virtual IMessageLoop* CreateMsgLoop() = 0;
-  // Destroys a top-level window when it still exists (the loop's owner does this after
-  // the main loop ends).
-  virtual void DestroyWindowIfAlive(HWND hwnd) = 0;
+  // Gives back a loop made here (nullptr: nothing).
+  virtual void DestroyMsgLoop(IMessageLoop* loop) = 0;
 
  protected:
   ~IMsgLoopFactory() = default;

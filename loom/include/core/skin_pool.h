@@ -41,6 +41,9 @@ class SSkinPoolMgr {
   void Push(SSkinPool* pool) { pools_.emplace_back(pool); }
   // Pops the last pushed table; the built-in table stays.
   void Pop();
+  // Takes out the most recent push of that table (never the built-in one); false when
+  // it is not there.
+  bool Remove(SSkinPool* pool);
   SSkinPool* BuiltinPool() const { return pools_.front().get(); }
   ISkinObj* GetSkin(std::u16string_view name, int scale) const;
   std::size_t PoolCount() const { return pools_.size(); }

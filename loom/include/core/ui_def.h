@@ -2,6 +2,7 @@
 // style, template and default-attribute tables, loaded from one "uidef" document.
 #pragma once
 
+#include <iterator>
 #include <map>
 #include <memory>
 #include <string>
@@ -44,6 +45,7 @@ class SStylePool final : public TObjRefImpl<IObjRef> {
  public:
   void Load(const SXmlNode& style);
   SXmlNode Find(std::u16string_view name) const;
+  std::size_t Size() const { return entries_.size(); }
 
  private:
   SXmlDoc doc_;
@@ -55,6 +57,7 @@ class STemplatePool final : public TObjRefImpl<IObjRef> {
  public:
   void Load(const SXmlNode& templates);
   const std::u16string* Find(std::u16string_view name) const;
+  std::size_t Size() const { return entries_.size(); }
 
  private:
   std::map<std::u16string, std::u16string, std::less<>> entries_;
@@ -113,6 +116,18 @@ SUiDefInfo* BuildUiDefinitions(IResProvider* provider, std::u16string_view ref);
 // Pushes the info's skin, style and template tables and makes it current.
 void MakeDefinitionsCurrent(SUiDefInfo* info);
 
+// Takes the last entry holding `item` out of a stack of counted pools.
+template <class T>
+bool RemoveLast(std::vector<SAutoRefPtr<T>>& pools, T* item) {
+  for (auto it = pools.rbegin(); it != pools.rend(); ++it) {
+    if (it->get() == item) {
+      pools.erase(std::next(it).base());
+      return true;
+    }
+  }
+  return false;
+}
+
 // The current definitions and the lookups through them.
 class SUiDef {
  public:
@@ -132,6 +147,9 @@ class SUiDef {
 class SStylePoolMgr {
  public:
   void Push(SStylePool* pool) { pools_.emplace_back(pool); }
+  // Takes out the most recent push of that pool; false when it is not there.
+  bool Remove(SStylePool* pool) { return RemoveLast(pools_, pool); }
+  std::size_t PoolCount() const { return pools_.size(); }
   SXmlNode FindStyleClass(std::u16string_view name) const;
 
  private:
@@ -141,6 +159,9 @@ class SStylePoolMgr {
 class STemplatePoolMgr {
  public:
   void Push(STemplatePool* pool) { pools_.emplace_back(pool); }
+  // Takes out the most recent push of that pool; false when it is not there.
+  bool Remove(STemplatePool* pool) { return RemoveLast(pools_, pool); }
+  std::size_t PoolCount() const { return pools_.size(); }
   std::u16string FindTemplateText(std::u16string_view name) const;
 
  private:

@@ -1,12 +1,16 @@
 #include "core/application.h"
 
 #include "core/font_pool.h"
+#include "core/msg_loop.h"
 #include "core/render.h"
 #include "core/res_provider_mgr.h"
+#include "core/simple_wnd.h"
 #include "core/skin_pool.h"
 #include "core/text_util.h"
+#include "core/tip_ctrl.h"
 #include "core/ui_def.h"
 #include "core/xml.h"
+#include "platform/window.h"
 
 namespace LOOM {
 namespace {
@@ -29,7 +33,10 @@ SApplication::SApplication(IRenderFactory* render_factory, HINSTANCE instance, s
   template_pools_ = std::make_unique<STemplatePoolMgr>();
   edit_menu_doc_ = std::make_unique<SXmlDoc>();
   msgbox_doc_ = std::make_unique<SXmlDoc>();
+  simple_wnd_helper_ = std::make_unique<CSimpleWndHelper>(instance, host_class_name, enable_ime);
   translator_ = SAutoRefPtr<ITranslatorMgr>::Adopt(new SNullTranslator());
+  tooltip_factory_ = SAutoRefPtr<IToolTipFactory>::Adopt(new SDefToolTipFactory());
+  SetMsgLoopFactory(SAutoRefPtr<IMsgLoopFactory>::Adopt(new SDefMsgLoopFactory()).get());
 
   std::u16string module = platform::ModuleFileName(instance);
   std::size_t cut = module.find_last_of(u"/\\");
@@ -42,6 +49,7 @@ SApplication::SApplication(IRenderFactory* render_factory, HINSTANCE instance, s
 }
 
 SApplication::~SApplication() {
+  simple_wnd_helper_.reset();
   style_pools_.reset();
   template_pools_.reset();
   skin_pools_.reset();
@@ -134,7 +142,7 @@ int SApplication::InstallSystemResources(IResProvider* provider) {
 int SApplication::RunMainLoop(HWND main_window) {
   main_window_ = main_window;
   int code = main_loop_ ? main_loop_->Run() : 0;
-  if (msg_loop_factory_) msg_loop_factory_->DestroyWindowIfAlive(main_window);
+  if (main_window && platform::IsWindow(main_window)) platform::DestroyWindow(main_window);
   return code;
 }
 

@@ -87,6 +87,16 @@ void SSkinPoolMgr::Pop() {
   if (pools_.size() > 1) pools_.pop_back();
 }
 
+bool SSkinPoolMgr::Remove(SSkinPool* pool) {
+  for (std::size_t i = pools_.size(); i > 1; --i) {
+    if (pools_[i - 1].get() == pool) {
+      pools_.erase(pools_.begin() + static_cast<std::ptrdiff_t>(i - 1));
+      return true;
+    }
+  }
+  return false;
+}
+
 ISkinObj* SSkinPoolMgr::GetSkin(std::u16string_view name, int scale) const {
   for (auto it = pools_.rbegin(); it != pools_.rend(); ++it)
     if (ISkinObj* s = (*it)->GetSkin(name, scale)) return s;

@@ -5,6 +5,7 @@
 
 #include "platform/files.h"
 #include "platform/utf.h"
+#include "repair/local_files.h"
 #include "repair/run.h"
 #include "repair/status_texts.h"
 #include "transfer/digest.h"
@@ -12,20 +13,10 @@
 namespace krdn {
 namespace {
 
-constexpr int kOpenTries = 3;
-
 // Ends the item's status line with a failure and the run with the final text.
 [[noreturn]] void FailItem(Run& run, std::u16string_view final_text) {
   run.Append(text::kOutcomeFailed);
   Run::End(std::u16string(final_text));
-}
-
-std::optional<platform::File> OpenWithRetries(Run& run, const std::u16string& path, platform::File::Mode mode) {
-  for (int attempt = 1; attempt <= kOpenTries; ++attempt) {
-    if (std::optional<platform::File> file = platform::File::Open(path, mode)) return file;
-    run.Sleep(1);
-  }
-  return std::nullopt;
 }
 
 std::u16string ParentDirectory(const std::u16string& path) {

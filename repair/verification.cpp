@@ -5,6 +5,7 @@
 
 #include "platform/files.h"
 #include "platform/utf.h"
+#include "repair/local_files.h"
 #include "repair/run.h"
 #include "repair/status_texts.h"
 #include "transfer/digest.h"
@@ -12,19 +13,9 @@
 namespace krdn {
 namespace {
 
-constexpr int kOpenTries = 3;
-
 // Mode words under which files of the wrong size are repaired rather than taken as a
 // sign that the server's version is being replaced.
 bool RepairsWrongSizes(std::uint16_t mode_word) { return mode_word == 0 || mode_word == 22; }
-
-std::optional<platform::File> OpenForReading(Run& run, const std::u16string& path) {
-  for (int attempt = 1; attempt <= kOpenTries; ++attempt) {
-    if (std::optional<platform::File> file = platform::File::Open(path, platform::File::Mode::kRead)) return file;
-    run.Sleep(1);
-  }
-  return std::nullopt;
-}
 
 // Pieces at least this large are digested two at a time; for smaller ones a helper
 // thread costs more than it saves.
@@ -57,7 +48,7 @@ bool CheckFile(Run& run, const ManifestFile& file, RepairItem& item, PieceBuffer
     item.pieces = file.pieces;
     return true;
   }
-  const std::optional<platform::File> local = OpenForReading(run, full_path);
+  const std::optional<platform::File> local = OpenWithRetries(run, full_path, platform::File::Mode::kRead);
   if (!local) return false;
   item.local_size = local->Size().value_or(0);
   const std::vector<ManifestPiece>& pieces = file.pieces;

@@ -28,6 +28,10 @@ class SStylePoolMgr;
 class STemplatePoolMgr;
 class SXmlDoc;
 class CSimpleWndHelper;
+class SWindowMgr;
+class STimer2;
+class SScriptTimer;
+class SWindowFinder;
 
 // What the application registers at construction: layouts, skins, windows and
 // interpolators, in that order.
@@ -106,6 +110,12 @@ class SApplication : public SSingleton<SApplication>, public SObjectFactoryMgr {
   STemplatePoolMgr& TemplatePools() const { return *template_pools_; }
   // The binding of native windows to their objects and the toolkit's window class.
   CSimpleWndHelper& SimpleWndHelper() const { return *simple_wnd_helper_; }
+  // The element tree's services: handle table, element thread timers, script timers,
+  // and the cache of lookups by name or id.
+  SWindowMgr& WindowMgr() const { return *window_mgr_; }
+  STimer2& Timer2() const { return *timer2_; }
+  SScriptTimer& ScriptTimer() const { return *script_timer_; }
+  SWindowFinder& WindowFinder() const { return *window_finder_; }
   // The system markup kept by InstallSystemResources for the edit control's context
   // menu ("editmenu") and the message-box template ("LOOM"); empty until loaded.
   const SXmlDoc& EditMenuMarkup() const { return *edit_menu_doc_; }
@@ -130,10 +140,14 @@ class SApplication : public SSingleton<SApplication>, public SObjectFactoryMgr {
   SAutoRefPtr<IMessageLoop> main_loop_;
 
   std::unique_ptr<SUiDef> ui_def_;
+  std::unique_ptr<SWindowMgr> window_mgr_;
+  std::unique_ptr<STimer2> timer2_;
+  std::unique_ptr<SScriptTimer> script_timer_;
   std::unique_ptr<SFontPool> font_pool_;
   std::unique_ptr<SSkinPoolMgr> skin_pools_;
   std::unique_ptr<SStylePoolMgr> style_pools_;
   std::unique_ptr<STemplatePoolMgr> template_pools_;
+  std::unique_ptr<SWindowFinder> window_finder_;
   std::unique_ptr<SXmlDoc> edit_menu_doc_;
   std::unique_ptr<SXmlDoc> msgbox_doc_;
   std::unique_ptr<CSimpleWndHelper> simple_wnd_helper_;

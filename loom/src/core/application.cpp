@@ -6,6 +6,9 @@
 #include "core/res_provider_mgr.h"
 #include "core/simple_wnd.h"
 #include "core/skin_pool.h"
+#include "core/swindow_finder.h"
+#include "core/swindow_mgr.h"
+#include "core/timer2.h"
 #include "core/text_util.h"
 #include "core/tip_ctrl.h"
 #include "core/ui_def.h"
@@ -27,10 +30,14 @@ SApplication::SApplication(IRenderFactory* render_factory, HINSTANCE instance, s
       enable_ime_(enable_ime) {
   RegisterInstance(this);
   ui_def_ = std::make_unique<SUiDef>();
+  window_mgr_ = std::make_unique<SWindowMgr>();
+  timer2_ = std::make_unique<STimer2>();
+  script_timer_ = std::make_unique<SScriptTimer>();
   font_pool_ = std::make_unique<SFontPool>(render_factory);
   skin_pools_ = std::make_unique<SSkinPoolMgr>();
   style_pools_ = std::make_unique<SStylePoolMgr>();
   template_pools_ = std::make_unique<STemplatePoolMgr>();
+  window_finder_ = std::make_unique<SWindowFinder>();
   edit_menu_doc_ = std::make_unique<SXmlDoc>();
   msgbox_doc_ = std::make_unique<SXmlDoc>();
   simple_wnd_helper_ = std::make_unique<CSimpleWndHelper>(instance, host_class_name, enable_ime);
@@ -50,10 +57,14 @@ SApplication::SApplication(IRenderFactory* render_factory, HINSTANCE instance, s
 
 SApplication::~SApplication() {
   simple_wnd_helper_.reset();
+  window_finder_.reset();
   style_pools_.reset();
   template_pools_.reset();
   skin_pools_.reset();
   font_pool_.reset();
+  script_timer_.reset();
+  timer2_.reset();
+  window_mgr_.reset();
   ui_def_.reset();
   main_loop_.reset();
   res_mgr_->ClearProviders();

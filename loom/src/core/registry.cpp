@@ -3,7 +3,9 @@
 // generic object with the right tag and base (see docs/toolkit.md).
 #include "core/application.h"
 #include "core/generic_object.h"
+#include "core/loom_layout.h"
 #include "core/skin.h"
+#include "core/swnd.h"
 
 namespace LOOM {
 namespace {
@@ -51,8 +53,8 @@ void RegisterGeneric(SObjectFactoryMgr& mgr, const char16_t* tag, const char16_t
 
 // Real classes of layout and window tags. The layout, element-tree and control modules
 // register theirs here; these run before the generic fallbacks of the same tags.
-void RegisterLayoutClasses(SObjectFactoryMgr&) {}
-void RegisterWindowClasses(SObjectFactoryMgr&) {}
+void RegisterLayoutClasses(SObjectFactoryMgr& mgr) { RegisterLayoutObjects(mgr); }
+void RegisterWindowClasses(SObjectFactoryMgr& mgr) { mgr.Register<SWindow>(); }
 
 bool SGenericObject::MatchesTag(std::u16string_view name) const {
   if (name == tag_) return true;
@@ -85,7 +87,9 @@ void SObjectDefaultRegister::RegisterSkins(SObjectFactoryMgr& mgr) {
 
 void SObjectDefaultRegister::RegisterWindows(SObjectFactoryMgr& mgr) {
   RegisterWindowClasses(mgr);
-  for (const auto& e : kWindowTags) RegisterGeneric(mgr, e.tag, e.base, ObjectKind::Window);
+  // Window tags without a class of their own behave as elements of their base.
+  for (const auto& e : kWindowTags)
+    mgr.AddFactory(SRuntimeObjectFactory(e.tag, e.base, ObjectKind::Window, &SWindowVariant::Make), false);
 }
 
 void SObjectDefaultRegister::RegisterInterpolators(SObjectFactoryMgr& mgr) {

@@ -1,6 +1,9 @@
 // Text output and measurement of the cairo target, through pango.
 #include "cairo_target.h"
 
+#include <algorithm>
+#include <limits>
+
 namespace LOOM {
 
 HRESULT SRenderTarget_Cairo::TextExtent(std::u16string_view text, SIZE* out) {
@@ -28,11 +31,14 @@ HRESULT SRenderTarget_Cairo::TextDraw(std::u16string_view text, RECT* rc, UINT f
     return S_OK;
   }
   int box_w = rc->right - rc->left, box_h = rc->bottom - rc->top;
+  // Pango counts in 1/1024 pixels: wider boxes (an "unbounded" measuring width) are
+  // as good as this one.
+  int pango_w = std::min(box_w, std::numeric_limits<int>::max() / PANGO_SCALE);
   if ((format & DT_WORDBREAK) && !single && box_w > 0) {
-    pango_layout_set_width(layout, box_w * PANGO_SCALE);
+    pango_layout_set_width(layout, pango_w * PANGO_SCALE);
     pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
   } else if ((format & DT_END_ELLIPSIS) && box_w > 0 && !(format & DT_CALCRECT)) {
-    pango_layout_set_width(layout, box_w * PANGO_SCALE);
+    pango_layout_set_width(layout, pango_w * PANGO_SCALE);
     pango_layout_set_ellipsize(layout, PANGO_ELLIPSIZE_END);
   }
   PangoAlignment align = (format & DT_CENTER) ? PANGO_ALIGN_CENTER : (format & DT_RIGHT) ? PANGO_ALIGN_RIGHT : PANGO_ALIGN_LEFT;

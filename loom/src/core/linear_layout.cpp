@@ -48,11 +48,11 @@ class LinePlanner {
       const auto* p = dynamic_cast<const SLinearLayoutParam*>(c->LayoutParams());
       if (!p) p = &default_param_;
       int scale = c->CurrentScale();
-      RECT ext{DimensionToPixels(p->extend[0], scale), DimensionToPixels(p->extend[1], scale),
-               DimensionToPixels(p->extend[2], scale), DimensionToPixels(p->extend[3], scale)};
+      auto px = [scale](const SLayoutSize& d) { return std::clamp(DimensionToPixels(d, scale), 0, 1 << 24); };
+      RECT ext{px(p->extend[0]), px(p->extend[1]), px(p->extend[2]), px(p->extend[3])};
       items_.push_back({c, p, ext, 0, 0});
     }
-    interval_ = std::max(0, DimensionToPixels(layout.interval, owner->CurrentScale()));
+    interval_ = std::clamp(DimensionToPixels(layout.interval, owner->CurrentScale()), 0, 1 << 24);
     for (LineItem& it : items_) SizeItem(it);
   }
 
@@ -108,15 +108,16 @@ class LinePlanner {
     bool measure = false;
     for (int a = 0; a < 2; ++a) {
       if (it.param->IsMatchParent(axes[a]) && extent_[a] >= 0) size[a] = extent_[a];
-      else if (it.param->IsSpecifiedSize(axes[a])) size[a] = DimensionToPixels(it.param->SpecifiedSize(axes[a]), scale) + ext[a];
+      else if (it.param->IsSpecifiedSize(axes[a]))
+        size[a] = std::clamp(DimensionToPixels(it.param->SpecifiedSize(axes[a]), scale), 0, 1 << 26) + ext[a];
       else measure = true;
     }
     if (measure) {
       int hint_w = size[0] >= 0 ? size[0] - ext_w : (extent_[0] >= 0 ? std::max(0, extent_[0] - ext_w) : -1);
       int hint_h = size[1] >= 0 ? size[1] - ext_h : (extent_[1] >= 0 ? std::max(0, extent_[1] - ext_h) : -1);
       SIZE m = it.child->PreferredSize(hint_w, hint_h);
-      if (size[0] < 0) size[0] = std::max<LONG>(0, m.cx) + ext_w;
-      if (size[1] < 0) size[1] = std::max<LONG>(0, m.cy) + ext_h;
+      if (size[0] < 0) size[0] = std::clamp<LONG>(m.cx, 0, 1 << 26) + ext_w;
+      if (size[1] < 0) size[1] = std::clamp<LONG>(m.cy, 0, 1 << 26) + ext_h;
     }
     it.main = layout_.vertical ? size[1] : size[0];
     it.cross = layout_.vertical ? size[0] : size[1];

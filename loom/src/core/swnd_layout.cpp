@@ -9,6 +9,7 @@ namespace LOOM {
 namespace {
 
 constexpr int kUnboundedExtent = 0x7FFFFF;
+constexpr long long kMaxPreferredExtent = 1 << 26;
 
 WORD SizeWord(LONG v) { return static_cast<WORD>(std::clamp<LONG>(v, 0, 0xFFFF)); }
 
@@ -154,9 +155,12 @@ SIZE SWindow::PreferredSize(int width_hint, int height_hint) {
 
   int scale = CurrentScale();
   int w = -1, h = -1;
-  if (param->IsSpecifiedSize(LayoutAxis::Horz)) w = DimensionToPixels(param->SpecifiedSize(LayoutAxis::Horz), scale);
+  auto pixels = [scale](const SLayoutSize& d) {
+    return static_cast<int>(std::clamp<long long>(DimensionToPixels(d, scale), 0, kMaxPreferredExtent));
+  };
+  if (param->IsSpecifiedSize(LayoutAxis::Horz)) w = pixels(param->SpecifiedSize(LayoutAxis::Horz));
   else if (param->IsMatchParent(LayoutAxis::Horz)) w = width_hint;
-  if (param->IsSpecifiedSize(LayoutAxis::Vert)) h = DimensionToPixels(param->SpecifiedSize(LayoutAxis::Vert), scale);
+  if (param->IsSpecifiedSize(LayoutAxis::Vert)) h = pixels(param->SpecifiedSize(LayoutAxis::Vert));
   else if (param->IsMatchParent(LayoutAxis::Vert)) h = height_hint;
 
   SIZE result{w, h};
@@ -169,8 +173,11 @@ SIZE SWindow::PreferredSize(int width_hint, int height_hint) {
     int child_w = width_hint > 0 ? std::max(0, width_hint - extra_w) : width_hint;
     int child_h = height_hint > 0 ? std::max(0, height_hint - extra_h) : height_hint;
     SIZE children = layout_ ? layout_->MeasureContent(this, child_w, child_h) : SIZE{0, 0};
-    if (wrap_w) result.cx = std::max(text.cx, children.cx) + extra_w;
-    if (wrap_h) result.cy = std::max(text.cy, children.cy) + extra_h;
+    auto total = [](LONG a, LONG b, int extra) {
+      return static_cast<LONG>(std::clamp<long long>(std::max<long long>(a, b) + extra, 0, kMaxPreferredExtent));
+    };
+    if (wrap_w) result.cx = total(text.cx, children.cx, extra_w);
+    if (wrap_h) result.cy = total(text.cy, children.cy, extra_h);
   }
 
   if (restore_w) param->SetMatchParent(LayoutAxis::Horz);

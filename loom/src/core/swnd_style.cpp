@@ -1,5 +1,7 @@
 #include "core/swnd_style.h"
 
+#include <algorithm>
+
 #include "core/application.h"
 #include "core/font_pool.h"
 #include "core/text_util.h"
@@ -52,9 +54,12 @@ int PaddingSide(std::u16string_view name) {
   return -1;
 }
 
+// Margins and paddings stay small enough that sums of them and of coordinates fit.
+constexpr int kMaxSidePixels = 1 << 24;
+
 RECT SidesToPixels(const std::array<SLayoutSize, 4>& sides, int scale) {
-  return {DimensionToPixels(sides[0], scale), DimensionToPixels(sides[1], scale), DimensionToPixels(sides[2], scale),
-          DimensionToPixels(sides[3], scale)};
+  auto px = [scale](const SLayoutSize& d) { return std::clamp(DimensionToPixels(d, scale), -kMaxSidePixels, kMaxSidePixels); };
+  return {px(sides[0]), px(sides[1]), px(sides[2]), px(sides[3])};
 }
 
 }  // namespace

@@ -77,6 +77,7 @@ class TreeFixture : public ::testing::Test {
   }
   ~TreeFixture() override {
     if (host_) {
+      host_->on_event = nullptr;  // it may refer to the test body's locals
       host_->SendElementMessage(WM_DESTROY);
       host_.reset();
     }
@@ -84,7 +85,10 @@ class TreeFixture : public ::testing::Test {
 
   // Builds the tree of a "root" element in a host of the given size and lays it out.
   TestContainer& Build(std::u16string_view markup, int width = 400, int height = 300) {
-    if (host_) host_->SendElementMessage(WM_DESTROY);
+    if (host_) {
+      host_->on_event = nullptr;
+      host_->SendElementMessage(WM_DESTROY);
+    }
     host_ = SAutoRefPtr<TestContainer>::Adopt(new TestContainer());
     SXmlDoc doc;
     EXPECT_TRUE(doc.LoadText(markup));

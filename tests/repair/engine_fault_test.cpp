@@ -31,8 +31,9 @@ class EngineFaults : public EngineTest {
  protected:
   void SetUp() override {
     EngineTest::SetUp();
-    settings.stall_timeout = std::chrono::milliseconds(300);
-    settings.connect_timeout = std::chrono::milliseconds(300);
+    // Short enough for the stall faults, long enough that a busy machine is not a stall.
+    settings.stall_timeout = std::chrono::milliseconds(1000);
+    settings.connect_timeout = std::chrono::milliseconds(5000);
     AddClientFile("a.bin", PatternBytes(3000, 21));
     Publish("1.9.3", 0, 1024);
   }

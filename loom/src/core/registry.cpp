@@ -2,6 +2,7 @@
 // its base tag. Tags whose class exists are registered with it; the others get a
 // generic object with the right tag and base (see docs/toolkit.md).
 #include "core/application.h"
+#include "core/basic_controls.h"
 #include "core/generic_object.h"
 #include "core/loom_layout.h"
 #include "core/skin.h"
@@ -54,7 +55,10 @@ void RegisterGeneric(SObjectFactoryMgr& mgr, const char16_t* tag, const char16_t
 // Real classes of layout and window tags. The layout, element-tree and control modules
 // register theirs here; these run before the generic fallbacks of the same tags.
 void RegisterLayoutClasses(SObjectFactoryMgr& mgr) { RegisterLayoutObjects(mgr); }
-void RegisterWindowClasses(SObjectFactoryMgr& mgr) { mgr.Register<SWindow>(); }
+void RegisterWindowClasses(SObjectFactoryMgr& mgr) {
+  mgr.Register<SWindow>();
+  RegisterBasicControls(mgr);
+}
 
 bool SGenericObject::MatchesTag(std::u16string_view name) const {
   if (name == tag_) return true;

@@ -27,7 +27,7 @@ class SCaption : public SWindow {
   virtual bool DragsMaximisedWindow() const;
 
   void CaptionButtonDown(WPARAM flags, LPARAM point);
-  void CaptionMouseMove();
+  void CaptionMouseMove(WPARAM flags);
   void CaptionDoubleClick();
 
  private:

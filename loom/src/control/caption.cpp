@@ -22,7 +22,7 @@ BOOL SCaption::HandleElementMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& res
       CaptionButtonDown(wp, lp);
       break;
     case WM_MOUSEMOVE:
-      CaptionMouseMove();
+      CaptionMouseMove(wp);
       break;
     case WM_LBUTTONUP:
       drag_pending_ = false;
@@ -51,7 +51,10 @@ void SCaption::CaptionButtonDown(WPARAM flags, LPARAM point) {
   if (platform::IsWindow(hwnd)) platform::SendMessageW(hwnd, WM_LBUTTONUP, flags, point);
 }
 
-void SCaption::CaptionMouseMove() {
+void SCaption::CaptionMouseMove(WPARAM flags) {
+  // The release may have happened outside the caption: a move without the button
+  // held ends the pending drag.
+  if (!(flags & MK_LBUTTON)) drag_pending_ = false;
   if (!drag_pending_ || !HostMaximised() || !DragsMaximisedWindow()) return;
   drag_pending_ = false;
   platform::SendMessageW(HostWindow(), WM_SYSCOMMAND, kMoveByCaption, 0);

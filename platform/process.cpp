@@ -1,0 +1,111 @@
+#include "platform/process.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <memory>
+
+#include "platform/files.h"
+
+extern char** environ;
+
+namespace platform {
+namespace {
+
+struct FileActions {
+  posix_spawn_file_actions_t actions;
+  FileActions() { posix_spawn_file_actions_init(&actions); }
+  ~FileActions() { posix_spawn_file_actions_destroy(&actions); }
+  FileActions(const FileActions&) = delete;
+  FileActions& operator=(const FileActions&) = delete;
+};
+
+struct SpawnAttributes {
+  posix_spawnattr_t attributes;
+  SpawnAttributes() { posix_spawnattr_init(&attributes); }
+  ~SpawnAttributes() { posix_spawnattr_destroy(&attributes); }
+  SpawnAttributes(const SpawnAttributes&) = delete;
+  SpawnAttributes& operator=(const SpawnAttributes&) = delete;
+};
+
+bool IsExecutableFile(const std::string& path) {
+  struct stat st{};
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(path.c_str(), X_OK) == 0;
+}
+
+// Spawns argv with standard input from /dev/null, standard output into `stdout_fd`
+// (-1: inherited), no descriptor beyond the standard three, in a new session when asked.
+pid_t Spawn(const std::vector<std::string>& argv, int stdout_fd, bool new_session) {
+  if (argv.empty()) return -1;
+  FileActions files;
+  posix_spawn_file_actions_addopen(&files.actions, 0, "/dev/null", O_RDONLY, 0);
+  if (stdout_fd >= 0) posix_spawn_file_actions_adddup2(&files.actions, stdout_fd, 1);
+  posix_spawn_file_actions_addclosefrom_np(&files.actions, 3);
+  SpawnAttributes attributes;
+  if (new_session) posix_spawnattr_setflags(&attributes.attributes, POSIX_SPAWN_SETSID);
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  pid_t pid = -1;
+  int rc = argv[0].find('/') == std::string::npos
+               ? posix_spawnp(&pid, argv[0].c_str(), &files.actions, &attributes.attributes, args.data(), environ)
+               : posix_spawn(&pid, argv[0].c_str(), &files.actions, &attributes.attributes, args.data(), environ);
+  return rc == 0 ? pid : -1;
+}
+
+}  // namespace
+
+std::string FindProgramOnPath(std::string_view name) {
+  const char* path = std::getenv("PATH");
+  std::string_view dirs = path != nullptr ? path : "/usr/local/bin:/usr/bin:/bin";
+  while (!dirs.empty()) {
+    std::size_t colon = dirs.find(':');
+    std::string dir(dirs.substr(0, colon));
+    dirs = colon == std::string_view::npos ? std::string_view() : dirs.substr(colon + 1);
+    if (dir.empty()) continue;  // an empty entry would mean the working directory: never trusted
+    std::string candidate = dir + "/" + std::string(name);
+    if (IsExecutableFile(candidate)) return candidate;
+  }
+  return {};
+}
+
+bool IsWindowsExecutable(std::u16string_view path) {
+  auto file = File::Open(path, File::Mode::kRead);
+  if (!file) return false;
+  std::uint8_t magic[2] = {};
+  return file->ReadAt(0, magic) == 2 && magic[0] == 'M' && magic[1] == 'Z';
+}
+
+bool StartProgram(std::u16string_view path) {
+  std::string native = NativePath(path);
+  struct stat st{};
+  if (::stat(native.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  std::vector<std::string> argv;
+  if (IsWindowsExecutable(path)) {
+    std::string wine = FindProgramOnPath("wine");
+    if (wine.empty()) return false;
+    argv = {wine, native};
+  } else {
+    if (::access(native.c_str(), X_OK) != 0) return false;
+    argv = {native};
+  }
+  return Spawn(argv, -1, true) > 0;
+}
+
+int SpawnWithOutput(const std::vector<std::string>& argv, int* output_fd) {
+  int fds[2] = {-1, -1};
+  if (output_fd != nullptr && ::pipe2(fds, O_CLOEXEC) != 0) return -1;
+  pid_t pid = Spawn(argv, fds[1], false);
+  if (fds[1] >= 0) ::close(fds[1]);
+  if (pid < 0) {
+    if (fds[0] >= 0) ::close(fds[0]);
+    return -1;
+  }
+  if (output_fd != nullptr) *output_fd = fds[0];
+  return pid;
+}
+
+}  // namespace platform

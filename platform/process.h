@@ -1,0 +1,30 @@
+// Starting another program, detached from this one: it keeps running after this
+// process ends, in its own session, with this process's environment and working
+// directory, standard input from /dev/null and no other inherited descriptors.
+//
+// A Windows executable (a file that starts with "MZ") is started through `wine`
+// when wine is installed, since that is how the game's programs run on Linux.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+// Where a program name is found on the PATH; empty when it is not.
+std::string FindProgramOnPath(std::string_view name);
+
+// True when the file starts with the "MZ" signature of a Windows executable.
+bool IsWindowsExecutable(std::u16string_view path);
+
+// Starts the program at `path` (a system path) without arguments. False when it
+// cannot be started: missing, not executable, or a Windows program without wine.
+bool StartProgram(std::u16string_view path);
+
+// Starts argv[0] (found on the PATH when it has no "/") with the arguments, standard
+// output into the pipe whose read end is returned through `output_fd` (-1: inherited),
+// and answers the child's process id, or -1.
+int SpawnWithOutput(const std::vector<std::string>& argv, int* output_fd);
+
+}  // namespace platform

@@ -262,6 +262,47 @@ inline constexpr int HTBOTTOMRIGHT = 17;
 inline constexpr int HTBORDER = 18;
 inline constexpr int HTCLOSE = 20;
 
+// Scroll bars: which bar, the codes of WM_HSCROLL and WM_VSCROLL, EnableScrollBar's
+// arrows and the scroll-information record.
+inline constexpr int SB_HORZ = 0;
+inline constexpr int SB_VERT = 1;
+inline constexpr int SB_CTL = 2;
+inline constexpr int SB_BOTH = 3;
+inline constexpr UINT SB_LINEUP = 0;
+inline constexpr UINT SB_LINELEFT = 0;
+inline constexpr UINT SB_LINEDOWN = 1;
+inline constexpr UINT SB_LINERIGHT = 1;
+inline constexpr UINT SB_PAGEUP = 2;
+inline constexpr UINT SB_PAGELEFT = 2;
+inline constexpr UINT SB_PAGEDOWN = 3;
+inline constexpr UINT SB_PAGERIGHT = 3;
+inline constexpr UINT SB_THUMBPOSITION = 4;
+inline constexpr UINT SB_THUMBTRACK = 5;
+inline constexpr UINT SB_TOP = 6;
+inline constexpr UINT SB_LEFT = 6;
+inline constexpr UINT SB_BOTTOM = 7;
+inline constexpr UINT SB_RIGHT = 7;
+inline constexpr UINT SB_ENDSCROLL = 8;
+inline constexpr UINT ESB_ENABLE_BOTH = 0;
+inline constexpr UINT ESB_DISABLE_LTUP = 1;
+inline constexpr UINT ESB_DISABLE_RTDN = 2;
+inline constexpr UINT ESB_DISABLE_BOTH = 3;
+inline constexpr UINT SIF_RANGE = 0x0001;
+inline constexpr UINT SIF_PAGE = 0x0002;
+inline constexpr UINT SIF_POS = 0x0004;
+inline constexpr UINT SIF_DISABLENOSCROLL = 0x0008;
+inline constexpr UINT SIF_TRACKPOS = 0x0010;
+inline constexpr UINT SIF_ALL = SIF_RANGE | SIF_PAGE | SIF_POS | SIF_TRACKPOS;
+struct SCROLLINFO {
+  UINT cbSize = sizeof(SCROLLINFO);
+  UINT fMask = 0;
+  int nMin = 0;
+  int nMax = 0;
+  UINT nPage = 0;
+  int nPos = 0;
+  int nTrackPos = 0;
+};
+
 // Key and button flags in the wParam of mouse messages.
 inline constexpr UINT MK_LBUTTON = 0x0001;
 inline constexpr UINT MK_RBUTTON = 0x0002;

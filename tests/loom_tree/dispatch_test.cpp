@@ -110,6 +110,20 @@ TEST_F(DispatchTest, DisabledElementsGetNothingAndTheCursorFallsBack) {
   EXPECT_EQ(host.CapturedElement(), 0u) << "a disabled element cannot take the capture";
 }
 
+TEST_F(DispatchTest, HitTestingSkipsTransparentAndHiddenChildren) {
+  auto& host = Build(uR"(<root><recorder name="btn" pos="0,0" size="40,40">
+                           <window name="label" msgTransparent="1" pos="0,0" size="40,20"/>
+                           <window name="ghost" visible="0" pos="0,20" size="40,20"/></recorder>
+                         <window name="over" pos="30,30" size="20,20"/></root>)");
+  EXPECT_EQ(host.HitTestElement({5, 5}), Find(u"btn")->Handle()) << "clicks pass through the label";
+  EXPECT_EQ(host.HitTestElement({5, 25}), Find(u"btn")->Handle());
+  EXPECT_EQ(host.HitTestElement({35, 35}), Find(u"over")->Handle()) << "later siblings are on top";
+  EXPECT_EQ(host.HitTestElement({100, 100}), host.Handle());
+  EXPECT_EQ(host.HitTestElement({1000, 1000}), 0u);
+  host.Mouse(WM_RBUTTONDOWN, 5, 5);
+  EXPECT_EQ(HostEvents({EVT_CTXMENU}), (std::vector<int>{EVT_CTXMENU}));
+}
+
 class TabTaker : public SWindow {
  public:
   UINT KeyWants() const override { return SC_WANTTAB; }
@@ -278,6 +292,21 @@ TEST_F(DispatchTest, TrackedElementsSeeThePointerThroughTheirChildren) {
   EXPECT_FALSE(Has(p, WndState_Hover));
   p->ApplyAttribute(u"trackMouseEvent", u"0", false);
   EXPECT_EQ(host.MouseTrackerCount(), 0u);
+}
+
+TEST_F(DispatchTest, ScriptTimersKeepRepeatingOnesAndDropOneShots) {
+  SScriptTimer& timers = app_.ScriptTimer();
+  UINT_PTR once = timers.SetScriptTimer(nullptr, u"tick()", 10, false);
+  UINT_PTR again = timers.SetScriptTimer(nullptr, u"tock()", 10, true);
+  ASSERT_NE(once, 0u);
+  ASSERT_NE(again, 0u);
+  EXPECT_EQ(timers.Size(), 2u);
+  timers.OnPlatformTimer(once);
+  timers.OnPlatformTimer(again);
+  EXPECT_EQ(timers.Size(), 1u) << "a one-shot timer is gone after it fired";
+  timers.KillScriptTimer(again);
+  EXPECT_EQ(timers.Size(), 0u);
+  timers.OnPlatformTimer(again);  // a stale expiry only kills its platform timer
 }
 
 struct FrameCounter final : ITimelineHandler {

@@ -10,6 +10,14 @@ namespace {
 
 using test::RecorderElement;
 
+class SuffixTranslator final : public TObjRefImpl<ITranslatorMgr> {
+ public:
+  bool Translate(std::u16string_view text, std::u16string_view context, std::u16string& out) override {
+    out = std::u16string(text) + u"@" + std::u16string(context);
+    return true;
+  }
+};
+
 class TreeTest : public test::TreeFixture {
  protected:
   void SetUp() override {
@@ -156,14 +164,6 @@ TEST_F(TreeTest, TextComesFromTheInnerTextTrimmedAndResolved) {
   EXPECT_EQ(Find(u"d")->GetElementText(), u"kept");
 }
 
-class SuffixTranslator final : public TObjRefImpl<ITranslatorMgr> {
- public:
-  bool Translate(std::u16string_view text, std::u16string_view context, std::u16string& out) override {
-    out = std::u16string(text) + u"@" + std::u16string(context);
-    return true;
-  }
-};
-
 TEST_F(TreeTest, TextIsTranslatedInTheElementsOrTheHostsContext) {
   app_.SetTranslator(SAutoRefPtr<ITranslatorMgr>::Adopt(new SuffixTranslator()).get());
   auto host = SAutoRefPtr<test::TestContainer>::Adopt(new test::TestContainer());
@@ -179,6 +179,20 @@ TEST_F(TreeTest, TextIsTranslatedInTheElementsOrTheHostsContext) {
   own->ApplyAttribute(u"trCtx", u"other", false);
   EXPECT_EQ(own->GetElementText(), u"hi@other");
   host->SendElementMessage(WM_DESTROY);
+}
+
+TEST_F(TreeTest, LanguageAndScaleChangesReachTheWholeTree) {
+  auto& host = Build(uR"(<root><window name="w" pos="0,0" valign="top">hi<window name="inner" margin="10dp" tip="t"/></window></root>)");
+  SWindow *w = Find(u"w"), *inner = Find(u"inner");
+  EXPECT_EQ(inner->MarginPixels().left, 10);
+  app_.SetTranslator(SAutoRefPtr<ITranslatorMgr>::Adopt(new SuffixTranslator()).get());
+  host.SendElementMessage(UM_SETLANGUAGE);
+  EXPECT_EQ(w->GetElementText(), u"hi@");
+  EXPECT_EQ(inner->GetTipText(), u"t@");
+  EXPECT_NE(host.LayoutDirtyMark(), kLayoutClean) << "a wrapping element may change size";
+  host.SendElementMessage(UM_SETSCALE, 150);
+  EXPECT_EQ(inner->MarginPixels().left, 15);
+  EXPECT_EQ(inner->Style().Scale(), 150);
 }
 
 TEST_F(TreeTest, HidingAParentHidesEveryDescendantAndShowingKeepsOwnRequests) {

@@ -334,7 +334,7 @@ class SWindow : public TObjRefImpl<SObjectImpl<IObject>>, public ITrCtxProvider 
   HRESULT ApplyOwnAttribute(std::u16string_view name, std::u16string_view value, bool loading, bool& known);
   HRESULT ApplyLayoutAttribute(std::u16string_view value);
   void ApplyIdText(std::u16string_view value);
-  void ApplySkinByName(std::u16string_view name, bool non_client);
+  void ApplySkinByName(std::u16string_view name, bool non_client, int scale);
   void CreateChild(const SXmlNode& child);
   void CreateFromInclude(const SXmlNode& include);
   void CreateFromTemplate(const SXmlNode& child, std::u16string_view template_name);

@@ -91,10 +91,10 @@ void SWindow::ApplyIdText(std::u16string_view value) {
   if (auto id = ReadInt(value, false)) id_ = *id;
 }
 
-void SWindow::ApplySkinByName(std::u16string_view name, bool non_client) {
+void SWindow::ApplySkinByName(std::u16string_view name, bool non_client, int scale) {
   (non_client ? nc_skin_name_ : bg_skin_name_) = name;
   SApplication* app = SApplication::Instance();
-  ISkinObj* skin = (app && !name.empty()) ? app->SkinPools().GetSkin(name, CurrentScale()) : nullptr;
+  ISkinObj* skin = (app && !name.empty()) ? app->SkinPools().GetSkin(name, scale) : nullptr;
   if (skin && colorize_) skin->Colorize(colorize_);
   (non_client ? nc_skin_ : bg_skin_) = skin;
 }
@@ -117,13 +117,13 @@ HRESULT SWindow::ApplyOwnAttribute(std::u16string_view name, std::u16string_view
     return S_FALSE;
   }
   if (EqualsNoCase(name, u"skin")) {
-    ApplySkinByName(value, false);
+    ApplySkinByName(value, false, CurrentScale());
     if (loading) return S_FALSE;
     if (layout_param_ && layout_param_->IsWrapContent(LayoutAxis::Any)) AskRelayout(swnd_, true);
     return S_OK;
   }
   if (EqualsNoCase(name, u"ncskin")) {
-    ApplySkinByName(value, true);
+    ApplySkinByName(value, true, CurrentScale());
     return S_OK;
   }
   if (EqualsNoCase(name, u"data")) {

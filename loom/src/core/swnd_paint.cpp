@@ -157,8 +157,11 @@ void SWindow::PaintSubtree(IRenderTarget* rt, IRegion* region, UINT first, UINT 
   if (!rt || (state_ & WndState_Invisible)) return;
   if (!parent_) EnsureTreeOrder();
   const RECT window = rc_window_;
-  const RECT client = ClientArea();
   bool has_region = region && !region->IsEmpty();
+  // A leaf outside the region has nothing to paint (children may lie outside their
+  // parent, so only leaves are passed over this way).
+  if (has_region && !first_child_ && !region->IntersectsRect(window)) return;
+  const RECT client = ClientArea();
   RECT interest = has_region ? region->Bounds() : window;
   bool margin_needed = RectUnion(interest, client) != client;
 
@@ -188,8 +191,10 @@ void SWindow::PaintSubtree(IRenderTarget* rt, IRegion* region, UINT first, UINT 
   bool in_range = tree_order_ >= first && tree_order_ < end;
   if (in_range && (!has_region || region->IntersectsRect(client))) PaintOwnContent(rt, client);
 
+  // The element's font and text colour stay selected while its children paint.
   SPaintState state;
-  PrePaint(rt, state);
+  const bool has_children = first_child_ != nullptr;
+  if (has_children) PrePaint(rt, state);
   for (SWindow* c = first_child_; c;) {
     SWindow* next = c->next_;
     if (c->tree_order_ >= end) break;
@@ -206,7 +211,7 @@ void SWindow::PaintSubtree(IRenderTarget* rt, IRegion* region, UINT first, UINT 
     c->PaintSubtree(rt, region, first, end);
     c = next;
   }
-  PostPaint(rt, state);
+  if (has_children) PostPaint(rt, state);
 
   if (client_clip) rt->ClipPop();
   if (region_clip) rt->ClipPop();

@@ -137,8 +137,8 @@ int SWindow::CurrentScale() const { return container_ ? container_->Scale() : 10
 
 void SWindow::ScaleSwitched(int scale) {
   style_.SetScale(scale);
-  if (!bg_skin_name_.empty()) ApplySkinByName(std::u16string(bg_skin_name_), false);
-  if (!nc_skin_name_.empty()) ApplySkinByName(std::u16string(nc_skin_name_), true);
+  if (!bg_skin_name_.empty()) ApplySkinByName(std::u16string(bg_skin_name_), false, scale);
+  if (!nc_skin_name_.empty()) ApplySkinByName(std::u16string(nc_skin_name_), true, scale);
   layout_dirty_ = kLayoutDirty;
   for (SWindow* c = first_child_; c; c = c->next_) c->SendElementMessage(UM_SETSCALE, static_cast<WPARAM>(scale));
 }

@@ -68,6 +68,7 @@ inline constexpr UINT EM_STREAMIN = WM_USER + 73;
 inline constexpr UINT EM_STREAMOUT = WM_USER + 74;
 inline constexpr UINT EM_GETTEXTRANGE = WM_USER + 75;
 inline constexpr UINT EM_SETUNDOLIMIT = WM_USER + 82;
+inline constexpr UINT EM_GETTEXTLENGTHEX = WM_USER + 95;
 inline constexpr UINT EM_REDO = WM_USER + 84;
 inline constexpr UINT EM_CANREDO = WM_USER + 85;
 inline constexpr UINT EM_SETLANGOPTIONS = WM_USER + 120;
@@ -109,6 +110,16 @@ struct CHARRANGE {
 struct TEXTRANGEW {
   CHARRANGE chrg;
   char16_t* lpstrText = nullptr;  // at least cpMax - cpMin + 1 characters
+};
+
+// EM_GETTEXTLENGTHEX: by default a line break counts one; GTL_USECRLF counts it two.
+inline constexpr DWORD GTL_DEFAULT = 0;
+inline constexpr DWORD GTL_USECRLF = 1;
+inline constexpr DWORD GTL_PRECISE = 2;
+inline constexpr DWORD GTL_NUMCHARS = 8;
+struct GETTEXTLENGTHEX {
+  DWORD flags = GTL_DEFAULT;
+  UINT codepage = 1200;
 };
 
 struct SELCHANGE {

@@ -80,6 +80,12 @@ bool TextEngine::TextMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     case WM_GETTEXTLENGTH:
       result = static_cast<LRESULT>(doc_.Length()) + doc_.BreakCount();
       return true;
+    case EM_GETTEXTLENGTHEX: {
+      const auto* how = Pointer<const GETTEXTLENGTHEX>(wp);
+      const bool crlf = how && (how->flags & GTL_USECRLF);
+      result = static_cast<LRESULT>(doc_.Length()) + (crlf ? doc_.BreakCount() : 0);
+      return true;
+    }
     case WM_GETTEXT:
       result = CopyWithCrLf(doc_.Text(), Pointer<char16_t>(lp), wp);
       return true;

@@ -3,6 +3,7 @@
 // generic object with the right tag and base (see docs/toolkit.md).
 #include "core/application.h"
 #include "core/basic_controls.h"
+#include "core/edit_controls.h"
 #include "core/generic_object.h"
 #include "core/loom_layout.h"
 #include "core/skin.h"
@@ -58,6 +59,7 @@ void RegisterLayoutClasses(SObjectFactoryMgr& mgr) { RegisterLayoutObjects(mgr);
 void RegisterWindowClasses(SObjectFactoryMgr& mgr) {
   mgr.Register<SWindow>();
   RegisterBasicControls(mgr);
+  RegisterEditControls(mgr);
 }
 
 bool SGenericObject::MatchesTag(std::u16string_view name) const {

@@ -1,14 +1,17 @@
 #include "platform/process.h"
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 
 #include "platform/files.h"
+#include "platform/utf.h"
 
 extern char** environ;
 
@@ -57,6 +60,22 @@ pid_t Spawn(const std::vector<std::string>& argv, int stdout_fd, bool new_sessio
 }
 
 }  // namespace
+
+std::u16string HomeDirectory() {
+  if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/') return Utf8ToUtf16(home);
+  if (const passwd* account = ::getpwuid(::getuid()); account != nullptr && account->pw_dir != nullptr) {
+    return Utf8ToUtf16(account->pw_dir);
+  }
+  return {};
+}
+
+bool SetCurrentDirectory(std::u16string_view path) { return ::chdir(NativePath(path).c_str()) == 0; }
+
+void EndProcessNow(int exit_code) {
+  std::fflush(stdout);
+  std::fflush(stderr);
+  ::_exit(exit_code);
+}
 
 std::string FindProgramOnPath(std::string_view name) {
   const char* path = std::getenv("PATH");

@@ -12,6 +12,16 @@
 
 namespace platform {
 
+// The user's home folder: $HOME, else the account's entry; empty when neither is known.
+std::u16string HomeDirectory();
+
+// Makes the folder the process's working directory. False when it cannot.
+bool SetCurrentDirectory(std::u16string_view path);
+
+// Ends the process at once with the exit code, after flushing standard output and
+// error: no destructors, no exit handlers, and threads end where they stand.
+[[noreturn]] void EndProcessNow(int exit_code);
+
 // Where a program name is found on the PATH; empty when it is not.
 std::string FindProgramOnPath(std::string_view name);
 

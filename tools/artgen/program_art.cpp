@@ -220,6 +220,9 @@ void DrawProgramImages(const std::string& dir) {
   WriteButton(dir + "/dialog_retry_261x39.png", 87, 39, 3, kGold, "重试", 15);
   WriteButton(dir + "/dialog_close_261x39.png", 87, 39, 3, kCrimson, "关闭", 15);
   WriteButton(dir + "/dialog_enter_game_261x39.png", 87, 39, 3, kGold, "进入游戏", 15);
+  // The folder dialog's buttons (used when the desktop has no folder picker).
+  WriteButton(dir + "/dialog_ok_261x39.png", 87, 39, 3, kGold, "确定", 15);
+  WriteButton(dir + "/dialog_cancel_261x39.png", 87, 39, 3, kCrimson, "取消", 15);
   // Caption buttons.
   WriteCaptionButton(dir + "/caption_close_90x30.png", true);
   WriteCaptionButton(dir + "/caption_minimize_90x30.png", false);

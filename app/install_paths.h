@@ -1,0 +1,22 @@
+// The install directory: its default, the folder a browse yields, and the launcher in it.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace krdn::app {
+
+// "$HOME/KRDN" (the platform's "C:\KRDN"); "/KRDN" when no home is known.
+std::u16string DefaultInstallDirectory();
+
+// Joins a name to a folder with one separator, as the platform's path join does:
+// "/games" + "KRDN" = "/games/KRDN", "/" + "KRDN" = "/KRDN".
+std::u16string JoinPath(std::u16string_view folder, std::u16string_view name);
+
+// The game launcher of an install directory.
+inline constexpr std::u16string_view kLauncherName = u"VoLauncher.exe";
+inline std::u16string LauncherPath(std::u16string_view install_directory) {
+  return JoinPath(install_directory, kLauncherName);
+}
+
+}  // namespace krdn::app

@@ -1,0 +1,82 @@
+#include "app/startup.h"
+
+#include <memory>
+#include <optional>
+
+#include "app/main_dlg.h"
+#include "app/named_ids.h"
+#include "app/trust_check.h"
+#include "core/application.h"
+#include "core/img_decoder.h"
+#include "core/render.h"
+#include "core/res_provider.h"
+#include "core/res_provider_mgr.h"
+#include "platform/module_resources.h"
+#include "platform/process.h"
+#include "platform/window.h"
+#include "platform/windowing.h"
+
+namespace krdn::app {
+namespace {
+
+// The folder of a file path ("/opt/krdn/krdn-repair" -> "/opt/krdn").
+std::u16string FolderOf(const std::u16string& path) {
+  const std::size_t slash = path.find_last_of(u'/');
+  if (slash == std::u16string::npos) return {};
+  return slash == 0 ? u"/" : path.substr(0, slash);
+}
+
+template <class T>
+LOOM::SAutoRefPtr<T> Adopt(T* object) {
+  return LOOM::SAutoRefPtr<T>::Adopt(object);
+}
+
+}  // namespace
+
+int RunProgram(const ProgramOptions& options) {
+  const HINSTANCE module = platform::CurrentModule();
+  const std::u16string executable =
+      options.executable_path.empty() ? platform::ModuleFileName(module) : options.executable_path;
+  // Relative paths, and the launcher started later, see the program's own folder.
+  platform::SetCurrentDirectory(FolderOf(executable));
+
+  // The question of the trust check needs the display; everything else comes later.
+  platform::InitWindowing();
+  if (!TrustOwnExecutable(executable)) return -1;
+
+  // There is no OLE to initialise here: the platform layer needs no per-thread set-up.
+  const std::u16string decoder_name = u"imgdecoder-gdip";
+  auto render_factory = Adopt(LOOM::NewRenderFactoryCairo());
+  auto decoder_factory = Adopt(LOOM::NewImgDecoderFactory(decoder_name));
+  render_factory->SetDecoderFactory(decoder_factory.get());
+
+  LOOM::SObjectDefaultRegister object_register;
+  auto application = std::make_unique<LOOM::SApplication>(render_factory.get(), module, u"LOOMHOST", object_register, false);
+  {
+    auto system_provider = Adopt(LOOM::NewResourceProvider(0));
+    LOOM::OpenModuleSource(system_provider.get(), module);
+    application->InstallSystemResources(system_provider.get());
+  }
+  auto provider = Adopt(LOOM::NewResourceProvider(0));
+  LOOM::OpenModuleSource(provider.get(), module);
+  application->SetNamedIdTable(NamedIdTable(), true);
+  application->ResProviders().AttachProvider(provider.get(), u"uidef:xml_init");
+
+  MainWindowServices services{options.run_settings, options.end_process ? options.end_process : platform::EndProcessNow};
+  auto main_window = std::make_unique<CMainDlg>(std::move(services));
+  main_window->Create(platform::GetActiveWindow(), 0, 0, 0, 0);
+  main_window->SendWindowMessage(WM_INITDIALOG, 0, 0);
+  main_window->CenterWindow(main_window->NativeHandle());
+  main_window->ShowWindow(SW_SHOWNORMAL);
+  if (options.on_main_window) options.on_main_window(*main_window);
+  const int exit_code = application->RunMainLoop(main_window->NativeHandle());
+
+  main_window.reset();
+  application.reset();
+  provider = nullptr;
+  render_factory = nullptr;
+  decoder_factory = nullptr;
+  return exit_code;
+}
+
+}  // namespace krdn::app

@@ -1,0 +1,58 @@
+// One run of the repair worker as the main window holds it: the thread, and the run
+// context the engine sees (notifications as cross-thread sends to the window, the
+// window's running and busy flags, the install directory, the cooperative control).
+//
+// Every Start that creates a worker makes a new WorkerRun, so a worker that is still
+// unwinding after its run was abandoned never shares state with the next run.
+#pragma once
+
+#include <atomic>
+#include <string>
+#include <thread>
+
+#include "platform/win_types.h"
+#include "repair/run_context.h"
+#include "repair/run_settings.h"
+
+namespace krdn::app {
+
+class WorkerRun final : public RunContext {
+ public:
+  // The flags belong to the window and must outlive this object.
+  WorkerRun(HWND window, const std::atomic<bool>& running, std::atomic<bool>& busy, std::u16string install_directory,
+            RunSettings settings);
+  // Abandons the run if it is still going and waits for the thread.
+  ~WorkerRun() override;
+  WorkerRun(const WorkerRun&) = delete;
+  WorkerRun& operator=(const WorkerRun&) = delete;
+
+  // Starts the thread; throws std::system_error when it cannot be created.
+  void Start();
+  // True once the worker's procedure has returned (the run ended by itself, or unwound
+  // after being abandoned).
+  bool Finished() const { return finished_.load(std::memory_order_acquire); }
+  // Ends the run for good (a waiting notification returns at once) without waiting.
+  void Abandon() { control_.Abandon(); }
+  void Join();
+
+  // RunContext.
+  LRESULT Notify(UINT message, WPARAM wparam) override;
+  bool IsRunning() const override { return running_.load(); }
+  void ClearBusy() override;
+  std::u16string InstallDirectory() const override { return install_directory_; }
+  RunControl& Control() override { return control_; }
+
+ private:
+  void Main();
+
+  HWND window_;
+  const std::atomic<bool>& running_;
+  std::atomic<bool>& busy_;
+  const std::u16string install_directory_;
+  const RunSettings settings_;
+  RunControl control_;
+  std::atomic<bool> finished_{false};
+  std::thread thread_;
+};
+
+}  // namespace krdn::app

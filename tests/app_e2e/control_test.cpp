@@ -1,0 +1,143 @@
+// Start, Stop, Close and the folder browse, with a run under way.
+#include <algorithm>
+#include <set>
+#include <thread>
+
+#include "platform/utf.h"
+#include "tests/app_e2e/scenario.h"
+
+namespace krdn::app::e2e {
+namespace {
+
+bool Downloading(const Snapshot& s) { return s.status.find(u"下载文件: ") != std::u16string::npos; }
+
+TEST_F(AppScenario, StartTwiceStartsOneRun) {
+  Prepare([&] {
+    MakeClient();
+    InstallDamagedCopy();
+    ServeWithFaultServer();
+    fault_server_->AddRule({.path_prefix = "/krdn/repair/1.9.3/", .fault = fault::Fault::kTrickle, .bytes_per_second = 40000});
+  });
+  Outcome outcome = Run([&](Driver& d) {
+    d.WaitFor("the main window", [](const Snapshot& s) { return s.main_window; });
+    d.ClickMain(u"btn_stop");  // Stop before any Start touches no worker
+    Snapshot stopped = d.Look();
+    d.Expect(stopped.start_enabled && stopped.stop_enabled && stopped.workers_started == 0, "Stop before Start changes nothing");
+    d.ClickMain(u"btn_start");
+    d.WaitFor("the run to start", [](const Snapshot& s) { return s.busy && !s.start_enabled; });
+    d.ClickMain(u"btn_start");  // disabled now
+    // And the command itself, as if the button had taken it: the busy flag refuses it.
+    d.FireCommand(u"btn_start");
+    Snapshot running = d.WaitFor("the download", Downloading);
+    d.Expect(running.workers_started == 1, "one worker for two presses of Start");
+    d.ClickMain(u"btn_close");  // the loop ends with 1; the script ends here
+  });
+  EXPECT_EQ(outcome.exit_code, 1) << outcome.output;
+}
+
+TEST_F(AppScenario, StopHoldsTheRunAndStartContinuesIt) {
+  Prepare([&] {
+    MakeClient();
+    InstallDamagedCopy();
+    ServeWithFaultServer();
+    fault_server_->AddRule({.path_prefix = "/krdn/repair/1.9.3/", .fault = fault::Fault::kTrickle, .bytes_per_second = 60000});
+  });
+  Outcome outcome = Run([&](Driver& d) {
+    d.WaitFor("the main window", [](const Snapshot& s) { return s.main_window; });
+    d.ClickMain(u"btn_start");
+    d.WaitFor("the download", Downloading);
+    d.ClickMain(u"btn_stop");
+    Snapshot held = d.WaitFor("Stop", [](const Snapshot& s) { return s.start_enabled; });
+    d.Expect(held.stop_enabled && !held.search_enabled, "stopped: start and stop enabled, browse disabled");
+    d.Expect(!held.running && !held.busy && held.holds_worker, "the worker is held, not ended");
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    Snapshot later = d.Look();
+    d.Expect(later.status == held.status && later.progress == held.progress, "nothing moves while held");
+    d.ClickMain(u"btn_start");
+    Snapshot resumed = d.WaitFor("Start", [](const Snapshot& s) { return !s.start_enabled; });
+    d.Expect(resumed.running && resumed.busy && !resumed.search_enabled, "running again");
+    Snapshot done = d.WaitFor("the success dialog", [](const Snapshot& s) { return s.dialog == u"DlgMsgBox3"; });
+    d.Expect(done.workers_started == 1, "the same worker went on");
+    d.Expect(done.status.rfind(held.status, 0) == 0, "the status box kept its text and went on from it");
+    d.ClickDialog(u"btn_cancel");
+    d.WaitFor("the process to end", [](const Snapshot&) { return false; });
+  });
+  EXPECT_EQ(outcome.exit_code, 0) << outcome.output;
+  EXPECT_TRUE(InstallMatchesClient());
+  // The held transfer went on: no piece was asked for twice.
+  std::set<std::pair<std::string, std::string>> pieces;
+  for (const auto& r : fault_server_->requests()) {
+    if (r.range.empty() || r.path.find("/krdn/repair/1.9.3/") != 0) continue;
+    EXPECT_TRUE(pieces.insert({r.path, r.range}).second) << r.path << " " << r.range;
+  }
+  EXPECT_FALSE(pieces.empty());
+}
+
+TEST_F(AppScenario, CloseDuringAStalledTransferEndsWithExitCodeOneAndNoWorkerLeft) {
+  Prepare([&] {
+    MakeClient();
+    InstallDamagedCopy();
+    ServeWithFaultServer();
+    // The manifest comes; the first piece stalls half-way.
+    fault_server_->AddRule({.path_prefix = "/krdn/repair/1.9.3/data/", .fault = fault::Fault::kStallMidBody});
+  });
+  Outcome outcome = Run([&](Driver& d) {
+    d.WaitFor("the main window", [](const Snapshot& s) { return s.main_window; });
+    d.RecordThreads();
+    d.ClickMain(u"btn_start");
+    d.WaitFor("the download", Downloading);
+    d.ClickMain(u"btn_close");
+  });
+  EXPECT_EQ(outcome.exit_code, 1) << outcome.output;
+  // The worker was inside the stalled transfer when the window closed.
+  bool stalled_piece_asked = false;
+  for (const auto& r : fault_server_->requests()) stalled_piece_asked |= r.path.starts_with("/krdn/repair/1.9.3/data/");
+  EXPECT_TRUE(stalled_piece_asked);
+}
+
+TEST_F(AppScenario, QuitWhileTheRunIsHeldEndsWithExitCodeOneAndNoWorkerLeft) {
+  Prepare([&] {
+    MakeClient();
+    InstallDamagedCopy();
+    ServeWithFaultServer();
+    fault_server_->AddRule({.path_prefix = "/krdn/repair/1.9.3/", .fault = fault::Fault::kTrickle, .bytes_per_second = 40000});
+  });
+  Outcome outcome = Run([&](Driver& d) {
+    d.WaitFor("the main window", [](const Snapshot& s) { return s.main_window; });
+    d.RecordThreads();
+    d.ClickMain(u"btn_start");
+    d.WaitFor("the download", Downloading);
+    d.ClickMain(u"btn_stop");
+    d.WaitFor("Stop", [](const Snapshot& s) { return s.start_enabled && s.holds_worker; });
+    d.ClickMain(u"btn_quit");
+  });
+  EXPECT_EQ(outcome.exit_code, 1) << outcome.output;
+}
+
+TEST_F(AppScenario, BrowseChoosesAFolderAndStartCreatesKrdnInIt) {
+  const fs::path games = work_ / "games";
+  Prepare([&] {
+    MakeClient();
+    ServeWithFaultServer();
+    fs::create_directories(games);
+    testing::WriteFile(bin_ / "zenity", "#!/bin/sh\necho '" + games.string() + "'\n");
+    ::chmod((bin_ / "zenity").c_str(), 0755);
+  });
+  const std::u16string chosen = platform::Utf8ToUtf16((games / "KRDN").string());
+  Outcome outcome = Run([&](Driver& d) {
+    d.WaitFor("the main window", [](const Snapshot& s) { return s.main_window; });
+    d.ClickMain(u"btn_search");
+    Snapshot browsed = d.WaitFor("the chosen folder", [&](const Snapshot& s) { return s.chosen_directory == chosen; });
+    d.Expect(browsed.directory_text == chosen, "the directory box shows the folder with KRDN joined");
+    d.ClickMain(u"btn_start");
+    d.WaitFor("the success dialog", [](const Snapshot& s) { return s.dialog == u"DlgMsgBox3"; });
+    d.ClickDialog(u"btn_cancel");
+    d.WaitFor("the process to end", [](const Snapshot&) { return false; });
+  });
+  EXPECT_EQ(outcome.exit_code, 0) << outcome.output;
+  EXPECT_TRUE(fs::exists(games / "KRDN/data/world.pak"));
+  EXPECT_FALSE(fs::exists(install_));
+}
+
+}  // namespace
+}  // namespace krdn::app::e2e

@@ -3,6 +3,7 @@
 #include "core/static_text.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "core/swnd_style.h"
 #include "core/text_util.h"
@@ -17,6 +18,10 @@ bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 // The length of the character at i: a surrogate pair is one character.
 std::size_t CharLength(std::u16string_view text, std::size_t i) {
   return (IsHighSurrogate(text[i]) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) ? 2 : 1;
+}
+
+LONG ToCoord(long long v) {
+  return static_cast<LONG>(std::clamp<long long>(v, std::numeric_limits<LONG>::min(), std::numeric_limits<LONG>::max()));
 }
 
 // The length of a line break at i (the two characters "\n", a line feed, or a carriage
@@ -74,15 +79,17 @@ void SStatic::PaintTextSegment(IRenderTarget* rt, std::u16string_view text, std:
 void SStatic::AlignVertically(IRenderTarget* rt, std::u16string_view text, RECT& rc, UINT format) {
   RECT measured = rc;
   LayoutLines(rt, text, measured, format | DT_CALCRECT);
-  LONG text_height = measured.bottom - measured.top;
-  LONG box_height = rc.bottom - rc.top;
+  // In 64 bits: a box may span the whole coordinate range.
+  long long text_height = static_cast<long long>(measured.bottom) - measured.top;
+  long long box_height = static_cast<long long>(rc.bottom) - rc.top;
+  if (box_height <= 0 || text_height < 0) return;
   if (Style().valign == kAlignMiddle) {
-    LONG inset = (box_height - text_height) / 2;
-    rc.top += inset;
-    rc.bottom -= inset;
+    long long inset = (box_height - text_height) / 2;
+    rc.top = static_cast<LONG>(rc.top + inset);
+    rc.bottom = static_cast<LONG>(rc.bottom - inset);
   } else if (Style().valign == kAlignBottom) {
     // The block of lines sits on the bottom edge; the wrapping keeps the whole box.
-    rc.top = rc.bottom - text_height;
+    rc.top = static_cast<LONG>(rc.bottom - text_height);
   }
 }
 
@@ -104,7 +111,7 @@ void SStatic::LayoutLines(IRenderTarget* rt, std::u16string_view text, RECT& rc,
   std::size_t line_start = 0;
   auto draw_line = [&](std::size_t end) {
     if (measuring) return;
-    RECT line{rc.left, static_cast<LONG>(y), rc.right, static_cast<LONG>(std::min<long long>(y + line_height, 0x7FFFFFFF))};
+    RECT line{rc.left, ToCoord(y), rc.right, ToCoord(y + line_height)};
     PaintTextSegment(rt, text, line_start, end - line_start, line, format);
   };
   // Starts the next line at y + step; false when it would start below the box.
@@ -119,7 +126,7 @@ void SStatic::LayoutLines(IRenderTarget* rt, std::u16string_view text, RECT& rc,
     if (std::size_t brk = BreakLength(text, i)) {
       draw_line(i);
       if (!next_line()) {
-        if (measuring) rc.bottom = static_cast<LONG>(std::min<long long>(y + line_height, bottom));
+        if (measuring) rc.bottom = ToCoord(std::min<long long>(y + line_height, bottom));
         return;
       }
       i += brk;
@@ -133,17 +140,17 @@ void SStatic::LayoutLines(IRenderTarget* rt, std::u16string_view text, RECT& rc,
       // A line always keeps at least one character; this one begins the next line.
       draw_line(i);
       if (!next_line()) {
-        if (measuring) rc.bottom = static_cast<LONG>(std::min<long long>(y + line_height, bottom));
+        if (measuring) rc.bottom = ToCoord(std::min<long long>(y + line_height, bottom));
         return;
       }
       line_start = i;
     }
     x += ch.cx;
-    if (measuring && x > rc.right) rc.right = static_cast<LONG>(std::min<long long>(x, 0x7FFFFFFF));
+    if (measuring && x > rc.right) rc.right = ToCoord(x);
     i += len;
   }
   draw_line(text.size());
-  if (measuring) rc.bottom = static_cast<LONG>(std::min<long long>(y + line_height, bottom));
+  if (measuring) rc.bottom = ToCoord(std::min<long long>(y + line_height, bottom));
 }
 
 }  // namespace LOOM

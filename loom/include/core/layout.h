@@ -59,6 +59,9 @@ struct ILayout : IObject {
 // tag names no layout. One reference to the caller.
 ILayout* NewLayoutByTag(std::u16string_view tag);
 
+// A dimension or a "@dim/" reference through the current UI definitions.
+SLayoutSize ResolveLayoutDimension(std::u16string_view text);
+
 // The default layout tag of every element.
 inline constexpr std::u16string_view kDefaultLayoutTag = u"LoomLayout";
 

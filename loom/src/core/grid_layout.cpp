@@ -12,14 +12,6 @@ namespace LOOM {
 
 namespace {
 
-SLayoutSize ResolveDim(std::u16string_view value) {
-  SApplication* app = SApplication::Instance();
-  if (app) return app->UiDef().ResolveDimension(value);
-  SLayoutSize d;
-  ParseDimension(value, d);
-  return d;
-}
-
 int CountValue(std::u16string_view value) { return std::clamp(IntOr0(value, false), 0, 1 << 16); }
 
 std::vector<SWindow*> Participants(SWindow* owner) {
@@ -67,9 +59,9 @@ void SGridLayoutParam::Clear() {
 HRESULT SGridLayout::ApplyAttribute(std::u16string_view name, std::u16string_view value, bool) {
   if (EqualsNoCase(name, u"columnCount")) column_count = CountValue(value);
   else if (EqualsNoCase(name, u"rowCount")) row_count = CountValue(value);
-  else if (EqualsNoCase(name, u"xInterval")) x_interval = ResolveDim(value);
-  else if (EqualsNoCase(name, u"yInterval")) y_interval = ResolveDim(value);
-  else if (EqualsNoCase(name, u"interval")) x_interval = y_interval = ResolveDim(value);
+  else if (EqualsNoCase(name, u"xInterval")) x_interval = ResolveLayoutDimension(value);
+  else if (EqualsNoCase(name, u"yInterval")) y_interval = ResolveLayoutDimension(value);
+  else if (EqualsNoCase(name, u"interval")) x_interval = y_interval = ResolveLayoutDimension(value);
   else if (EqualsNoCase(name, u"xGravity")) x_gravity = ParseGridGravity(value);
   else if (EqualsNoCase(name, u"yGravity")) y_gravity = ParseGridGravity(value);
   else if (EqualsNoCase(name, u"gravity")) x_gravity = y_gravity = ParseGridGravity(value);

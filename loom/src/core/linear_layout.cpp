@@ -14,14 +14,6 @@ namespace LOOM {
 
 namespace {
 
-SLayoutSize ResolveDim(std::u16string_view value) {
-  SApplication* app = SApplication::Instance();
-  if (app) return app->UiDef().ResolveDimension(value);
-  SLayoutSize d;
-  ParseDimension(value, d);
-  return d;
-}
-
 int ExtendSide(std::u16string_view name) {
   if (EqualsNoCase(name, u"extend_left")) return 0;
   if (EqualsNoCase(name, u"extend_top")) return 1;
@@ -154,7 +146,7 @@ HRESULT SLinearLayoutParam::ApplyAttribute(std::u16string_view name, std::u16str
   }
   if (EqualsNoCase(name, u"extend")) return ParseSideList(value, extend) ? S_OK : E_FAIL;
   if (int side = ExtendSide(name); side >= 0) {
-    extend[side] = ResolveDim(value);
+    extend[side] = ResolveLayoutDimension(value);
     return S_OK;
   }
   return ApplySizeAttribute(name, value);
@@ -181,7 +173,7 @@ HRESULT SLinearLayout::ApplyAttribute(std::u16string_view name, std::u16string_v
     return S_OK;
   }
   if (EqualsNoCase(name, u"interval")) {
-    interval = ResolveDim(value);
+    interval = ResolveLayoutDimension(value);
     return S_OK;
   }
   return E_NOTIMPL;

@@ -13,20 +13,11 @@ namespace LOOM {
 
 namespace {
 
-constexpr std::u16string_view kBlanks = u"\n\r \t";
-
-std::u16string_view TrimBlanks(std::u16string_view s) {
-  std::size_t b = s.find_first_not_of(kBlanks);
-  if (b == std::u16string_view::npos) return {};
-  return s.substr(b, s.find_last_not_of(kBlanks) - b + 1);
-}
-
 // A dimension, or a "@dim/" reference; false when the text holds no number.
 bool ParseDimensionText(std::u16string_view text, SLayoutSize& out) {
   if (text.empty()) return false;
   if (text.starts_with(u"@dim/")) {
-    SApplication* app = SApplication::Instance();
-    out = app ? app->UiDef().ResolveDimension(text) : SLayoutSize{};
+    out = ResolveLayoutDimension(text);
     return true;
   }
   if (!ReadDouble(text)) return false;
@@ -55,7 +46,7 @@ bool ParseSiblingItem(std::u16string_view text, SPosItem& item) {
     if (parts.size() != 2) return false;
     auto id = ReadInt(parts[0], false);
     SLayoutSize value;
-    if (!id || *id == 0 || !ParseDimensionText(TrimBlanks(parts[1]), value)) return false;
+    if (!id || *id == 0 || !ParseDimensionText(Trim(parts[1]), value)) return false;
     item.kind = kind;
     item.ref_id = *id;
     item.sign = value.value < 0 ? -1 : 1;
@@ -99,14 +90,17 @@ SLayoutSize SizeFromItems(const SPosItem& first, const SPosItem& second) {
 
 }  // namespace
 
+SLayoutSize ResolveLayoutDimension(std::u16string_view text) {
+  if (SApplication* app = SApplication::Instance()) return app->UiDef().ResolveDimension(text);
+  SLayoutSize size;
+  ParseDimension(text, size);
+  return size;
+}
+
 SLayoutSize ParseLayoutSize(std::u16string_view value) {
   if (EqualsNoCase(value, u"matchParent") || EqualsNoCase(value, u"full")) return {SIZE_MATCH_PARENT, SizeUnit::px};
   if (EqualsNoCase(value, u"wrapContent")) return {SIZE_WRAP_CONTENT, SizeUnit::px};
-  SApplication* app = SApplication::Instance();
-  if (app) return app->UiDef().ResolveDimension(TrimBlanks(value));
-  SLayoutSize size;
-  ParseDimension(TrimBlanks(value), size);
-  return size;
+  return ResolveLayoutDimension(Trim(value));
 }
 
 bool ParsePosItem(std::u16string_view text, SPosItem& item) {
@@ -136,15 +130,15 @@ HRESULT LoomLayoutParam::ApplyPos(std::u16string_view value) {
   std::vector<std::u16string> parts = Split(value, u',');
   if (parts.size() != 2 && parts.size() != 4) return E_INVALIDARG;
   SPosItem x, y;
-  if (ParsePosItem(TrimBlanks(parts[0]), x) && ParsePosItem(TrimBlanks(parts[1]), y) && x.kind != kPosSize &&
+  if (ParsePosItem(Trim(parts[0]), x) && ParsePosItem(Trim(parts[1]), y) && x.kind != kPosSize &&
       y.kind != kPosSize) {
     pos[0] = x;
     pos[2] = y;
     count = 2;
   }
   // The second pair counts only on top of a first pair.
-  if (parts.size() == 4 && count >= 2 && ParsePosItem(TrimBlanks(parts[2]), x) &&
-      ParsePosItem(TrimBlanks(parts[3]), y)) {
+  if (parts.size() == 4 && count >= 2 && ParsePosItem(Trim(parts[2]), x) &&
+      ParsePosItem(Trim(parts[3]), y)) {
     pos[1] = x;
     pos[3] = y;
     count = 4;

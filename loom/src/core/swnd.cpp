@@ -275,10 +275,11 @@ bool SWindowVariant::MatchesTag(std::u16string_view name) const {
   std::u16string base = base_tag_;
   for (int guard = 0; !base.empty() && guard < 64; ++guard) {
     if (name == base) return true;
-    if (base == SWindow::kClassTag) return SWindow::MatchesTag(name);
+    if (base == SWindow::kClassTag) break;
     base = app ? app->BaseTagOf(SObjectInfo(base, ObjectKind::Window)) : std::u16string();
   }
-  return false;
+  // A chain that ends in a base-only name ("combobase") is still an element.
+  return SWindow::MatchesTag(name);
 }
 
 IObject* SWindowVariant::Make(std::u16string_view tag, std::u16string_view base_tag, int) {

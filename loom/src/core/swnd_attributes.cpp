@@ -199,9 +199,7 @@ HRESULT SWindow::ApplyOwnAttribute(std::u16string_view name, std::u16string_view
     return S_FALSE;
   }
   if (EqualsNoCase(name, u"maxWidth")) {
-    SApplication* app = SApplication::Instance();
-    if (app) max_width_ = app->UiDef().ResolveDimension(value);
-    else ParseDimension(value, max_width_);
+    max_width_ = ResolveLayoutDimension(value);
     return S_FALSE;
   }
   struct FlagAttr {

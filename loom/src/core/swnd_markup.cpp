@@ -21,13 +21,6 @@ namespace {
 constexpr char kSource[] = "src\\core\\Swnd";
 constexpr char kCreateChildren[] = "LOOM::SWindow::CreateChildren";
 
-std::u16string_view TrimText(std::u16string_view s) {
-  constexpr std::u16string_view kBlanks = u"\n\r \t";
-  std::size_t b = s.find_first_not_of(kBlanks);
-  if (b == std::u16string_view::npos) return {};
-  std::size_t e = s.find_last_not_of(kBlanks);
-  return s.substr(b, e - b + 1);
-}
 
 // Sets every attribute of from on to, replacing same-named ones; skip is left out.
 void CopyAttributes(const SXmlNode& from, const SXmlNode& to, std::string_view skip) {
@@ -66,7 +59,7 @@ bool SWindow::LoadFromMarkup(const SXmlNode& node) {
   if (layout) layout.SetMark(false);
   if (cls) cls.SetMark(false);
 
-  std::u16string inner(TrimText(node.Text()));
+  std::u16string inner(Trim(node.Text()));
   if (!inner.empty()) {
     SApplication* app = SApplication::Instance();
     text_.SetText(app ? app->UiDef().ResolveString(inner) : inner);

@@ -4,6 +4,7 @@
 
 #include "core/application.h"
 #include "core/font_pool.h"
+#include "core/layout.h"
 #include "core/text_util.h"
 #include "core/ui_def.h"
 
@@ -21,13 +22,6 @@ COLORREF ResolveColorText(std::u16string_view value) {
   if (defs) return defs->ResolveColor(value);
   COLORREF c = kNoColor;
   return ParseColor(value, c) ? c : kNoColor;
-}
-
-SLayoutSize ResolveDimensionText(std::u16string_view value) {
-  if (SUiDef* defs = UiDefs()) return defs->ResolveDimension(value);
-  SLayoutSize size;
-  ParseDimension(value, size);
-  return size;
 }
 
 int FontIndex(std::u16string_view name) {
@@ -67,7 +61,7 @@ RECT SidesToPixels(const std::array<SLayoutSize, 4>& sides, int scale) {
 bool ParseSideList(std::u16string_view value, std::array<SLayoutSize, 4>& sides) {
   std::vector<std::u16string> parts = Split(value, u',');
   std::vector<SLayoutSize> v;
-  for (const auto& p : parts) v.push_back(ResolveDimensionText(Trim(p)));
+  for (const auto& p : parts) v.push_back(ResolveLayoutDimension(Trim(p)));
   switch (v.size()) {
     case 1: sides = {v[0], v[0], v[0], v[0]}; return true;
     case 2: sides = {v[0], v[1], v[0], v[1]}; return true;
@@ -117,14 +111,14 @@ HRESULT SwndStyle::ApplyAttribute(std::u16string_view name, std::u16string_view 
   }
   if (EqualsNoCase(name, u"margin")) return ApplySides(margin, value, loading);
   if (EqualsNoCase(name, u"margin-x") || EqualsNoCase(name, u"margin-y")) {
-    SLayoutSize d = ResolveDimensionText(value);
+    SLayoutSize d = ResolveLayoutDimension(value);
     bool x = EqualsNoCase(name, u"margin-x");
     margin[x ? 0 : 1] = margin[x ? 2 : 3] = d;
     return loading ? S_FALSE : S_OK;
   }
   if (EqualsNoCase(name, u"inset") || EqualsNoCase(name, u"padding")) return ApplySides(padding, value, loading);
   if (int side = PaddingSide(name); side >= 0) {
-    padding[side] = ResolveDimensionText(value);
+    padding[side] = ResolveLayoutDimension(value);
     return S_OK;
   }
   if (EqualsNoCase(name, u"cursor")) {

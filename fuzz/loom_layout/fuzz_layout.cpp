@@ -9,6 +9,7 @@
 #include "core/res_provider.h"
 #include "core/res_provider_mgr.h"
 #include "core/xml.h"
+#include "tests/loom_tree/inline_toolkit.h"
 #include "tests/loom_tree/test_container.h"
 
 namespace {
@@ -29,35 +30,10 @@ constexpr char kUiDef[] = R"(<?xml version="1.0" encoding="utf-8"?>
   <template><cell><window name="{{name}}" pos="{{x}},0" size="10,10"/></cell></template>
 </uidef>)";
 
-class QuietSink final : public LOOM::TObjRefImpl<LOOM::ILogSink> {
- public:
-  void Write(std::u16string_view, std::u16string_view, const char*, int, const char*) override {}
-};
-
-struct Toolkit {
-  Toolkit()
-      : factory(LOOM::SAutoRefPtr<LOOM::IRenderFactory>::Adopt(LOOM::NewRenderFactoryCairo())),
-        app(factory.get(), platform::CurrentModule(), u"LOOMHOST", reg) {
-    app.SetLogSink(LOOM::SAutoRefPtr<LOOM::ILogSink>::Adopt(new QuietSink()).get());
-    definitions = LOOM::SAutoRefPtr<LOOM::IResProvider>::Adopt(LOOM::NewResourceProvider(0));
-    LOOM::OpenModuleSource(definitions.get(), &module);
-    app.ResProviders().AttachProvider(definitions.get(), u"uidef:xml_init");
-  }
-  LOOM::SObjectDefaultRegister reg;
-  LOOM::SAutoRefPtr<LOOM::IRenderFactory> factory;
-  LOOM::SApplication app;
-  platform::EmbeddedResource uidef[1] = {
-      {u"UIDEF", u"XML_INIT", 2052, reinterpret_cast<const unsigned char*>(kUiDef), sizeof kUiDef - 1}};
-  HINSTANCE__ module{uidef, 1};
-  LOOM::SAutoRefPtr<LOOM::IResProvider> definitions;
-};
-
-LPARAM At(int x, int y) { return MAKELONG(static_cast<WORD>(x), static_cast<WORD>(y)); }
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static Toolkit toolkit;
+  static LOOM::test::InlineToolkit toolkit(kUiDef);
   LOOM::SXmlDoc doc;
   if (!doc.LoadBuffer(data, size)) return 0;
   LOOM::SXmlNode top = doc.Child();
@@ -76,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     host->Repaint();
     for (auto [msg, x, y] : {std::tuple{WM_MOUSEMOVE, 40, 30}, {WM_LBUTTONDOWN, 40, 30}, {WM_MOUSEMOVE, 200, 100},
                              {WM_LBUTTONUP, 200, 100}, {WM_MOUSEMOVE, 10, 200}})
-      host->RouteHostMessage(msg, 0, At(x, y));
+      host->RouteHostMessage(msg, 0, LOOM::test::MousePoint(x, y));
     host->RouteHostMessage(WM_KEYDOWN, VK_TAB, 0);
     host->RouteHostMessage(WM_MOUSELEAVE, 0, 0);
     host->Repaint();

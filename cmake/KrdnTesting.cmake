@@ -27,9 +27,10 @@ function(krdn_add_test name)
     if("tsan" IN_LIST T_LABELS)
       add_dependencies(tsan-tests ${name})
     endif()
-    # X server tests share one display, its pointer and its keyboard focus: one at a time.
+    # X server tests share one display, its pointer and its keyboard focus: one at a time
+    # (a test that drags with the real pointer must have no other windows under it).
     if("xvfb" IN_LIST T_LABELS)
-      set_tests_properties(${name} PROPERTIES RESOURCE_LOCK x-display)
+      set_tests_properties(${name} PROPERTIES RESOURCE_LOCK x_server_pointer)
     endif()
   endif()
   if(T_ENV)

@@ -8,6 +8,8 @@
 #include "core/application.h"
 #include "core/button.h"
 #include "core/host_dialog.h"
+#include "core/img_decoder.h"
+#include "core/render.h"
 #include "core/progress.h"
 #include "core/simple_wnd.h"
 #include "platform/message_box.h"
@@ -46,6 +48,12 @@ std::u16string DialogClass(LOOM::SHostDialog* dialog) {
   for (const char16_t* name : {u"DlgMsgBox1", u"DlgMsgBox2", u"DlgMsgBox3", u"DlgFolder"})
     if (dialog->MatchesTag(name)) return name;
   return u"?";
+}
+
+bool SavePicture(LOOM::SHostWnd* host, const std::string& path) {
+  if (host == nullptr || host->Cache() == nullptr) return false;
+  auto* bitmap = static_cast<LOOM::IBitmap*>(host->Cache()->CurrentObject(LOOM::OT_BITMAP));
+  return bitmap != nullptr && bitmap->SaveFile(platform::Utf8ToUtf16(path), LOOM::kImagePng) == S_OK;
 }
 
 bool Enabled(LOOM::SWindow* element) { return element != nullptr && !element->HasDisabledState(); }
@@ -148,6 +156,14 @@ void Driver::FireCommand(std::u16string_view name) {
     return true;
   });
   if (!found) Fail("the main window has no element " + platform::Utf16ToUtf8(name));
+}
+
+bool Driver::SaveMainPicture(const std::string& path) {
+  return OnUi([&] { return main_ != nullptr && main_->IsWindow() && SavePicture(main_, path); });
+}
+
+bool Driver::SaveDialogPicture(const std::string& path) {
+  return OnUi([&] { return SavePicture(OpenDialog(), path); });
 }
 
 void Driver::AnswerMessageBox(int button_id) {

@@ -84,6 +84,10 @@ class Driver {
   void ClickDialog(std::u16string_view name);
   // Raises a named element's command as a click would, whatever its state.
   void FireCommand(std::u16string_view name);
+  // Writes what the main window, or the dialog open over it, shows now (its cache) to a
+  // PNG file. False when there is no such window or it cannot be written.
+  bool SaveMainPicture(const std::string& path);
+  bool SaveDialogPicture(const std::string& path);
   // Answers the platform message box open now (IDYES, IDNO, IDOK).
   void AnswerMessageBox(int button_id);
   // The caption of the platform message box open now.

@@ -1,5 +1,6 @@
 #include "app/edit_boxes.h"
 
+#include "core/rich_edit.h"
 #include "core/swnd.h"
 
 namespace krdn::app {
@@ -46,6 +47,8 @@ void StatusLog::Append(std::u16string_view text) {
   edit_->SendElementMessage(kSetSel, static_cast<WPARAM>(end), end);
   std::u16string terminated(text);
   edit_->SendElementMessage(kReplaceSel, FALSE, reinterpret_cast<LPARAM>(terminated.c_str()));
+  // The box holds the position within its range: -1 shows the first lines.
+  if (auto* rich = dynamic_cast<LOOM::SRichEdit*>(edit_)) rich->ScrollTo(true, -1, false);
 }
 
 void StatusLog::Clear() { SetTextOf(edit_, u""); }

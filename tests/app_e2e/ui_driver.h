@@ -60,6 +60,8 @@ class Driver {
 
   // Set on the UI thread when the main window is shown.
   void SetMainWindow(CMainDlg* main) { main_ = main; }
+  // The main window; use it on the UI thread only (inside OnUi).
+  CMainDlg* Main() const { return main_; }
 
   template <class Fn>
   auto OnUi(Fn&& fn) -> std::invoke_result_t<Fn> {

@@ -1,10 +1,15 @@
 // Edit boxes in the test container: classes and registration, the element's messages
 // and the engine behind them, read-only and number boxes, Enter and Tab, limits, the
 // default formats and the cue text.
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+
 #include "core/panel.h"
 #include "core/rich_edit.h"
 #include "core/text_host.h"
 #include "platform/clipboard.h"
+#include "platform/utf.h"
 #include "tests/loom_edit/edit_fixture.h"
 
 namespace LOOM {
@@ -348,6 +353,23 @@ TEST_F(EditTest, TheEngineDrawsTheTextInTheBoxAndKeepsTheBackgroundElsewhere) {
   host_->Repaint();
   for (LONG y = area.top; y < area.bottom; ++y)
     for (LONG x = area.left; x < area.right; ++x) ASSERT_EQ(host_->PixelAt(x, y) >> 24, 0xFFu);
+}
+
+TEST_F(EditTest, RtfFromAFileStreamsInAndDevicesAreRefused) {
+  const std::filesystem::path dir = std::filesystem::temp_directory_path() /
+                                    ("loom_edit_rtf_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                                     "_" + std::to_string(reinterpret_cast<std::uintptr_t>(this)));
+  std::filesystem::create_directories(dir);
+  const std::filesystem::path file = dir / "notes.rtf";
+  std::ofstream(file) << "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0 hello\\par world}";
+  SEdit* e = BuildEdit(u"multiLines=\"1\" rtf=\"" + platform::Utf8ToUtf16(file.string()) + u"\"");
+  EXPECT_EQ(e->GetWindowText(), u"hello\r\nworld");
+  // A device would never end, a directory is no file: both leave the box empty.
+  e = BuildEdit(u"rtf=\"/dev/zero\"");
+  EXPECT_EQ(e->TextLength(), 0);
+  e = BuildEdit(u"rtf=\"" + platform::Utf8ToUtf16(dir.string()) + u"\"");
+  EXPECT_EQ(e->TextLength(), 0);
+  std::filesystem::remove_all(dir);
 }
 
 TEST_F(EditTest, BadInputNeitherCrashesNorCorruptsTheText) {

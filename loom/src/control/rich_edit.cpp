@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
+#include <memory>
 #include <vector>
 
 #include "core/application.h"
@@ -23,6 +25,8 @@ namespace {
 
 constexpr int kSystemBorderSkin = 6;
 constexpr LONG kTwipsPerInch = 1440;
+// The most rich text a box streams in from a file.
+constexpr std::size_t kMaxRtfBytes = 64u << 20;
 
 bool OffIfZero(std::u16string_view value) { return value != u"0"; }
 
@@ -370,13 +374,18 @@ void SRichEdit::StreamRtf(std::u16string_view reference) {
     bytes.resize(size);
     if (!mgr.CopyResourceBytes(type, name, bytes.data(), size)) return;
   } else {
-    // No type: a file.
-    std::FILE* file = std::fopen(platform::Utf16ToUtf8(reference).c_str(), "rb");
+    // No type: a file. Only a regular file, and only so much of it: markup naming a
+    // device or a pipe must not stall the box or fill the memory.
+    const std::string path = platform::Utf16ToUtf8(reference);
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) return;
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
     if (!file) return;
     BYTE block[4096];
     std::size_t n = 0;
-    while ((n = std::fread(block, 1, sizeof(block), file)) > 0) bytes.insert(bytes.end(), block, block + n);
-    std::fclose(file);
+    while (bytes.size() < kMaxRtfBytes && (n = std::fread(block, 1, sizeof(block), file.get())) > 0) {
+      bytes.insert(bytes.end(), block, block + n);
+    }
   }
   MemoryStream memory{reinterpret_cast<const char*>(bytes.data()), bytes.size()};
   EDITSTREAM stream{reinterpret_cast<ULONG_PTR>(&memory), 0, ReadMemory};

@@ -27,7 +27,10 @@ ParagraphSplice TextDocument::Replace(TextPos pos, TextPos length, std::u16strin
   }
   // Everything that can fail to allocate happens before the text changes, so a
   // failure leaves text and index as they were.
-  starts_.reserve(starts_.size() + fresh.size());
+  // The index grows geometrically: reserving the exact size would copy it on every
+  // appended line.
+  const std::size_t needed = starts_.size() + fresh.size();
+  if (needed > starts_.capacity()) starts_.reserve(std::max(needed, 2 * starts_.capacity()));
   text_.replace(static_cast<std::size_t>(pos), static_cast<std::size_t>(length), text);
   auto from = starts_.begin() + first + 1;
   from = starts_.erase(from, starts_.begin() + last + 1);

@@ -146,6 +146,13 @@ TEST_F(EditTest, FocusWithAutoSelSelectsEverythingAndAClickDoesNotUndoIt) {
   EXPECT_FALSE(host_->caret_shown);
 }
 
+TEST_F(EditTest, AutoSelSelectsTextsLongerThan65535Characters) {
+  SEdit* e = BuildEdit(u"");
+  e->SetWindowText(std::u16string(70000, u'k'));
+  host_->FocusElement(e->Handle());
+  EXPECT_EQ(Selection(e), (std::pair<DWORD, DWORD>{0, 70000})) << "the whole text, not its first 65,535";
+}
+
 TEST_F(EditTest, ReadOnlyBoxesRefuseTypingPastingAndCuttingButKeepCopying) {
   SEdit* e = BuildEdit(u"autoSel=\"0\" multiLines=\"1\"");
   e->SetWindowText(u"log line");

@@ -3,6 +3,7 @@
 #include <set>
 #include <thread>
 
+#include "platform/text_defs.h"
 #include "platform/utf.h"
 #include "tests/app_e2e/scenario.h"
 
@@ -53,11 +54,16 @@ TEST_F(AppScenario, StopHoldsTheRunAndStartContinuesIt) {
     std::this_thread::sleep_for(std::chrono::milliseconds(400));
     Snapshot later = d.Look();
     d.Expect(later.status == held.status && later.progress == held.progress, "nothing moves while held");
+    // The user scrolls the status box down while the run is held; the next line the run
+    // appends brings the view back to the first lines.
+    d.OnUi([&] { d.Main()->Status().Element()->SendElementMessage(EM_LINESCROLL, 0, 3); });
+    d.Expect(d.Look().status_view_top == 3, "the status box scrolled down by hand");
     d.ClickMain(u"btn_start");
     Snapshot resumed = d.WaitFor("Start", [](const Snapshot& s) { return !s.start_enabled; });
     d.Expect(resumed.running && resumed.busy && !resumed.search_enabled, "running again");
     Snapshot done = d.WaitFor("the success dialog", [](const Snapshot& s) { return s.dialog == u"DlgMsgBox3"; });
     d.Expect(done.workers_started == 1, "the same worker went on");
+    d.Expect(done.status_view_top == 0, "the status box shows its first lines again");
     d.Expect(done.status.rfind(held.status, 0) == 0, "the status box kept its text and went on from it");
     d.ClickDialog(u"btn_cancel");
     d.WaitFor("the process to end", [](const Snapshot&) { return false; });
@@ -109,6 +115,34 @@ TEST_F(AppScenario, QuitWhileTheRunIsHeldEndsWithExitCodeOneAndNoWorkerLeft) {
     d.WaitFor("the download", Downloading);
     d.ClickMain(u"btn_stop");
     d.WaitFor("Stop", [](const Snapshot& s) { return s.start_enabled && s.holds_worker; });
+    d.ClickMain(u"btn_quit");
+  });
+  EXPECT_EQ(outcome.exit_code, 1) << outcome.output;
+}
+
+TEST_F(AppScenario, AfterTheRunEndedByItselfStopThenStartMakesANewWorker) {
+  Prepare([&] {
+    MakeClient(64 * 1024, "1.8.0");  // a version the tool does not support: the run ends at once
+    InstallDamagedCopy();
+    ServeWithFaultServer();
+  });
+  Outcome outcome = Run([&](Driver& d) {
+    d.WaitFor("the main window", [](const Snapshot& s) { return s.main_window; });
+    d.ClickMain(u"btn_start");
+    Snapshot ended = d.WaitFor("the run to end by itself", [](const Snapshot& s) {
+      return s.workers_started == 1 && s.workers_alive == 0 && !s.busy;
+    });
+    d.Expect(ended.status.find(u"1.8.0") != std::u16string::npos, "the version line is in the status box");
+    d.Expect(!ended.start_enabled && ended.stop_enabled && !ended.search_enabled, "the buttons stay as while running");
+    d.Expect(!ended.holds_worker, "a returned worker is not held");
+    d.ClickMain(u"btn_stop");
+    Snapshot stopped = d.WaitFor("Stop", [](const Snapshot& s) { return s.start_enabled; });
+    d.Expect(!stopped.search_enabled, "browse stays disabled after Stop");
+    d.ClickMain(u"btn_start");
+    Snapshot again = d.WaitFor("the second run to end", [](const Snapshot& s) {
+      return s.workers_started == 2 && s.workers_alive == 0 && !s.busy;
+    });
+    d.Expect(again.status.find(u"1.8.0") != again.status.rfind(u"1.8.0"), "the second run appended to the same status box");
     d.ClickMain(u"btn_quit");
   });
   EXPECT_EQ(outcome.exit_code, 1) << outcome.output;

@@ -32,6 +32,7 @@ TEST_F(AppScenario, ADamagedClientIsRepairedAndTheGameStartedWithExitCodeZero) {
     d.Expect(!lines.empty() && lines.back() == u"恭喜，已成功下载所有文件", "the last status line is the success");
     d.Expect(Contains(done.status, u"下载文件: \\data\\sound.pak......成功"), "the missing file was downloaded");
     d.Expect(done.progress == 100, "progress 100 at the end");
+    d.Expect(done.status_view_top == 0, "the status box shows its first lines after every append");
     d.Expect(!done.start_enabled && done.stop_enabled && !done.search_enabled, "buttons as while running");
     d.Expect(!done.main_enabled, "the main window is disabled under the dialog");
     d.ClickDialog(u"btn_startgame");

@@ -58,14 +58,14 @@ void AppScenario::SetUp() {
   settings_.second = std::chrono::milliseconds(5);
 }
 
-void AppScenario::MakeClient(std::uint64_t piece_size) {
+void AppScenario::MakeClient(std::uint64_t piece_size, const std::string& version) {
   testing::WriteFile(client_ / "VoLauncher.exe", std::string("MZ\x90\0", 4) + std::string(70000, 'L'));
   testing::WriteFile(client_ / "data/world.pak", testing::PatternBytes(5 * piece_size + 123, 1));
   testing::WriteFile(client_ / "data/sound.pak", testing::PatternBytes(3 * piece_size, 2));
   testing::WriteFile(client_ / "地图/城镇 01.map", testing::PatternBytes(2 * piece_size + 7, 3));
   testing::WriteFile(client_ / "config/settings.ini", std::string("[client]\nlanguage=zh_CN\n"));
   const publish::Outcome outcome =
-      publish::Publish({.client = client_, .out = root_, .version = "1.9.3", .mode_word = 0, .piece_size = piece_size});
+      publish::Publish({.client = client_, .out = root_, .version = version, .mode_word = 0, .piece_size = piece_size});
   ASSERT_EQ(outcome.code, publish::Outcome::kPublished) << outcome.message;
 }
 

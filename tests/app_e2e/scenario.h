@@ -46,7 +46,7 @@ class AppScenario : public ::testing::Test {
 
   // A sample client of a few files (several pieces each) with a Windows launcher, and
   // a published tree of it. The install directory starts as a damaged copy.
-  void MakeClient(std::uint64_t piece_size = 64 * 1024);
+  void MakeClient(std::uint64_t piece_size = 64 * 1024, const std::string& version = "1.9.3");
   void InstallDamagedCopy();
   // Servers: the fault server (default) or nginx.
   void ServeWithFaultServer();

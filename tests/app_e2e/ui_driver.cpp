@@ -14,6 +14,7 @@
 #include "core/simple_wnd.h"
 #include "platform/message_box.h"
 #include "platform/process.h"
+#include "platform/text_defs.h"
 #include "platform/test_input.h"
 #include "platform/utf.h"
 #include "platform/window.h"
@@ -85,6 +86,7 @@ Snapshot Driver::Look() {
     if (main_ == nullptr || !main_->IsWindow()) return s;
     s.main_window = true;
     s.status = main_->Status().Text();
+    if (auto* box = main_->Status().Element()) s.status_view_top = static_cast<int>(box->SendElementMessage(EM_GETFIRSTVISIBLELINE));
     s.directory_text = main_->Directory().Text();
     s.chosen_directory = main_->ChosenDirectory();
     s.progress = main_->ProgressBar() ? main_->ProgressBar()->ProgressValue() : -1;

@@ -13,12 +13,7 @@ namespace {
 bool Downloading(const Snapshot& s) { return s.status.find(u"下载文件: ") != std::u16string::npos; }
 
 TEST_F(AppScenario, StartTwiceStartsOneRun) {
-  Prepare([&] {
-    MakeClient();
-    InstallDamagedCopy();
-    ServeWithFaultServer();
-    fault_server_->AddRule({.path_prefix = "/krdn/repair/1.9.3/", .fault = fault::Fault::kTrickle, .bytes_per_second = 40000});
-  });
+  PrepareTricklingRepair(40000);
   Outcome outcome = Run([&](Driver& d) {
     d.WaitFor("the main window", [](const Snapshot& s) { return s.main_window; });
     d.ClickMain(u"btn_stop");  // Stop before any Start touches no worker
@@ -37,12 +32,7 @@ TEST_F(AppScenario, StartTwiceStartsOneRun) {
 }
 
 TEST_F(AppScenario, StopHoldsTheRunAndStartContinuesIt) {
-  Prepare([&] {
-    MakeClient();
-    InstallDamagedCopy();
-    ServeWithFaultServer();
-    fault_server_->AddRule({.path_prefix = "/krdn/repair/1.9.3/", .fault = fault::Fault::kTrickle, .bytes_per_second = 60000});
-  });
+  PrepareTricklingRepair(60000);
   Outcome outcome = Run([&](Driver& d) {
     d.WaitFor("the main window", [](const Snapshot& s) { return s.main_window; });
     d.ClickMain(u"btn_start");
@@ -102,12 +92,7 @@ TEST_F(AppScenario, CloseDuringAStalledTransferEndsWithExitCodeOneAndNoWorkerLef
 }
 
 TEST_F(AppScenario, QuitWhileTheRunIsHeldEndsWithExitCodeOneAndNoWorkerLeft) {
-  Prepare([&] {
-    MakeClient();
-    InstallDamagedCopy();
-    ServeWithFaultServer();
-    fault_server_->AddRule({.path_prefix = "/krdn/repair/1.9.3/", .fault = fault::Fault::kTrickle, .bytes_per_second = 40000});
-  });
+  PrepareTricklingRepair(40000);
   Outcome outcome = Run([&](Driver& d) {
     d.WaitFor("the main window", [](const Snapshot& s) { return s.main_window; });
     d.RecordThreads();

@@ -94,6 +94,16 @@ void AppScenario::Prepare(const std::function<void()>& prepare) {
   if (!InChild()) prepare();
 }
 
+void AppScenario::PrepareTricklingRepair(std::size_t bytes_per_second) {
+  Prepare([&] {
+    MakeClient();
+    InstallDamagedCopy();
+    ServeWithFaultServer();
+    fault_server_->AddRule(
+        {.path_prefix = "/krdn/repair/1.9.3/", .fault = fault::Fault::kTrickle, .bytes_per_second = bytes_per_second});
+  });
+}
+
 Outcome AppScenario::Run(const Script& script, const std::u16string& executable_path) {
   if (InChild()) RunProgramWith(script, executable_path);
   const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();

@@ -56,6 +56,9 @@ class AppScenario : public ::testing::Test {
   static bool InChild();
   // Runs `prepare` in the parent only (the child finds everything in place).
   void Prepare(const std::function<void()>& prepare);
+  // Prepares a damaged copy served by the fault server with the pieces trickling in at
+  // `bytes_per_second`, so that a run is still downloading when the script acts on it.
+  void PrepareTricklingRepair(std::size_t bytes_per_second);
   // Parent: runs this test in a child process and answers how it ended. Child: runs
   // the program with the script and ends the process with the program's outcome.
   Outcome Run(const Script& script, const std::u16string& executable_path = {});

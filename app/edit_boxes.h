@@ -8,6 +8,7 @@
 
 namespace LOOM {
 class SWindow;
+class SRichEdit;
 }
 
 namespace krdn::app {
@@ -15,19 +16,20 @@ namespace krdn::app {
 class DirectoryBox {
  public:
   DirectoryBox() = default;
-  explicit DirectoryBox(LOOM::SWindow* edit) : edit_(edit) {}
+  // An element that is not an edit box leaves the box without an element.
+  explicit DirectoryBox(LOOM::SWindow* edit);
   void SetText(std::u16string_view text);
   std::u16string Text() const;
-  LOOM::SWindow* Element() const { return edit_; }
+  LOOM::SRichEdit* Element() const { return edit_; }
 
  private:
-  LOOM::SWindow* edit_ = nullptr;
+  LOOM::SRichEdit* edit_ = nullptr;
 };
 
 class StatusLog {
  public:
   StatusLog() = default;
-  explicit StatusLog(LOOM::SWindow* edit) : edit_(edit) {}
+  explicit StatusLog(LOOM::SWindow* edit);
   // Read-only, with the largest text limit.
   void MakeReadOnlyLog();
   // An empty selection at the end (32-bit positions, no scrolling), the text put
@@ -35,10 +37,10 @@ class StatusLog {
   void Append(std::u16string_view text);
   void Clear();
   std::u16string Text() const;
-  LOOM::SWindow* Element() const { return edit_; }
+  LOOM::SRichEdit* Element() const { return edit_; }
 
  private:
-  LOOM::SWindow* edit_ = nullptr;
+  LOOM::SRichEdit* edit_ = nullptr;
 };
 
 }  // namespace krdn::app

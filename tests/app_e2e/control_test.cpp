@@ -3,6 +3,7 @@
 #include <set>
 #include <thread>
 
+#include "core/rich_edit.h"
 #include "platform/text_defs.h"
 #include "platform/utf.h"
 #include "tests/app_e2e/scenario.h"

@@ -7,6 +7,7 @@
 
 #include "core/application.h"
 #include "core/button.h"
+#include "core/rich_edit.h"
 #include "core/host_dialog.h"
 #include "core/img_decoder.h"
 #include "core/render.h"

@@ -18,9 +18,11 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "tests/support/local_servers.h"
 #include "tools/publish/publish.h"
 
 extern char** environ;
@@ -79,22 +81,6 @@ void WriteRandomFile(const fs::path& path, std::uint64_t size, std::uint64_t see
   }
 }
 
-std::string Shell(const std::string& command) {
-  std::string output;
-  if (FILE* pipe = popen(command.c_str(), "r")) {
-    char buffer[256];
-    while (fgets(buffer, sizeof buffer, pipe) != nullptr) output += buffer;
-    pclose(pipe);
-  }
-  return output;
-}
-
-std::string Value(const std::string& text, const std::string& key) {
-  const std::size_t at = text.find(key);
-  if (at == std::string::npos) return {};
-  return text.substr(at + key.size(), text.find('\n', at) - at - key.size());
-}
-
 double MiBps(std::uint64_t bytes, double seconds) { return static_cast<double>(bytes) / (1 << 20) / seconds; }
 
 Measured Best(const std::vector<Measured>& runs) {
@@ -123,7 +109,6 @@ int main(int argc, char** argv) {
   }
   const fs::path self_dir = fs::canonical("/proc/self/exe").parent_path();
   const std::string cli = (self_dir / "../../tools/repair-cli/krdn-repair-cli").lexically_normal().string();
-  const std::string servers_script = std::string(KRDN_SOURCE_DIR) + "/scripts/local-servers";
 
   fs::remove_all(work);
   fs::create_directories(work / "client");
@@ -143,14 +128,16 @@ int main(int argc, char** argv) {
     std::cerr << "publish failed: " << published.message << "\n";
     return 1;
   }
-  const std::string hosts = Shell(servers_script + " start --root '" + (work / "root").string() + "' --state '" +
-                                  (work / "servers").string() + "'");
-  const std::string version_host = Value(hosts, "version-host=");
-  const std::string repair_host = Value(hosts, "repair-host=");
-  if (repair_host.empty()) {
-    std::cerr << "local servers did not start: " << hosts << "\n";
+  // Stopped when main returns, also after a failure.
+  std::optional<krdn::testing::LocalServers> servers;
+  try {
+    servers.emplace(work / "root", work / "servers");
+  } catch (const std::exception& e) {
+    std::cerr << e.what() << "\n";
     return 1;
   }
+  const std::string version_host = servers->version_host();
+  const std::string repair_host = servers->repair_host();
   const fs::path served = work / "root/krdn/repair/1.9.3";
   const std::vector<std::string> cli_args_base = {cli, "--version-host", version_host, "--repair-host", repair_host,
                                                   "--dir"};
@@ -195,7 +182,7 @@ int main(int argc, char** argv) {
     repair_args.push_back((work / "missing").string());
     repair_runs.push_back(RunProcess(repair_args, work / "repair.out"));
   }
-  Shell(servers_script + " stop --state '" + (work / "servers").string() + "'");
+  servers.reset();
 
   const Measured md5sum = Best(md5sum_runs), verify = Best(verify_runs), curl = Best(curl_runs),
                  repair = Best(repair_runs);

@@ -7,21 +7,12 @@
 
 #include "core/caption.h"
 #include "tests/loom_controls/hosted_fixture.h"
+#include "tests/support/command_output.h"
 
 namespace LOOM {
 namespace {
 
 using test::HostedFixture;
-
-std::string OutputOf(const std::string& command) {
-  std::string output;
-  if (FILE* pipe = popen(command.c_str(), "r")) {
-    char buffer[256];
-    while (fgets(buffer, sizeof buffer, pipe) != nullptr) output += buffer;
-    pclose(pipe);
-  }
-  return output;
-}
 
 class CaptionXvfbTest : public HostedFixture {
  protected:
@@ -55,7 +46,7 @@ TEST_F(CaptionXvfbTest, DraggingTheCaptionMovesTheWindow) {
   platform::test::DrainMessages();
   EXPECT_TRUE(moved);
   EXPECT_EQ(cap->State() & WndState_PushDown, 0u);
-  std::string geometry = OutputOf("xdotool search --name controls-caption-drag getwindowgeometry");
+  std::string geometry = krdn::testing::CommandOutput("xdotool search --name controls-caption-drag getwindowgeometry");
   EXPECT_NE(geometry.find("Position: 200,160"), std::string::npos) << geometry;
   host.DestroyWindow();
 }

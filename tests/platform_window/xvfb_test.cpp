@@ -8,21 +8,12 @@
 #include <thread>
 
 #include "tests/platform_window/window_fixture.h"
+#include "tests/support/command_output.h"
 
 namespace window_test {
 namespace {
 
 using namespace platform;
-
-std::string OutputOf(const std::string& command) {
-  std::string output;
-  if (FILE* pipe = popen(command.c_str(), "r")) {
-    char buffer[256];
-    while (fgets(buffer, sizeof buffer, pipe) != nullptr) output += buffer;
-    pclose(pipe);
-  }
-  return output;
-}
 
 class XvfbTest : public WindowTest {
  protected:
@@ -97,7 +88,7 @@ TEST_F(XvfbTest, DraggingByTheCaptionMovesTheWindowOnTheServer) {
   gesture.join();
   test::DrainMessages();
   EXPECT_TRUE(moved);
-  std::string geometry = OutputOf("xdotool search --name xvfb-drag-test getwindowgeometry");
+  std::string geometry = krdn::testing::CommandOutput("xdotool search --name xvfb-drag-test getwindowgeometry");
   EXPECT_NE(geometry.find("Position: 200,160"), std::string::npos) << geometry;
 }
 

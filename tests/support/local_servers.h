@@ -2,10 +2,11 @@
 // scripts/local-servers) for the life of a test.
 #pragma once
 
-#include <cstdio>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
+
+#include "tests/support/command_output.h"
 
 namespace krdn::testing {
 
@@ -29,15 +30,7 @@ class LocalServers {
  private:
   static std::string Script() { return std::string(KRDN_SOURCE_DIR) + "/scripts/local-servers"; }
 
-  static std::string Run(const std::string& command) {
-    std::string output;
-    if (std::FILE* pipe = ::popen((command + " 2>&1").c_str(), "r")) {
-      char buffer[256];
-      while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) output += buffer;
-      ::pclose(pipe);
-    }
-    return output;
-  }
+  static std::string Run(const std::string& command) { return CommandOutput(command + " 2>&1"); }
 
   static std::string Value(const std::string& output, const std::string& key) {
     const std::size_t at = output.find(key);

@@ -1,8 +1,8 @@
 // The text with its paragraph index, input normalisation, and undo steps.
 #include <gtest/gtest.h>
 
-#include "platform/text_document.h"
-#include "platform/text_undo.h"
+#include "platform/linux/text_document.h"
+#include "platform/linux/text_undo.h"
 
 namespace text_test {
 namespace {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/sys_colors.h"
-#include "platform/text_engine.h"
+#include "platform/linux/text_engine.h"
 #include "platform/text_services.h"
 #include "platform/windowing.h"
 

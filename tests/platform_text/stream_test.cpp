@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "platform/text_stream.h"
+#include "platform/linux/text_stream.h"
 
 namespace text_test {
 namespace {

@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "platform/clipboard.h"
-#include "platform/text_engine.h"
-#include "platform/text_stream.h"
+#include "platform/linux/text_engine.h"
+#include "platform/linux/text_stream.h"
 #include "platform/utf.h"
 
 namespace platform::text {

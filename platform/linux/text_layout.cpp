@@ -1,4 +1,4 @@
-#include "platform/text_layout.h"
+#include "platform/linux/text_layout.h"
 
 #include <cairo.h>
 #include <pango/pangocairo.h>

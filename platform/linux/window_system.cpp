@@ -1,8 +1,8 @@
-#include "platform/window_system.h"
+#include "platform/linux/window_system.h"
 
 #include <algorithm>
 
-#include "platform/sdl_video.h"
+#include "platform/linux/sdl_video.h"
 
 namespace platform::detail {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "platform/window_system.h"
+#include "platform/linux/window_system.h"
 
 namespace platform {
 namespace detail {

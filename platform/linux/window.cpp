@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "platform/monitor.h"
-#include "platform/sdl_video.h"
-#include "platform/window_system.h"
+#include "platform/linux/sdl_video.h"
+#include "platform/linux/window_system.h"
 #include "platform/windowing.h"
 
 namespace platform {

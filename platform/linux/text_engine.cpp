@@ -1,6 +1,6 @@
 // The engine's interface methods, its message dispatch and the properties and formats
 // it reads from the host.
-#include "platform/text_engine.h"
+#include "platform/linux/text_engine.h"
 
 #include <algorithm>
 #include <cmath>

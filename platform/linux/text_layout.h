@@ -17,7 +17,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/text_document.h"
+#include "platform/linux/text_document.h"
 #include "platform/win_types.h"
 
 typedef struct _cairo cairo_t;

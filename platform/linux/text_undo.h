@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/text_document.h"
+#include "platform/linux/text_document.h"
 
 namespace platform::text {
 

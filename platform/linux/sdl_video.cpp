@@ -1,6 +1,6 @@
 // The window layer over SDL2's video subsystem: start-up, native windows, presenting
 // pixels, reading display events, cursors, icons, displays and the clipboard.
-#include "platform/sdl_video.h"
+#include "platform/linux/sdl_video.h"
 
 #include <SDL.h>
 

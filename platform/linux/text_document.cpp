@@ -1,4 +1,4 @@
-#include "platform/text_document.h"
+#include "platform/linux/text_document.h"
 
 #include <algorithm>
 

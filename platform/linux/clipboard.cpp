@@ -1,6 +1,6 @@
 #include "platform/clipboard.h"
 
-#include "platform/sdl_video.h"
+#include "platform/linux/sdl_video.h"
 #include "platform/utf.h"
 #include "platform/windowing.h"
 

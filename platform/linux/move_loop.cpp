@@ -4,7 +4,7 @@
 #include "platform/input.h"
 #include "platform/message_queue.h"
 #include "platform/window.h"
-#include "platform/window_system.h"
+#include "platform/linux/window_system.h"
 
 namespace platform::detail {
 namespace {

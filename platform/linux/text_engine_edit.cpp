@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "platform/clipboard.h"
-#include "platform/text_engine.h"
+#include "platform/linux/text_engine.h"
 
 namespace platform::text {
 

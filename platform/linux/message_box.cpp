@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "platform/input.h"
-#include "platform/message_box_art.h"
+#include "platform/linux/message_box_art.h"
 #include "platform/message_queue.h"
 #include "platform/monitor.h"
 #include "platform/paint.h"

@@ -6,7 +6,7 @@
 #include <limits>
 
 #include "platform/sys_colors.h"
-#include "platform/text_engine.h"
+#include "platform/linux/text_engine.h"
 
 namespace platform::text {
 namespace {

@@ -2,9 +2,9 @@
 #include <algorithm>
 
 #include "platform/monitor.h"
-#include "platform/sdl_video.h"
+#include "platform/linux/sdl_video.h"
 #include "platform/window.h"
-#include "platform/window_system.h"
+#include "platform/linux/window_system.h"
 
 namespace platform {
 namespace detail {

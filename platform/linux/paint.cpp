@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/sdl_video.h"
+#include "platform/linux/sdl_video.h"
 #include "platform/window.h"
-#include "platform/window_system.h"
+#include "platform/linux/window_system.h"
 
 namespace platform {
 namespace detail {

@@ -1,7 +1,7 @@
 // Keyboard, mouse, focus and scroll input, and the selection they move.
 #include <algorithm>
 
-#include "platform/text_engine.h"
+#include "platform/linux/text_engine.h"
 
 namespace platform::text {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/text_stream.h"
+#include "platform/linux/text_stream.h"
 
 #include <iconv.h>
 
@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/text_document.h"
+#include "platform/linux/text_document.h"
 #include "platform/utf.h"
 
 namespace platform::text {

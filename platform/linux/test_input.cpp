@@ -3,8 +3,8 @@
 #include "platform/message_queue.h"
 #include "platform/timer.h"
 #include "platform/window.h"
-#include "platform/window_system.h"
-#include "platform/sdl_video.h"
+#include "platform/linux/window_system.h"
+#include "platform/linux/sdl_video.h"
 
 namespace platform::test {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/window_system.h"
+#include "platform/linux/window_system.h"
 
 namespace platform::detail::video {
 

@@ -2,7 +2,7 @@
 
 #include <climits>
 
-#include "platform/sdl_video.h"
+#include "platform/linux/sdl_video.h"
 #include "platform/window.h"
 
 namespace platform {

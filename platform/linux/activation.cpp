@@ -1,9 +1,9 @@
 // Activation of top-level windows and the keyboard focus, per thread.
 #include <algorithm>
 
-#include "platform/sdl_video.h"
+#include "platform/linux/sdl_video.h"
 #include "platform/window.h"
-#include "platform/window_system.h"
+#include "platform/linux/window_system.h"
 
 namespace platform {
 namespace detail {

@@ -1,4 +1,4 @@
-#include "platform/message_box_art.h"
+#include "platform/linux/message_box_art.h"
 
 #include <cairo.h>
 #include <pango/pangocairo.h>

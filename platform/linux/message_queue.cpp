@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "platform/caret.h"
-#include "platform/sdl_video.h"
-#include "platform/window_system.h"
+#include "platform/linux/sdl_video.h"
+#include "platform/linux/window_system.h"
 
 namespace platform {
 

@@ -1,4 +1,4 @@
-#include "platform/text_undo.h"
+#include "platform/linux/text_undo.h"
 
 #include <utility>
 

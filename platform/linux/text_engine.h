@@ -15,10 +15,10 @@
 #include <functional>
 #include <string>
 
-#include "platform/text_document.h"
-#include "platform/text_layout.h"
+#include "platform/linux/text_document.h"
+#include "platform/linux/text_layout.h"
 #include "platform/text_services.h"
-#include "platform/text_undo.h"
+#include "platform/linux/text_undo.h"
 
 namespace platform::text {
 

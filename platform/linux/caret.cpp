@@ -3,9 +3,9 @@
 
 #include <atomic>
 
-#include "platform/sdl_video.h"
+#include "platform/linux/sdl_video.h"
 #include "platform/window.h"
-#include "platform/window_system.h"
+#include "platform/linux/window_system.h"
 
 namespace platform {
 namespace detail {

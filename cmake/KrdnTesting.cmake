@@ -3,7 +3,8 @@
 # One GoogleTest executable registered as one CTest test. LABELS select the extra CI
 # runs: 'asan' (engine and parsers, rebuilt with address+undefined) and 'tsan'
 # (threaded code, rebuilt with thread sanitizer); 'xvfb' marks tests that need a
-# real X server (the test command runs the suite under xvfb-run). Labelled tests are
+# real X server (the test command runs the suite under xvfb-run). In the Windows
+# build each test runs under wine (the cross-compiling emulator). Labelled tests are
 # also collected into the targets asan-tests and tsan-tests, so a sanitizer build
 # compiles only what it runs.
 add_custom_target(asan-tests)
@@ -19,6 +20,9 @@ function(krdn_add_test name)
     set(T_TIMEOUT 300)
   endif()
   set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT})
+  if(CMAKE_CROSSCOMPILING_EMULATOR)
+    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine)
+  endif()
   if(T_LABELS)
     set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}")
     if("asan" IN_LIST T_LABELS)
@@ -36,4 +40,13 @@ function(krdn_add_test name)
   if(T_ENV)
     set_tests_properties(${name} PROPERTIES ENVIRONMENT "${T_ENV}")
   endif()
+endfunction()
+
+# krdn_add_wine_fixture(): the test run's wine prefix, made before the first Windows
+# test and its server ended after the last (see scripts/wine).
+function(krdn_add_wine_fixture)
+  add_test(NAME wine_prefix COMMAND ${PROJECT_SOURCE_DIR}/scripts/wine --prefix ${KRDN_WINE_PREFIX} --init)
+  add_test(NAME wine_prefix_stop COMMAND ${PROJECT_SOURCE_DIR}/scripts/wine --prefix ${KRDN_WINE_PREFIX} --stop)
+  set_tests_properties(wine_prefix PROPERTIES FIXTURES_SETUP wine TIMEOUT 300)
+  set_tests_properties(wine_prefix_stop PROPERTIES FIXTURES_CLEANUP wine)
 endfunction()

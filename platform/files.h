@@ -76,6 +76,14 @@ class File {
   // full disk shows here rather than in a later write. False when the space is not there.
   bool ExtendWithZeros(std::uint64_t size);
 
+  // Hints that the range will be read soon, so that the system starts fetching it
+  // from the disk now. Only a hint: nothing fails.
+  void ReadAhead(std::uint64_t offset, std::uint64_t length) const;
+
+  // Writes back what is dirty and lets the system drop the file's cached pages, so the
+  // next read comes from the disk (benchmarks start cold with it). Only a hint.
+  void DropCached() const;
+
   void Close();
 
  private:

@@ -3,9 +3,12 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <string_view>
+
+#include "platform/md5_lanes.h"
 
 namespace krdn {
 
@@ -25,6 +28,13 @@ struct RunSettings {
   std::function<void(std::string_view)> trace = DefaultTrace;
   // Told of every sleep the worker takes, in units of `second` (diagnostics and tests).
   std::function<void(int seconds)> on_sleep;
+  // How verification digests: the MD5 kernel (the widest the processor runs by default)
+  // and the number of threads that read and digest (0: one per core).
+  platform::Md5Kernel md5_kernel = platform::BestMd5Kernel();
+  unsigned verify_threads = 0;
+  // Told before every read of verification, from the thread that reads: the index of
+  // the file in the manifest and of the piece in the file (diagnostics and tests).
+  std::function<void(std::size_t file, std::size_t piece)> on_verify_read;
 
   static void DefaultTrace(std::string_view line);
 };

@@ -1,14 +1,13 @@
 #include "repair/verification.h"
 
-#include <future>
 #include <optional>
 
 #include "platform/files.h"
 #include "platform/utf.h"
 #include "repair/local_files.h"
+#include "repair/piece_checker.h"
 #include "repair/run.h"
 #include "repair/status_texts.h"
-#include "transfer/digest.h"
 
 namespace krdn {
 namespace {
@@ -17,19 +16,6 @@ namespace {
 // sign that the server's version is being replaced.
 bool RepairsWrongSizes(std::uint16_t mode_word) { return mode_word == 0 || mode_word == 22; }
 
-// Pieces at least this large are digested two at a time; for smaller ones a helper
-// thread costs more than it saves.
-constexpr std::uint32_t kParallelPieceSize = 256 * 1024;
-
-bool PieceIntact(const platform::File& file, std::uint64_t local_size, const ManifestPiece& piece,
-                 std::vector<std::uint8_t>& buffer) {
-  // A piece that reaches past the end cannot be read in full; no buffer is needed to know it.
-  if (std::uint64_t{piece.last_byte} >= local_size) return false;
-  buffer.resize(piece.size());
-  if (file.ReadAt(piece.first_byte, buffer) != buffer.size()) return false;
-  return Md5WideHex(buffer) == piece.digest;
-}
-
 }  // namespace
 
 int PercentOf(std::uint64_t done, std::uint64_t total) {
@@ -37,36 +23,26 @@ int PercentOf(std::uint64_t done, std::uint64_t total) {
   return static_cast<int>(ratio * 100.0f);
 }
 
-bool CheckFile(Run& run, const ManifestFile& file, RepairItem& item, PieceBuffer& buffer) {
+bool CheckFile(Run& run, PieceChecker& checker, std::size_t index, const ManifestFile& file, RepairItem& item) {
   item.path = file.path;
   item.expected_size = file.total_size;
   item.local_size = 0;
   item.kind = FetchKind::kInvalid;
-  const std::u16string full_path = run.install_directory() + file.path;
-  if (!platform::GetFileAttributes(full_path)) {
+  FileCheck check = checker.Take(index);
+  if (check.state == FileCheck::State::kMissing) {
     item.kind = FetchKind::kMissing;
     item.pieces = file.pieces;
     return true;
   }
-  const std::optional<platform::File> local = OpenWithRetries(run, full_path, platform::File::Mode::kRead);
-  if (!local) return false;
-  item.local_size = local->Size().value_or(0);
-  const std::vector<ManifestPiece>& pieces = file.pieces;
-  for (std::size_t i = 0; i < pieces.size(); i += 2) {
-    std::future<bool> second_intact;
-    const bool pair = i + 1 < pieces.size() && pieces[i + 1].size() >= kParallelPieceSize;
-    if (pair) {
-      second_intact = std::async(std::launch::async, [&] {
-        return PieceIntact(*local, item.local_size, pieces[i + 1], buffer.second);
-      });
-    }
-    const bool first_intact = PieceIntact(*local, item.local_size, pieces[i], buffer.first);
-    const bool second_ok = pair ? second_intact.get()
-                          : i + 1 < pieces.size() ? PieceIntact(*local, item.local_size, pieces[i + 1], buffer.first)
-                                                  : true;
-    if (!first_intact) item.pieces.push_back(pieces[i]);
-    if (!second_ok) item.pieces.push_back(pieces[i + 1]);
+  if (check.state == FileCheck::State::kUnopened) {
+    // The checker tried once; the pass tries as the user expects, a second apart.
+    std::optional<platform::File> local =
+        OpenWithRetries(run, run.install_directory() + file.path, platform::File::Mode::kRead);
+    if (!local) return false;
+    check = checker.Check(index, std::move(*local));
   }
+  item.local_size = check.local_size;
+  for (const std::size_t bad : check.bad_pieces) item.pieces.push_back(file.pieces[bad]);
   return true;
 }
 
@@ -74,7 +50,7 @@ VerificationResult VerifyFiles(Run& run, const Manifest& manifest, std::uint16_t
   run.Progress(0);
   run.Append(text::kVerifyingFiles);
   VerificationResult result;
-  PieceBuffer buffer;
+  PieceChecker checker(run, manifest);
   const std::size_t count = manifest.files.size();
   for (std::size_t i = 0; i < count; ++i) {
     const ManifestFile& file = manifest.files[i];
@@ -85,7 +61,7 @@ VerificationResult VerifyFiles(Run& run, const Manifest& manifest, std::uint16_t
                            platform::Utf16ToUtf8(file.path) + ">\n");
     }
     RepairItem item;
-    if (!CheckFile(run, file, item, buffer)) {
+    if (!CheckFile(run, checker, i, file, item)) {
       result.all_verified = false;
       run.Append(text::kOutcomeUnverifiable);
     } else if (item.expected_size == item.local_size && item.pieces.empty()) {

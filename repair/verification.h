@@ -11,6 +11,7 @@
 
 namespace krdn {
 
+class PieceChecker;
 class Run;
 
 struct RepairItem {
@@ -26,16 +27,10 @@ struct VerificationResult {
   bool all_verified = true;  // false once a listed file could not be opened for reading
 };
 
-// Reusable read buffers for CheckFile: two pieces are digested at a time, one on a
-// helper thread, so verification holds at most two pieces in memory.
-struct PieceBuffer {
-  std::vector<std::uint8_t> first;
-  std::vector<std::uint8_t> second;
-};
-
-// Examines one file: true when it was examined (missing or read), false when it exists
-// but cannot be opened for reading (three tries, a second apart).
-bool CheckFile(Run& run, const ManifestFile& file, RepairItem& item, PieceBuffer& buffer);
+// Examines file `index` of the manifest, whose pieces the checker digests: true when it
+// was examined (missing or read), false when it exists but cannot be opened for reading
+// (three tries, a second apart).
+bool CheckFile(Run& run, PieceChecker& checker, std::size_t index, const ManifestFile& file, RepairItem& item);
 
 // The pass. Ends the run itself on the mode-word rule or a stop.
 VerificationResult VerifyFiles(Run& run, const Manifest& manifest, std::uint16_t mode_word);

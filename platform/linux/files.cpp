@@ -152,4 +152,14 @@ bool File::ExtendWithZeros(std::uint64_t size) {
   return false;
 }
 
+void File::ReadAhead(std::uint64_t offset, std::uint64_t length) const {
+  if (fd_ >= 0) ::posix_fadvise(fd_, static_cast<off_t>(offset), static_cast<off_t>(length), POSIX_FADV_WILLNEED);
+}
+
+void File::DropCached() const {
+  if (fd_ < 0) return;
+  ::fdatasync(fd_);
+  ::posix_fadvise(fd_, 0, 0, POSIX_FADV_DONTNEED);
+}
+
 }  // namespace platform

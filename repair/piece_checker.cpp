@@ -222,8 +222,6 @@ void PieceChecker::Work() {
   std::vector<platform::Md5Digest> digests;
 
   for (;;) {
-    // The hold is checked between steps, so Stop holds every thread between blocks.
-    if (!run_.HoldWithinTransfer()) return;
     hints.clear();
     {
       std::unique_lock lock(mutex_);
@@ -245,8 +243,9 @@ void PieceChecker::Work() {
     for (std::size_t i = 0; i < width; ++i) {
       feed[i] = {};
       if (!lane[i].piece) continue;
-      // The end is checked before every read, so Close waits for no more than the reads under way.
-      if (abandon.stop_requested()) return;
+      // The hold and the end are checked before every read: Stop holds the thread
+      // between two blocks, and Close waits for no more than the reads under way.
+      if (!run_.HoldWithinTransfer()) return;
       const Piece& piece = *lane[i].piece;
       if (settings.on_verify_read) settings.on_verify_read(piece.file, piece.piece);
       const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kBlockBytes, piece.size - lane[i].read));

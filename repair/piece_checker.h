@@ -7,9 +7,9 @@
 // streams every piece through a lane in blocks of kBlockBytes, so memory stays at a
 // block per lane whatever the piece size.
 //
-// The checker's threads take part in the run's hold and end: they check the hold
-// before every step (a block of each busy lane) and the end before every read, so Stop
-// holds them between blocks and Close stops them after the reads already under way.
+// The checker's threads take part in the run's hold and end: they check both before
+// every read, so Stop holds them between two blocks and Close stops them after the
+// reads already under way (one per thread).
 #pragma once
 
 #include <condition_variable>

@@ -1,0 +1,287 @@
+// Verification with pieces read ahead and digested in lanes: the run the user sees is
+// the same whatever the kernel and the number of threads, and Stop and Close act
+// between the pieces of one large file.
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <set>
+#include <thread>
+
+#include "platform/md5_lanes.h"
+#include "repair/piece_checker.h"
+#include "repair/run.h"
+#include "repair/status_texts.h"
+#include "repair/verification.h"
+#include "tests/repair/engine_fixture.h"
+#include "transfer/digest.h"
+
+namespace krdn::testing {
+namespace {
+
+using namespace std::chrono_literals;
+using platform::Md5Kernel;
+
+// Everything of a run that must not depend on how verification digests.
+struct Observed {
+  std::vector<std::tuple<UINT, std::u16string, WPARAM>> notes;
+  std::vector<std::string> trace;
+  std::vector<int> sleeps;
+  std::vector<std::string> requests;  // path, range and agent string
+  bool operator==(const Observed&) const = default;
+};
+
+class VerificationKernels : public EngineTest {
+ protected:
+  Observed RunOnCopyOf(const fs::path& damaged, Md5Kernel kernel, unsigned threads) {
+    fs::remove_all(install);
+    fs::copy(damaged, install, fs::copy_options::recursive);
+    settings.md5_kernel = kernel;
+    settings.verify_threads = threads;
+    {
+      std::lock_guard lock(mutex);
+      notes.clear();
+      trace.clear();
+      sleeps.clear();
+    }
+    const std::size_t requests_before = server->requests().size();
+    RunRepair();
+    EXPECT_TRUE(Succeeded()) << platform::Utf16ToUtf8(FinalText());
+    ExpectInstallMatchesClient();
+    Observed observed;
+    std::lock_guard lock(mutex);
+    for (const Note& note : notes) {
+      // Byte counts of a transfer come when the transfer's clock says; they are not the pass's.
+      if (note.message == kNotifyTransient && note.text.starts_with(u"下载数据：")) continue;
+      observed.notes.emplace_back(note.message, note.text, note.number);
+    }
+    observed.trace = trace;
+    observed.sleeps = sleeps;
+    const auto requests = server->requests();
+    for (std::size_t i = requests_before; i < requests.size(); ++i) {
+      observed.requests.push_back(requests[i].path + " " + requests[i].range + " " + requests[i].user_agent);
+    }
+    return observed;
+  }
+};
+
+TEST_F(VerificationKernels, EveryKernelAndThreadCountGivesTheSameRunOverDamagedShortLongAndMissingFiles) {
+  constexpr std::size_t kPiece = 150'000;  // several reads per piece, and no whole number of MD5 blocks
+  AddClientFile("intact.bin", PatternBytes(9 * kPiece + 77, 40));
+  AddClientFile("damaged.bin", PatternBytes(6 * kPiece, 41));
+  AddClientFile("short.bin", PatternBytes(4 * kPiece + 5, 42));
+  AddClientFile("long.bin", PatternBytes(3 * kPiece, 43));
+  AddClientFile("gone/missing.bin", PatternBytes(2 * kPiece + 1, 44));
+  AddClientFile("empty.bin", {});
+  // Many one-piece files: lanes carry pieces of many files at once.
+  for (int i = 0; i < 40; ++i) {
+    AddClientFile("small/" + std::to_string(i) + ".dat", PatternBytes(100 + 61 * static_cast<std::size_t>(i), 50 + i));
+  }
+  Publish("1.9.3", 0, kPiece);
+  InstallCopy();
+  auto damaged = ReadFile(install / "damaged.bin");
+  damaged[kPiece + 70'000] ^= 1;  // piece 1, in its second read
+  damaged[5 * kPiece - 1] ^= 1;   // piece 4, its last byte
+  WriteFile(install / "damaged.bin", damaged);
+  fs::resize_file(install / "short.bin", 2 * kPiece + 70'000);  // inside piece 2; 3 and 4 are gone
+  auto longer = ReadFile(install / "long.bin");
+  longer.insert(longer.end(), 10, 0);
+  WriteFile(install / "long.bin", longer);
+  fs::remove_all(install / "gone");
+  auto small7 = ReadFile(install / "small/7.dat");
+  small7[0] ^= 0x80;
+  WriteFile(install / "small/7.dat", small7);
+  fs::remove(install / "small/30.dat");
+  const fs::path template_dir = work / "damaged-install";
+  fs::copy(install, template_dir, fs::copy_options::recursive);
+
+  const Observed reference = RunOnCopyOf(template_dir, Md5Kernel::kScalar, 1);
+  // The reference itself fetched exactly the bad pieces.
+  std::vector<std::string> fetched;
+  for (const std::string& request : reference.requests) {
+    if (request.find("_download") == std::string::npos && request.find("Repair_Done") == std::string::npos &&
+        request.find("tern.sav") == std::string::npos) {
+      fetched.push_back(request.substr(0, request.find(" VoRepair")));
+    }
+  }
+  EXPECT_EQ(fetched, (std::vector<std::string>{
+                         "/krdn/repair/1.9.3/damaged.bin bytes=150000-299999",
+                         "/krdn/repair/1.9.3/damaged.bin bytes=600000-749999",
+                         "/krdn/repair/1.9.3/gone/missing.bin bytes=0-149999",
+                         "/krdn/repair/1.9.3/gone/missing.bin bytes=150000-299999",
+                         "/krdn/repair/1.9.3/gone/missing.bin bytes=300000-300000",
+                         "/krdn/repair/1.9.3/short.bin bytes=300000-449999",
+                         "/krdn/repair/1.9.3/short.bin bytes=450000-599999",
+                         "/krdn/repair/1.9.3/short.bin bytes=600000-600004",
+                         "/krdn/repair/1.9.3/small/30.dat bytes=0-1929",
+                         "/krdn/repair/1.9.3/small/7.dat bytes=0-526",
+                     }));
+
+  for (const Md5Kernel kernel : platform::kMd5Kernels) {
+    if (!platform::Md5KernelSupported(kernel)) {
+      std::printf("[ SKIPPED  ] the %s kernel: this processor lacks it\n", std::string(Md5KernelName(kernel)).c_str());
+      continue;
+    }
+    for (const unsigned threads : {1u, 2u, 3u}) {
+      if (kernel == Md5Kernel::kScalar && threads == 1) continue;
+      EXPECT_EQ(RunOnCopyOf(template_dir, kernel, threads), reference)
+          << Md5KernelName(kernel) << " with " << threads << " threads";
+    }
+  }
+}
+
+// A file the checker could not open ahead of the pass is tried again at its turn, as
+// if nothing had been tried before: free by then, it is read without a wait.
+TEST_F(EngineTest, AFileLockedWhenReadAheadButFreeAtItsTurnIsVerifiedWithoutWaiting) {
+  AddClientFile("a.bin", PatternBytes(5000, 60));
+  AddClientFile("b.bin", PatternBytes(5000, 61));
+  Publish();
+  InstallCopy();
+  int holder = open((install / "b.bin").c_str(), O_RDONLY);
+  ASSERT_GE(holder, 0);
+  ASSERT_EQ(flock(holder, LOCK_EX), 0);
+  // One thread: handing out a.bin's first piece has opened b.bin for the hints already.
+  settings.verify_threads = 1;
+  std::atomic<bool> b_tried_ahead{false};
+  settings.on_verify_read = [&](std::size_t file, std::size_t) {
+    if (file == 0) b_tried_ahead = true;
+  };
+  answer = [&](const Note& note) -> LRESULT {
+    if (note.message == kNotifyAppend && note.text == u"校验文件: \\b.bin......" && holder >= 0) {
+      EXPECT_TRUE(b_tried_ahead.load());
+      close(holder);
+      holder = -1;
+    }
+    return 0;
+  };
+  RunRepair();
+  if (holder >= 0) close(holder);
+  EXPECT_TRUE(Succeeded()) << platform::Utf16ToUtf8(FinalText());
+  EXPECT_TRUE(sleeps.empty());
+  const auto appended = Appended();
+  EXPECT_EQ(std::count(appended.begin(), appended.end(), u"成功\r\n"), 2);
+}
+
+// One large file of zeros, held sparse so that it costs no disk, and its manifest.
+class LargeFile : public ::testing::Test {
+ protected:
+  static constexpr std::uint32_t kPiece = 4u << 20;
+
+  void Make(std::uint32_t pieces) {
+    ASSERT_EQ(BindMd5(), 0);
+    fs::create_directories(work.path());
+    const fs::path path = work / "big.bin";
+    { std::ofstream create(path, std::ios::binary); }
+    fs::resize_file(path, std::uint64_t{kPiece} * pieces);
+    const std::u16string zeros = DigestToWideHex(platform::Md5(std::vector<std::uint8_t>(kPiece)));
+    ManifestFile file{.path = u"\\big.bin", .pieces = {}, .total_size = kPiece * pieces};
+    for (std::uint32_t i = 0; i < pieces; ++i) {
+      file.pieces.push_back({.first_byte = i * kPiece, .last_byte = (i + 1) * kPiece - 1, .digest = zeros});
+    }
+    manifest.files.push_back(std::move(file));
+    context = std::make_unique<LocalRunContext>(platform::Utf8ToUtf16(work.path().string()),
+                                                [this](UINT message, WPARAM wparam) {
+                                                  std::lock_guard lock(mutex);
+                                                  appended.push_back(message == kNotifyAppend ? NotificationText(wparam)
+                                                                                              : u"");
+                                                  return LRESULT{0};
+                                                });
+    context->Start();
+  }
+
+  // Runs the pass on a thread of its own, as the worker does.
+  void StartPass() {
+    pass = std::thread([this] {
+      krdn::Run run(*context, settings);
+      try {
+        result = VerifyFiles(run, manifest, 0);
+      } catch (const RunAbandoned&) {
+        abandoned = true;
+      } catch (const RunEnded&) {
+        ended = true;
+      }
+    });
+  }
+
+  // Records every piece read; after `trigger`, the pieces read afterwards.
+  void CountReads(std::size_t trigger_at, std::function<void()> trigger) {
+    settings.on_verify_read = [this, trigger_at, trigger](std::size_t, std::size_t piece) {
+      std::lock_guard lock(mutex);
+      if (triggered) {
+        read_after.insert(piece);
+        return;
+      }
+      read_before.insert(piece);
+      if (read_before.size() == trigger_at) {
+        triggered = true;
+        notes_at_trigger = appended.size();
+        trigger();
+      }
+    };
+  }
+
+  void TearDown() override {
+    if (pass.joinable()) {
+      context->Control().Abandon();
+      pass.join();
+    }
+  }
+
+  TempDir work;
+  Manifest manifest;
+  RunSettings settings;
+  std::unique_ptr<LocalRunContext> context;
+  std::thread pass;
+  VerificationResult result;
+  std::atomic<bool> abandoned{false}, ended{false};
+
+  std::mutex mutex;
+  std::vector<std::u16string> appended;  // every notification, with the text of those that append
+  std::set<std::size_t> read_before, read_after;
+  bool triggered = false;
+  std::size_t notes_at_trigger = 0;
+};
+
+TEST_F(LargeFile, CloseDuringTheVerificationOfA1GiBFileReturnsAfterAtMostTwoMorePieces) {
+  Make(256);
+  // Close in the middle of the file, from inside a read, as a window's Close can come at any time.
+  CountReads(40, [this] { context->Control().Abandon(); });
+  StartPass();
+  pass.join();
+  EXPECT_TRUE(abandoned);
+  std::lock_guard lock(mutex);
+  ASSERT_TRUE(triggered);
+  EXPECT_LE(read_after.size(), 2u) << "pieces read after Close";
+  EXPECT_LT(read_before.size() + read_after.size(), 256u / 2);
+  EXPECT_EQ(appended.size(), notes_at_trigger) << "nothing is sent after Close";
+}
+
+TEST_F(LargeFile, StopInTheMiddleOfALargeFileHoldsItsReadsAndStartGoesOnToTheSameOutcome) {
+  Make(64);
+  CountReads(10, [this] { context->Stop(); });
+  StartPass();
+  const auto deadline = std::chrono::steady_clock::now() + 20s;
+  while (!context->Control().WorkerWaiting() && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(1ms);
+  }
+  ASSERT_TRUE(context->Control().WorkerWaiting());
+  std::this_thread::sleep_for(100ms);
+  std::size_t held_reads = 0;
+  {
+    std::lock_guard lock(mutex);
+    held_reads = read_after.size();
+    EXPECT_LE(held_reads, 2u) << "pieces read after Stop";
+    EXPECT_EQ(appended.size(), notes_at_trigger) << "a held pass sends nothing";
+  }
+  context->Start();
+  pass.join();
+  EXPECT_FALSE(abandoned || ended);
+  std::lock_guard lock(mutex);
+  EXPECT_GT(read_after.size(), held_reads) << "Start let the reads go on";
+  EXPECT_NE(std::find(appended.begin(), appended.end(), u"成功\r\n"), appended.end());
+  EXPECT_TRUE(result.download_list.empty());
+  EXPECT_TRUE(result.all_verified);
+}
+
+}  // namespace
+}  // namespace krdn::testing

@@ -10,7 +10,9 @@ namespace krdn {
 
 struct PieceChecker::Slot {
   FileCheck check;
-  std::optional<platform::File> local;  // open while pieces remain to be judged
+  // Open while pieces remain to be judged. Pieces in lanes and hints not yet issued
+  // share it, so it is closed when the last of them lets go.
+  std::shared_ptr<const platform::File> local;
   std::size_t next_piece = 0;           // the next piece to hand out
   std::size_t hinted = 0;               // pieces hinted to the disk so far
   std::size_t unjudged = 0;
@@ -20,13 +22,13 @@ struct PieceChecker::Slot {
 struct PieceChecker::Piece {
   std::size_t file = 0;
   std::size_t piece = 0;
-  const platform::File* local = nullptr;
+  std::shared_ptr<const platform::File> local;
   std::uint64_t first = 0;
   std::uint64_t size = 0;
 };
 
 struct PieceChecker::Hint {
-  const platform::File* local = nullptr;
+  std::shared_ptr<const platform::File> local;
   std::uint64_t first = 0;
   std::uint64_t size = 0;
 };
@@ -91,7 +93,7 @@ FileCheck PieceChecker::Check(std::size_t index, platform::File file) {
     slot.unjudged = count;
     slot.done = count == 0;
     if (!slot.done) {
-      slot.local = std::move(file);
+      slot.local = std::make_shared<const platform::File>(std::move(file));
       first_.push_back(index);
       ++work_generation_;
     }
@@ -126,7 +128,7 @@ bool PieceChecker::OpenNext() {
     slot->next_piece = 0;
     slot->unjudged = file.pieces.size();
     slot->done = file.pieces.empty();
-    if (!slot->done) slot->local = std::move(local);
+    if (!slot->done) slot->local = std::make_shared<const platform::File>(std::move(*local));
   } else {
     // One try only: the pass retries at its turn, with the waits the user sees.
     slot->check.state = FileCheck::State::kUnopened;
@@ -149,7 +151,7 @@ std::optional<PieceChecker::Piece> PieceChecker::HandOut(std::size_t index, std:
       continue;
     }
     if (p < slot.hinted) hinted_ahead_ -= std::min<std::uint64_t>(hinted_ahead_, piece.size());
-    Piece out{.file = index, .piece = p, .local = &*slot.local, .first = piece.first_byte, .size = piece.size()};
+    Piece out{.file = index, .piece = p, .local = slot.local, .first = piece.first_byte, .size = piece.size()};
     ExtendHints(hints);
     return out;
   }
@@ -189,7 +191,7 @@ void PieceChecker::ExtendHints(std::vector<Hint>& hints) {
     const ManifestPiece& piece = pieces[hint_piece_++];
     slot.hinted = hint_piece_;
     if (!Readable(piece, slot.check.local_size)) continue;
-    hints.push_back(Hint{.local = &*slot.local, .first = piece.first_byte, .size = piece.size()});
+    hints.push_back(Hint{.local = slot.local, .first = piece.first_byte, .size = piece.size()});
     hinted_ahead_ += piece.size();
   }
 }
@@ -239,6 +241,7 @@ void PieceChecker::Work() {
       }
     }
     for (const Hint& hint : hints) hint.local->ReadAhead(hint.first, hint.size);
+    hints.clear();
 
     for (std::size_t i = 0; i < width; ++i) {
       feed[i] = {};

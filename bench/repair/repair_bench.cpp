@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "tests/support/local_servers.h"
+#include "bench/repair/random_file.h"
 #include "tools/publish/publish.h"
 
 extern char** environ;
@@ -64,23 +65,6 @@ Measured RunProcess(std::vector<std::string> args, const fs::path& out) {
   return measured;
 }
 
-void WriteRandomFile(const fs::path& path, std::uint64_t size, std::uint64_t seed) {
-  std::ofstream out(path, std::ios::binary);
-  std::vector<std::uint64_t> block(1 << 17);
-  std::uint64_t state = seed * 0x9E3779B97F4A7C15ull + 1;
-  for (std::uint64_t written = 0; written < size;) {
-    for (auto& word : block) {
-      state ^= state << 13;
-      state ^= state >> 7;
-      state ^= state << 17;
-      word = state;
-    }
-    const std::uint64_t n = std::min<std::uint64_t>(size - written, block.size() * sizeof(std::uint64_t));
-    out.write(reinterpret_cast<const char*>(block.data()), static_cast<std::streamsize>(n));
-    written += n;
-  }
-}
-
 double MiBps(std::uint64_t bytes, double seconds) { return static_cast<double>(bytes) / (1 << 20) / seconds; }
 
 Measured Best(const std::vector<Measured>& runs) {
@@ -119,7 +103,7 @@ int main(int argc, char** argv) {
   for (int i = 0; i < files; ++i) {
     names.push_back("data/part" + std::to_string(i) + ".pak");
     fs::create_directories(work / "client/data");
-    WriteRandomFile(work / "client" / names.back(), file_size, static_cast<std::uint64_t>(i) + 1);
+    krdn::bench::WriteRandomFile(work / "client" / names.back(), file_size, static_cast<std::uint64_t>(i) + 1);
   }
   const std::uint64_t total = file_size * static_cast<std::uint64_t>(files);
   const auto published = krdn::publish::Publish(

@@ -25,6 +25,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/repair/random_file.h"
 #include "platform/files.h"
 #include "platform/md5_lanes.h"
 #include "platform/utf.h"
@@ -108,23 +109,6 @@ Measured RunEngine(const fs::path& install, const krdn::Manifest& manifest, plat
   if (pid == 0) _exit(VerifyIntact(install, manifest, kernel, threads));
   if (pid < 0) return {};
   return Finished(pid, start);
-}
-
-void WriteRandomFile(const fs::path& path, std::uint64_t size, std::uint64_t seed) {
-  std::ofstream out(path, std::ios::binary);
-  std::vector<std::uint64_t> block(1 << 17);
-  std::uint64_t state = seed * 0x9E3779B97F4A7C15ull + 1;
-  for (std::uint64_t written = 0; written < size;) {
-    for (auto& word : block) {
-      state ^= state << 13;
-      state ^= state >> 7;
-      state ^= state << 17;
-      word = state;
-    }
-    const std::uint64_t n = std::min<std::uint64_t>(size - written, block.size() * sizeof(std::uint64_t));
-    out.write(reinterpret_cast<const char*>(block.data()), static_cast<std::streamsize>(n));
-    written += n;
-  }
 }
 
 void DropCached(const std::vector<std::string>& files) {
@@ -246,7 +230,7 @@ bool MakeClient(const Options& options, int gib, fs::path& install, krdn::Manife
     const std::uint64_t total = std::uint64_t{static_cast<unsigned>(gib)} << 30;
     const std::uint64_t file_size = total / static_cast<std::uint64_t>(options.files);
     for (int i = 0; i < options.files; ++i) {
-      WriteRandomFile(base / "client/data" / ("part" + std::to_string(i) + ".pak"), file_size,
+      krdn::bench::WriteRandomFile(base / "client/data" / ("part" + std::to_string(i) + ".pak"), file_size,
                       static_cast<std::uint64_t>(i) + 1 + static_cast<std::uint64_t>(gib) * 100);
     }
     const auto published = krdn::publish::Publish(

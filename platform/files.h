@@ -87,6 +87,7 @@ class File {
   void Close();
 
  private:
+  friend class InstallRoot;  // opens files beneath the install directory
   explicit File(int fd) : fd_(fd) {}
   int fd_ = -1;
 };

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <utility>
 
+#include "platform/linux/open_checks.h"
 #include "platform/utf.h"
 
 namespace platform {
@@ -16,6 +17,10 @@ namespace {
 
 // Maximum bytes one read or write call transfers (the kernel's own limit is just under 2 GiB).
 constexpr std::size_t kMaxTransfer = std::size_t{1} << 30;
+
+}  // namespace
+
+namespace posix {
 
 int OpenFlags(File::Mode mode) {
   switch (mode) {
@@ -33,7 +38,17 @@ int OpenFlags(File::Mode mode) {
   return O_RDONLY;
 }
 
-}  // namespace
+bool SettleOpened(int fd, File::Mode mode) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  const int lock = mode == File::Mode::kRead ? LOCK_SH : LOCK_EX;
+  if (::flock(fd, lock | LOCK_NB) != 0) return false;
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) return false;
+  return mode != File::Mode::kCreate || ::ftruncate(fd, 0) == 0;  // emptied only once the lock is held
+}
+
+}  // namespace posix
 
 std::string NativePath(std::u16string_view path) {
   std::u16string slashed(path);
@@ -73,17 +88,11 @@ bool CreateDirectories(std::u16string_view path) {
 }
 
 std::optional<File> File::Open(std::u16string_view path, Mode mode) {
-  // O_NONBLOCK keeps a FIFO from blocking the open; it is refused just below.
-  const int fd = ::open(NativePath(path).c_str(), OpenFlags(mode) | O_CLOEXEC | O_NONBLOCK, 0666);
+  // O_NONBLOCK keeps a FIFO from blocking the open; SettleOpened refuses it.
+  const int fd = ::open(NativePath(path).c_str(), posix::OpenFlags(mode) | O_CLOEXEC | O_NONBLOCK, 0666);
   if (fd < 0) return std::nullopt;
   File file(fd);
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-  const int lock = mode == Mode::kRead ? LOCK_SH : LOCK_EX;
-  if (::flock(fd, lock | LOCK_NB) != 0) return std::nullopt;
-  const int flags = ::fcntl(fd, F_GETFL);
-  if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) return std::nullopt;
-  if (mode == Mode::kCreate && ::ftruncate(fd, 0) != 0) return std::nullopt;
+  if (!posix::SettleOpened(fd, mode)) return std::nullopt;
   return file;
 }
 

@@ -1,4 +1,7 @@
-// Files addressed by the system's UTF-16 paths. Paths may use "\" as separator (the
+// Files addressed by the system's UTF-16 paths. These calls follow links and take any
+// path: they serve what the user names (the install directory itself, the desktop, a
+// client folder to publish). A run reaches the files inside its install directory
+// only through platform/install_root.h. Paths may use "\" as separator (the
 // form the manifest carries); each becomes "/" on disk and the path is passed on as
 // UTF-8.
 //
@@ -27,12 +30,6 @@ struct FileAttributes {
 
 // Attributes of whatever exists at the path (following links); nothing when absent.
 std::optional<FileAttributes> GetFileAttributes(std::u16string_view path);
-
-// Gives the owner write permission again. False when the change fails.
-bool ClearReadOnly(std::u16string_view path);
-
-// Creates the directory and every missing parent. True when it exists afterwards.
-bool CreateDirectories(std::u16string_view path);
 
 // Creates one directory level (its parent must exist). True when it exists afterwards
 // as a directory.

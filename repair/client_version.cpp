@@ -11,6 +11,8 @@
 namespace krdn {
 namespace {
 
+constexpr char16_t kVersionFileName[] = u"\\tern.sav";
+
 // Streams the body into the version file. The running flag is not read here; a hold
 // still waits, and an abandoned run cancels the transfer.
 class VersionFileWriter final : public platform::HttpReceiver {
@@ -32,8 +34,8 @@ enum class Download { kReached, kFailed };
 
 // One transfer of the version file into path. kFailed when no answer arrived or the
 // server answered with an error status (an error page is never a version file).
-Download DownloadVersionFile(Run& run, const std::u16string& path) {
-  std::optional<platform::File> file = platform::File::Open(path, platform::File::Mode::kCreate);
+Download DownloadVersionFile(Run& run) {
+  std::optional<platform::File> file = run.root().OpenFile(kVersionFileName, platform::File::Mode::kCreate);
   VersionFileWriter writer(run, file);
   const platform::HttpRequest request{.url = run.settings().version_host + kVersionFilePath,
                                       .user_agent = "Version",
@@ -64,14 +66,14 @@ std::optional<ClientVersion> ParseVersionFile(std::span<const std::uint8_t> byte
 }
 
 ClientVersion ProbeClientVersion(Run& run) {
-  const std::u16string path = run.install_directory() + u"\\tern.sav";
   int attempts = 0;
   for (;;) {
-    if (DownloadVersionFile(run, path) == Download::kFailed) {
+    run.OpenRootIfClosed();
+    if (DownloadVersionFile(run) == Download::kFailed) {
       run.FailedAttempt(attempts, text::kVersionDownloadFailed);
       continue;
     }
-    const std::optional<platform::File> file = platform::File::Open(path, platform::File::Mode::kRead);
+    const std::optional<platform::File> file = run.root().OpenFile(kVersionFileName, platform::File::Mode::kRead);
     if (!file) {
       run.SendText(kNotifyRunEnded, text::kVersionFileUnreadable);
       run.FailedAttempt(attempts, text::kVersionUnknown);

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <optional>
 
-#include "platform/files.h"
 #include "platform/utf.h"
 #include "repair/local_files.h"
 #include "repair/run.h"
@@ -12,29 +11,6 @@
 
 namespace krdn {
 namespace {
-
-// Ends the item's status line with a failure and the run with the final text.
-[[noreturn]] void FailItem(Run& run, std::u16string_view final_text) {
-  run.Append(text::kOutcomeFailed);
-  Run::End(std::u16string(final_text));
-}
-
-std::u16string ParentDirectory(const std::u16string& path) {
-  const std::size_t last = path.find_last_of(u"\\/");
-  return last == std::u16string::npos ? std::u16string() : path.substr(0, last);
-}
-
-// Cuts the file to its manifest size or extends it with zero bytes.
-void ResizeToManifest(Run& run, const std::u16string& full_path, const RepairItem& item) {
-  if (item.expected_size < item.local_size) {
-    std::optional<platform::File> file = platform::File::Open(full_path, platform::File::Mode::kTruncate);
-    if (!file || !file->Resize(item.expected_size)) FailItem(run, text::kDownloadFailedLine);
-  } else if (item.expected_size > item.local_size) {
-    std::optional<platform::File> file = OpenWithRetries(run, full_path, platform::File::Mode::kAppend);
-    if (!file) FailItem(run, text::kCannotOpenLine);
-    if (!file->ExtendWithZeros(item.expected_size)) FailItem(run, text::kCannotOpen);
-  }
-}
 
 struct PassProgress {
   std::uint64_t total_pieces = 0;
@@ -68,23 +44,11 @@ platform::Md5Digest FetchPiece(Run& run, const std::u16string& url, const Repair
   }
 }
 
-void WritePiece(Run& run, const std::u16string& full_path, const ManifestPiece& piece,
-                const std::vector<std::uint8_t>& body) {
-  std::optional<platform::File> file = OpenWithRetries(run, full_path, platform::File::Mode::kUpdate);
-  if (!file) FailItem(run, text::kCannotOpen);
-  if (!file->WriteAt(piece.first_byte, body)) FailItem(run, text::kDownloadFailed);
-}
-
 void RepairFile(Run& run, const RepairItem& item, const std::u16string& version_text, PassProgress& progress,
                 std::vector<std::uint8_t>& body) {
-  const std::u16string full_path = run.install_directory() + item.path;
-  platform::CreateDirectories(ParentDirectory(full_path));  // a failure shows when the file is opened
   run.Transient(text::kDownloadingFileTransient + item.path + u"\r\n");
   run.Append(text::kDownloadingFile + item.path + text::kLineOpen);
-  if (const auto attributes = platform::GetFileAttributes(full_path); attributes && attributes->read_only) {
-    platform::ClearReadOnly(full_path);
-  }
-  ResizeToManifest(run, full_path, item);
+  PrepareFile(run, item);
 
   const std::u16string url =
       platform::Utf8ToUtf16(run.settings().repair_host) + PieceUrlPath(version_text, item.path);
@@ -92,7 +56,7 @@ void RepairFile(Run& run, const RepairItem& item, const std::u16string& version_
   for (const ManifestPiece& piece : item.pieces) {
     const platform::Md5Digest digest = FetchPiece(run, url, item, piece, body, retries);
     if (DigestToWideHex(digest) != piece.digest) FailItem(run, text::kDownloadFailed);
-    WritePiece(run, full_path, piece, body);
+    WritePiece(run, item.path, piece, body);
     ++progress.written;
     run.Progress(PercentOf(progress.written, progress.total_pieces));
     run.StopPoint();

@@ -45,7 +45,7 @@ bool Readable(const ManifestPiece& piece, std::uint64_t local_size) { return std
 }  // namespace
 
 PieceChecker::PieceChecker(Run& run, const Manifest& manifest)
-    : run_(run), manifest_(manifest), install_directory_(run.install_directory()), slots_(manifest.files.size()) {
+    : run_(run), manifest_(manifest), slots_(manifest.files.size()) {
   const unsigned count = ThreadCount(run.settings().verify_threads);
   for (unsigned i = 0; i < count; ++i) {
     threads_.emplace_back([this] {
@@ -118,12 +118,13 @@ bool PieceChecker::OpenNext() {
   const std::size_t index = opened_++;
   const ManifestFile& file = manifest_.files[index];
   auto slot = std::make_unique<Slot>();
-  const std::u16string full_path = install_directory_ + file.path;
   slot->next_piece = file.pieces.size();  // nothing to hand out unless it opens
-  if (!platform::GetFileAttributes(full_path)) {
+  // A link at the path, or at one of its directories, counts as missing: the download
+  // pass puts a real file in its place.
+  if (!run_.root().Attributes(file.path)) {
     slot->check.state = FileCheck::State::kMissing;
     slot->done = true;
-  } else if (std::optional<platform::File> local = platform::File::Open(full_path, platform::File::Mode::kRead)) {
+  } else if (std::optional<platform::File> local = run_.root().OpenFile(file.path, platform::File::Mode::kRead)) {
     slot->check = FileCheck{.state = FileCheck::State::kRead, .local_size = local->Size().value_or(0), .bad_pieces = {}};
     slot->next_piece = 0;
     slot->unjudged = file.pieces.size();

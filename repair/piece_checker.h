@@ -84,7 +84,6 @@ class PieceChecker {
 
   Run& run_;
   const Manifest& manifest_;
-  const std::u16string install_directory_;
 
   mutable std::mutex mutex_;
   std::condition_variable_any work_;  // new pieces, a wider window, or the end

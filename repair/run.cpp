@@ -8,7 +8,12 @@ namespace krdn {
 
 Run::Run(RunContext& context, const RunSettings& settings)
     : context_(context), control_(context.Control()), settings_(settings),
-      install_directory_(context.InstallDirectory()) {}
+      install_directory_(context.InstallDirectory()),
+      root_(platform::InstallRoot::Open(install_directory_, settings.path_resolution)) {}
+
+void Run::OpenRootIfClosed() {
+  if (!root_.is_open()) root_ = platform::InstallRoot::Open(install_directory_, settings_.path_resolution);
+}
 
 void Run::ThrowIfAbandoned() const {
   if (control_.Abandoned()) throw RunAbandoned{};

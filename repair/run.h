@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/install_root.h"
 #include "repair/notifications.h"
 #include "repair/run_context.h"
 #include "repair/run_settings.h"
@@ -27,6 +28,12 @@ class Run final : private FetchObserver {
 
   const RunSettings& settings() const { return settings_; }
   const std::u16string& install_directory() const { return install_directory_; }
+  // The install directory, opened when the run began: every file of the run is reached
+  // through it, by its manifest path.
+  const platform::InstallRoot& root() const { return root_; }
+  // Tries again to open the install directory when it could not be opened before (it
+  // was missing); a stage that retries calls it before each attempt.
+  void OpenRootIfClosed();
 
   // Notifications. Each throws RunAbandoned when the run is abandoned before or during it.
   LRESULT Send(UINT message, WPARAM wparam);
@@ -77,6 +84,7 @@ class Run final : private FetchObserver {
   RunControl& control_;
   const RunSettings& settings_;
   std::u16string install_directory_;
+  platform::InstallRoot root_;
   std::u16string text_;  // the text of the notification being sent
 };
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/install_root.h"
 #include "platform/md5_lanes.h"
 
 namespace krdn {
@@ -24,6 +25,9 @@ struct RunSettings {
   std::chrono::milliseconds second{1000};
   std::chrono::milliseconds connect_timeout{30000};
   std::chrono::milliseconds stall_timeout{30000};
+  // How paths beneath the install directory are resolved; tests force the
+  // component-wise way where the system offers both.
+  platform::InstallRoot::Resolution path_resolution = platform::InstallRoot::Resolution::kWholePath;
   // Receives the trace line of every verified file; the program writes them to standard output.
   std::function<void(std::string_view)> trace = DefaultTrace;
   // Told of every sleep the worker takes, in units of `second` (diagnostics and tests).

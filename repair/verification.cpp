@@ -36,8 +36,7 @@ bool CheckFile(Run& run, PieceChecker& checker, std::size_t index, const Manifes
   }
   if (check.state == FileCheck::State::kUnopened) {
     // The checker tried once; the pass tries as the user expects, a second apart.
-    std::optional<platform::File> local =
-        OpenWithRetries(run, run.install_directory() + file.path, platform::File::Mode::kRead);
+    std::optional<platform::File> local = OpenWithRetries(run, file.path, platform::File::Mode::kRead);
     if (!local) return false;
     check = checker.Check(index, std::move(*local));
   }
@@ -64,7 +63,7 @@ VerificationResult VerifyFiles(Run& run, const Manifest& manifest, std::uint16_t
     if (!CheckFile(run, checker, i, file, item)) {
       result.all_verified = false;
       run.Append(text::kOutcomeUnverifiable);
-    } else if (item.expected_size == item.local_size && item.pieces.empty()) {
+    } else if (item.kind != FetchKind::kMissing && item.expected_size == item.local_size && item.pieces.empty()) {
       run.Append(text::kOutcomeSuccess);
     } else if (!RepairsWrongSizes(mode_word) && item.expected_size != item.local_size) {
       Run::End(std::u16string(text::kVerifyFailed));

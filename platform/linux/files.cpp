@@ -62,29 +62,11 @@ std::optional<FileAttributes> GetFileAttributes(std::u16string_view path) {
   return FileAttributes{.directory = S_ISDIR(st.st_mode), .read_only = (st.st_mode & S_IWUSR) == 0};
 }
 
-bool ClearReadOnly(std::u16string_view path) {
-  const std::string native = NativePath(path);
-  struct stat st {};
-  if (::stat(native.c_str(), &st) != 0) return false;
-  return ::chmod(native.c_str(), (st.st_mode & 07777) | S_IWUSR) == 0;
-}
-
 bool CreateDirectory(std::u16string_view path) {
   const std::string native = NativePath(path);
   if (::mkdir(native.c_str(), 0777) == 0) return true;
   struct stat st {};
   return errno == EEXIST && ::stat(native.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-bool CreateDirectories(std::u16string_view path) {
-  const std::string native = NativePath(path);
-  for (std::size_t slash = native.find('/', 1);; slash = native.find('/', slash + 1)) {
-    const std::string prefix = native.substr(0, slash);
-    if (!prefix.empty() && ::mkdir(prefix.c_str(), 0777) != 0 && errno != EEXIST) return false;
-    if (slash == std::string::npos) break;
-  }
-  struct stat st {};
-  return ::stat(native.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 std::optional<File> File::Open(std::u16string_view path, Mode mode) {

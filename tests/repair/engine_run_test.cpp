@@ -214,8 +214,9 @@ TEST_P(ModeWord, DecidesWhetherFilesOfTheWrongSizeAreRepaired) {
   if (c.repaired) {
     EXPECT_TRUE(Succeeded()) << platform::Utf16ToUtf8(FinalText());
     EXPECT_EQ(ReadFile(install / "a.bin"), ReadFile(client / "a.bin"));
-    // A missing file of no pieces counts as intact and is left missing.
-    EXPECT_EQ(fs::exists(install / "empty.bin"), damage != "missing-empty");
+    // A missing file of no pieces is created empty, whatever the mode word.
+    EXPECT_TRUE(fs::is_regular_file(install / "empty.bin"));
+    EXPECT_EQ(fs::file_size(install / "empty.bin"), 0u);
   } else {
     EXPECT_FALSE(Succeeded());
     EXPECT_EQ(FinalText(), u"该版本文件校验失败，可能服务器版本正在升级中，继续游戏可能会失败，请和管理员联系。\r\n");

@@ -51,7 +51,7 @@ class LinksInTheInstall : public EngineTest, public ::testing::WithParamInterfac
   // verification, a longer copy to be cut, a damaged piece to be written over.
   std::vector<std::uint8_t> ShapedFor(RunStep step, std::vector<std::uint8_t> bytes) const {
     if (step == RunStep::kResize) bytes.resize(bytes.size() + 100, 0x5A);
-    if (step == RunStep::kWritePiece) bytes[1500] ^= 0xFF;
+    if (step == RunStep::kWritePiece) bytes[bytes.size() / 2] ^= 0xFF;
     if (step == RunStep::kClearReadOnly) bytes[10] ^= 0xFF;
     return bytes;
   }

@@ -6,7 +6,9 @@
 // `openssl dgst -md5` and, for what the disk delivers, `cat`. Every kernel the
 // processor runs is measured, warm (files in the page cache) and cold (each file's
 // cached pages dropped before every measurement). The pass runs in a child process of
-// its own, so its peak resident memory is measured too.
+// its own, so its peak resident memory is measured too, and so is the processor time of
+// every process (MiB per second of processor time, which a busy machine disturbs less
+// than the wall time).
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <fcntl.h>
@@ -47,6 +49,7 @@ constexpr std::uint64_t kPiece = 4u << 20;
 
 struct Measured {
   double seconds = 0;
+  double cpu_seconds = 0;  // user and system time of the process
   long max_rss_kib = 0;
   int exit_code = -1;
 };
@@ -57,6 +60,8 @@ Measured Finished(pid_t pid, Clock::time_point start) {
   rusage usage{};
   if (wait4(pid, &status, 0, &usage) != pid) return measured;
   measured.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  const auto seconds_of = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; };
+  measured.cpu_seconds = seconds_of(usage.ru_utime) + seconds_of(usage.ru_stime);
   measured.max_rss_kib = usage.ru_maxrss;
   measured.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return measured;
@@ -257,17 +262,19 @@ void Report(const std::string& title, std::uint64_t bytes, const std::vector<Row
   const double openssl = MedianSeconds(rows[2]);
   const double cat = MedianSeconds(rows[0]);
   std::printf("\n%s (median of %zu rounds; best in brackets)\n", title.c_str(), rows[0].runs.size());
-  std::printf("  %-22s %10s %10s %9s %9s %9s %9s\n", "", "MiB/s", "(best)", "x md5sum", "x openssl", cold ? "of cat" : "",
-              "peak RSS");
+  std::printf("  %-22s %10s %10s %9s %9s %9s %12s %9s\n", "", "MiB/s", "(best)", "x md5sum", "x openssl",
+              cold ? "of cat" : "", "MiB/CPU-s", "peak RSS");
   for (const Row& row : rows) {
     const double median = MedianSeconds(row);
     const double rate = static_cast<double>(bytes) / (1 << 20) / median;
     const double best_rate = static_cast<double>(bytes) / (1 << 20) / BestSeconds(row);
     long rss = 0;
     int failed = 0;
+    std::vector<double> cpu;
     for (const Measured& run : row.runs) {
       rss = std::max(rss, run.max_rss_kib);
       if (run.exit_code != 0) ++failed;
+      cpu.push_back(run.cpu_seconds);
     }
     std::printf("  %-22s %10.0f %10.0f %9.2f %9.2f", row.name.c_str(), rate, best_rate, md5sum / median, openssl / median);
     if (cold) {
@@ -275,7 +282,8 @@ void Report(const std::string& title, std::uint64_t bytes, const std::vector<Row
     } else {
       std::printf(" %9s", "");
     }
-    std::printf(" %6.1f MiB%s\n", static_cast<double>(rss) / 1024, failed ? "  FAILED" : "");
+    std::printf(" %12.0f %6.1f MiB%s\n", static_cast<double>(bytes) / (1 << 20) / Median(cpu), static_cast<double>(rss) / 1024,
+                failed ? "  FAILED" : "");
   }
 }
 

@@ -296,6 +296,10 @@ int main(int argc, char** argv) {
                  "[--kernels avx512,avx2,scalar] [--work DIR] [--keep]\n";
     return 2;
   }
+  if (platform::BindMd5() != 0) {
+    std::cerr << "MD5 is not available from the crypto library\n";
+    return 1;
+  }
   std::printf("processor: %s, %u cores; kernels it runs:", ProcessorModel().c_str(), std::thread::hardware_concurrency());
   for (const platform::Md5Kernel kernel : platform::kMd5Kernels) {
     if (platform::Md5KernelSupported(kernel)) {

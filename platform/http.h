@@ -1,53 +1,166 @@
-// One HTTP GET over libcurl, streamed to the caller.
+// HTTP GETs over one session per run.
 //
-// Every call opens its own connection and keeps nothing afterwards: no cache, no
-// cookies, no connection reuse. The caller sees each block of the body as it arrives
-// and is asked at short intervals whether to go on, so a transfer can be held (the
-// callback simply does not return yet) or cancelled at once. A connect that does not
-// complete, or a body that stops arriving, for the stall timeout fails the transfer;
-// time spent inside the caller's callbacks never counts as a stall.
+// A session keeps its connections to every host it has talked to and sends later
+// requests over them, runs several transfers at once, and follows redirects. Every
+// request is a GET with exactly the agent string and Range value it is given, plus
+// "Pragma: no-cache" and "Cache-Control: no-cache"; no cache is read or written, no
+// cookie is kept, no credential or user interface is ever involved.
+//
+// Threads. Transfers run on threads of the session. A receiver's callbacks are called
+// on such a thread, one at a time for one transfer, in the order of the body; callbacks
+// of different transfers may run one after the other on the same thread, so they must
+// be quick (copy the block and return). Everything else may be called from any thread.
+// A receiver must outlive its transfer: until HttpTransfer::Wait has returned or the
+// HttpTransfer has been destroyed.
+//
+// Connections. At most `connections_per_host` transfers to one host are on the wire at
+// a time; the others wait in the session, in the order they were started, and their
+// limits (below) count only from the moment they are sent. A request whose reused
+// connection turns out to have been closed by the server before any byte of its answer
+// arrived is sent once more on a new connection (servers may close an idle connection
+// at any moment), so the server sees that request twice; every other failure is the
+// transfer's. With `fresh_connections` every request opens a connection of its own and
+// closes it afterwards.
+//
+// Redirects. An answer with status 301, 302, 303, 307 or 308 and a Location is
+// followed, up to `max_redirects` times, to http and https URLs only; each hop sends the
+// same agent string, Range value and headers again. The body of a redirect answer never
+// reaches the receiver. One redirect answer more than allowed, or a Location with
+// another scheme, fails the transfer. Other 3xx answers are answers like any other.
+//
+// Limits (per request, HttpLimits). A connection not established within
+// connect_timeout, nothing at all arriving for stall_timeout, or fewer than
+// slow_min_bytes arriving within one slow_window (windows counted from the moment the
+// request was sent, one after the other) fail the transfer.
+//
+// Hold and abort. Hold keeps transfers that have not been sent yet in the session
+// (also those started while held) until Release; transfers already on the wire go on
+// to their end. Abort ends every transfer at once as cancelled, and every transfer
+// started afterwards too: it is the end of the session's use.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <span>
-#include <stop_token>
 #include <string>
+#include <string_view>
 
 namespace platform {
 
-struct HttpRequest {
-  std::string url;                   // absolute, UTF-8
-  std::string user_agent;            // sent exactly as given
-  std::optional<std::string> range;  // value of a Range header, e.g. "bytes=0-99"
+struct HttpLimits {
   std::chrono::milliseconds connect_timeout{30000};
   std::chrono::milliseconds stall_timeout{30000};
+  std::size_t slow_min_bytes = 1024;
+  std::chrono::milliseconds slow_window{60000};
+};
+
+struct HttpRequest {
+  std::string url;                   // absolute, UTF-8, path already percent-encoded
+  std::string user_agent;            // sent exactly as given
+  std::optional<std::string> range;  // value of a Range header, e.g. "bytes=0-99"; none: no Range header
+  HttpLimits limits{};
 };
 
 class HttpReceiver {
  public:
   virtual ~HttpReceiver() = default;
+  // The answer that carries the body has begun (its headers are in): its status, before
+  // any block of its body. Called once, also for an empty body; not for redirects.
+  // Return false to cancel the transfer.
+  virtual bool OnResponse(long status) {
+    (void)status;
+    return true;
+  }
   // A block of the body. Return false to cancel the transfer.
   virtual bool OnBody(std::span<const std::uint8_t> block) = 0;
-  // Called between blocks and while waiting for the network. Return false to cancel.
-  virtual bool OnIdle() { return true; }
 };
 
 enum class HttpOutcome {
   kComplete,   // the body arrived to its end
-  kFailed,     // no connection, a broken or stalled transfer, a protocol error
-  kCancelled,  // the receiver or the stop token ended it
+  kFailed,     // no connection, a broken, stalled or too slow transfer, too many redirects, a protocol error
+  kCancelled,  // the receiver, the waiter or an abort ended it
 };
 
 struct HttpResult {
   HttpOutcome outcome = HttpOutcome::kFailed;
-  long status = 0;    // HTTP status of the answer, 0 when none arrived
+  long status = 0;    // HTTP status of the answer that carried the body, 0 when none arrived
+  int redirects = 0;  // redirects followed
   std::string error;  // what went wrong, for logs
 };
 
-// Runs the request to its end. A stop request wakes the transfer at once and cancels it.
-HttpResult HttpGet(const HttpRequest& request, HttpReceiver& receiver, std::stop_token stop = {});
+struct HttpSessionOptions {
+  int connections_per_host = 4;
+  bool fresh_connections = false;
+  int max_redirects = 5;
+};
+
+class HttpSession;
+
+// One transfer of a session. Move-only; destroying an unfinished transfer aborts it and
+// waits for its end, so that its receiver may go right afterwards.
+class HttpTransfer {
+ public:
+  HttpTransfer() = default;
+  HttpTransfer(HttpTransfer&& other) noexcept;
+  HttpTransfer& operator=(HttpTransfer&& other) noexcept;
+  HttpTransfer(const HttpTransfer&) = delete;
+  HttpTransfer& operator=(const HttpTransfer&) = delete;
+  ~HttpTransfer();
+
+  bool Valid() const { return state_ != nullptr; }
+  // True once the transfer has ended (its receiver is called no more).
+  bool Finished() const;
+
+  // Waits on the calling thread for the end of the transfer and returns its result.
+  // While it waits, `idle` (when given) is called on the calling thread every `tick`;
+  // it may block (the transfer goes on meanwhile). When it returns false the transfer
+  // is cancelled and Wait returns once it has ended. Called again after the end, Wait
+  // returns the same result at once.
+  HttpResult Wait(const std::function<bool()>& idle = {},
+                  std::chrono::milliseconds tick = std::chrono::milliseconds(100));
+
+  // Ends the transfer at once (cancelled) unless it has already ended; does not wait.
+  void Abort();
+
+  struct State;  // the platform's, defined beside its implementation
+
+ private:
+  friend class HttpSession;
+  explicit HttpTransfer(std::shared_ptr<State> state) : state_(std::move(state)) {}
+  void Release();
+
+  std::shared_ptr<State> state_;
+};
+
+class HttpSession {
+ public:
+  explicit HttpSession(const HttpSessionOptions& options = {});
+  // Aborts every transfer and waits for them.
+  ~HttpSession();
+  HttpSession(const HttpSession&) = delete;
+  HttpSession& operator=(const HttpSession&) = delete;
+
+  const HttpSessionOptions& options() const { return options_; }
+
+  // Starts a transfer (it waits in the session while held or while the host's
+  // connections are busy).
+  HttpTransfer Start(const HttpRequest& request, HttpReceiver& receiver);
+  // Start, then Wait.
+  HttpResult Get(const HttpRequest& request, HttpReceiver& receiver, const std::function<bool()>& idle = {});
+
+  void Hold();
+  void Release();
+  void Abort();
+
+  class Impl;  // the platform's
+
+ private:
+  HttpSessionOptions options_;
+  std::shared_ptr<Impl> impl_;
+};
 
 // The URL form of a path: bytes outside the unreserved set and "/" are percent-encoded.
 std::string EscapeUrlPath(std::string_view utf8_path);

@@ -13,39 +13,58 @@ namespace {
 
 constexpr char16_t kVersionFileName[] = u"\\tern.sav";
 
-// Streams the body into the version file. The running flag is not read here; a hold
-// still waits, and an abandoned run cancels the transfer.
+// Streams the body into the version file, which is opened (and so emptied) only once a
+// 2xx answer has begun: a failed connect or an error page leaves the old file as it
+// was. A body longer than the cap is a failed download.
 class VersionFileWriter final : public platform::HttpReceiver {
  public:
-  VersionFileWriter(Run& run, std::optional<platform::File>& file) : run_(run), file_(file) {}
+  explicit VersionFileWriter(const platform::InstallRoot& root) : root_(root) {}
+
+  bool OnResponse(long status) override {
+    if (status < 200 || status > 299) return false;  // nothing of an error page is kept
+    file_ = root_.OpenFile(kVersionFileName, platform::File::Mode::kCreate);
+    return true;
+  }
 
   bool OnBody(std::span<const std::uint8_t> block) override {
+    received_ += block.size();
+    if (received_ > kVersionFileCap) {
+      too_long_ = true;
+      return false;
+    }
     if (file_ && !file_->Append(block)) file_.reset();  // whatever arrived stays; the read-back decides
-    return run_.HoldWithinTransfer();
+    return true;
   }
-  bool OnIdle() override { return run_.HoldWithinTransfer(); }
+
+  bool too_long() const { return too_long_; }
 
  private:
-  Run& run_;
-  std::optional<platform::File>& file_;
+  const platform::InstallRoot& root_;
+  std::optional<platform::File> file_;
+  std::size_t received_ = 0;
+  bool too_long_ = false;
 };
 
 enum class Download { kReached, kFailed };
 
-// One transfer of the version file into path. kFailed when no answer arrived or the
-// server answered with an error status (an error page is never a version file).
+// One transfer of the version file. kFailed when no answer arrived, the server
+// answered with an error status (an error page is never a version file), or the body
+// was longer than a version file can be. The running flag is not read here; a hold
+// still waits, and an abandoned run cancels the transfer.
 Download DownloadVersionFile(Run& run) {
-  std::optional<platform::File> file = run.root().OpenFile(kVersionFileName, platform::File::Mode::kCreate);
-  VersionFileWriter writer(run, file);
   const platform::HttpRequest request{.url = run.settings().version_host + kVersionFilePath,
                                       .user_agent = "Version",
                                       .range = std::nullopt,
-                                      .connect_timeout = run.settings().connect_timeout,
-                                      .stall_timeout = run.settings().stall_timeout};
-  const platform::HttpResult result = platform::HttpGet(request, writer, run.AbandonToken());
+                                      .limits = run.http_limits()};
+  platform::HttpResult result;
+  bool too_long = false;
+  {
+    VersionFileWriter writer(run.root());
+    result = run.session().Get(request, writer, [&run] { return run.HoldWithinTransfer(); });
+    too_long = writer.too_long();
+  }  // the file is closed before it is read back
   run.ThrowIfAbandoned();
-  if (result.status == 0) return Download::kFailed;
-  if (result.status < 200 || result.status > 299) return Download::kFailed;
+  if (result.status < 200 || result.status > 299 || too_long) return Download::kFailed;
   return Download::kReached;
 }
 

@@ -25,6 +25,8 @@ struct ClientVersion {
 inline constexpr std::size_t kVersionOffset = 240;
 inline constexpr std::size_t kModeWordOffset = 252;
 inline constexpr std::size_t kVersionFileMinSize = 254;
+// The most a version file may bring; a longer body is a failed download.
+inline constexpr std::size_t kVersionFileCap = std::size_t{1} << 20;
 
 // Reads the version out of the first bytes of a version file; nothing when it is too short.
 std::optional<ClientVersion> ParseVersionFile(std::span<const std::uint8_t> bytes);

@@ -1,6 +1,7 @@
 #include "repair/download.h"
 
 #include <algorithm>
+#include <functional>
 #include <optional>
 
 #include "platform/utf.h"
@@ -12,27 +13,33 @@
 namespace krdn {
 namespace {
 
-struct PassProgress {
-  std::uint64_t total_pieces = 0;
-  std::uint64_t written = 0;
+// The pass's pieces, all items' in manifest order, and where it stands.
+struct Pass {
+  PiecePipeline& pipeline;
+  std::size_t next = 0;             // index of the next piece in the pipeline
+  std::uint64_t written = 0;        // pieces written
+  std::uint64_t written_bytes = 0;  // their bytes
+  std::uint64_t total_bytes = 0;    // of every piece to fetch
 };
 
-// Fetches one piece until a body of the right length arrives. Network failures are
-// retried by the retry protocol; the counter lives with the item.
-// Returns the digest of the body, computed while it arrived.
-platform::Md5Digest FetchPiece(Run& run, const std::u16string& url, const RepairItem& item, const ManifestPiece& piece,
-                               std::vector<std::uint8_t>& body, int& retries) {
+void ReportBytes(Run& run, const Pass& pass) {
+  run.DownloadBytes(pass.written_bytes + pass.pipeline.BytesAhead(), pass.total_bytes);
+}
+
+// Takes the next piece until a body of the right length is there. A failed transfer
+// or a body of the wrong length counts against the item's retry counter and raises the
+// dialog, as the retry protocol says, and the piece is fetched again; a piece that
+// was fetched ahead and failed is judged only now, at its turn.
+FetchedPiece FetchPiece(Run& run, Pass& pass, const ManifestPiece& piece, int& retries) {
+  const std::function<void()> on_wait = [&run, &pass] { ReportBytes(run, pass); };
   for (;;) {
-    body.clear();
-    platform::Md5Digest digest{};
-    const int result = run.FetchDigested(body, digest, url, static_cast<std::uint32_t>(item.expected_size),
-                                         ByteRange{piece.first_byte, piece.last_byte}, item.kind);
-    if (result == -1) {
+    FetchedPiece fetched = run.TakePiece(pass.pipeline, pass.next, on_wait);
+    if (fetched.result == -1) {
       ++retries;
       run.SendText(retries < 3 ? kNotifyUnstable : kNotifyNetworkFailed, text::kOutcomeFailed);
       continue;
     }
-    if (body.size() == piece.size()) return digest;
+    if (fetched.body.size() == piece.size()) return fetched;
     ++retries;
     if (retries < 3) {
       run.SendText(kNotifyUnstable, text::kDownloadFailed);
@@ -44,25 +51,42 @@ platform::Md5Digest FetchPiece(Run& run, const std::u16string& url, const Repair
   }
 }
 
-void RepairFile(Run& run, const RepairItem& item, const std::u16string& version_text, PassProgress& progress,
-                std::vector<std::uint8_t>& body) {
+void RepairFile(Run& run, const RepairItem& item, Pass& pass) {
   run.Transient(text::kDownloadingFileTransient + item.path + u"\r\n");
   run.Append(text::kDownloadingFile + item.path + text::kLineOpen);
   PrepareFile(run, item);
 
-  const std::u16string url =
-      platform::Utf8ToUtf16(run.settings().repair_host) + PieceUrlPath(version_text, item.path);
   int retries = 0;
   for (const ManifestPiece& piece : item.pieces) {
-    const platform::Md5Digest digest = FetchPiece(run, url, item, piece, body, retries);
-    if (DigestToWideHex(digest) != piece.digest) FailItem(run, text::kDownloadFailed);
-    WritePiece(run, item.path, piece, body);
-    ++progress.written;
-    run.Progress(PercentOf(progress.written, progress.total_pieces));
+    const FetchedPiece fetched = FetchPiece(run, pass, piece, retries);
+    if (DigestToWideHex(fetched.digest) != piece.digest) FailItem(run, text::kDownloadFailed);
+    WritePiece(run, item.path, piece, fetched.body);
+    ++pass.next;
+    ++pass.written;
+    pass.written_bytes += piece.size();
+    run.Progress(PercentOf(pass.written, pass.pipeline.size()));
+    ReportBytes(run, pass);
     run.StopPoint();
     retries = 0;
   }
   run.Append(text::kOutcomeSuccess);
+}
+
+// Every piece of every item, in manifest order, as the pipeline requests them.
+std::vector<PieceRequest> PieceRequests(Run& run, const std::vector<RepairItem>& items,
+                                        const std::u16string& version_text) {
+  std::vector<PieceRequest> requests;
+  const std::u16string host = platform::Utf8ToUtf16(run.settings().repair_host);
+  for (const RepairItem& item : items) {
+    const std::u16string url = host + PieceUrlPath(version_text, item.path);
+    for (const ManifestPiece& piece : item.pieces) {
+      requests.push_back(PieceRequest{.url = url,
+                                      .file_size = static_cast<std::uint32_t>(item.expected_size),
+                                      .range = ByteRange{piece.first_byte, piece.last_byte},
+                                      .kind = item.kind});
+    }
+  }
+  return requests;
 }
 
 }  // namespace
@@ -76,10 +100,16 @@ std::u16string PieceUrlPath(const std::u16string& version_text, const std::u16st
 void DownloadFiles(Run& run, const std::vector<RepairItem>& items, const std::u16string& version_text) {
   run.Progress(0);
   run.Append(text::kDownloadingFiles);
-  PassProgress progress;
-  for (const RepairItem& item : items) progress.total_pieces += item.pieces.size();
-  std::vector<std::uint8_t> body;
-  for (const RepairItem& item : items) RepairFile(run, item, version_text, progress, body);
+  std::vector<PieceRequest> requests = PieceRequests(run, items, version_text);
+  std::uint64_t total_bytes = 0;
+  for (const PieceRequest& request : requests) total_bytes += *request.range.last - request.range.first + 1;
+  // Pieces are fetched ahead only once the pass has begun; what is still in flight when
+  // the pass ends, by itself or not, is aborted with the pipeline.
+  PiecePipeline pipeline(run.session(), std::move(requests),
+                         static_cast<std::size_t>(std::max(1, run.settings().connections)), run.fetch_limits());
+  Pass pass{.pipeline = pipeline, .total_bytes = total_bytes};
+  if (total_bytes != 0) ReportBytes(run, pass);
+  for (const RepairItem& item : items) RepairFile(run, item, pass);
 }
 
 }  // namespace krdn

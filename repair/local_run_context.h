@@ -21,6 +21,14 @@ class LocalRunContext final : public RunContext {
   void ClearBusy() override { busy_.store(false); }
   std::u16string InstallDirectory() const override { return install_directory_; }
   RunControl& Control() override { return control_; }
+  void OnDownloadBytes(std::uint64_t received, std::uint64_t total) override {
+    if (bytes_handler_) bytes_handler_(received, total);
+  }
+
+  // Receives the download pass's byte counts (on the worker thread); set it before the run.
+  void SetBytesHandler(std::function<void(std::uint64_t received, std::uint64_t total)> handler) {
+    bytes_handler_ = std::move(handler);
+  }
 
   // The window's side: Start sets both flags and releases a hold; Stop holds the worker
   // and clears the running flag in one step, then clears the busy flag.
@@ -31,6 +39,7 @@ class LocalRunContext final : public RunContext {
  private:
   std::u16string install_directory_;
   Handler handler_;
+  std::function<void(std::uint64_t, std::uint64_t)> bytes_handler_;
   std::atomic<bool> running_{false};
   std::atomic<bool> busy_{false};
   RunControl control_;

@@ -1,15 +1,45 @@
 #include "repair/run.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "repair/notifications.h"
 
 namespace krdn {
 
+namespace {
+
+platform::HttpSessionOptions SessionOptions(const RunSettings& settings) {
+  return {.connections_per_host = std::max(1, settings.connections), .fresh_connections = settings.fresh_connections};
+}
+
+}  // namespace
+
 Run::Run(RunContext& context, const RunSettings& settings)
-    : context_(context), control_(context.Control()), settings_(settings),
+    : context_(context),
+      control_(context.Control()),
+      settings_(settings),
       install_directory_(context.InstallDirectory()),
-      root_(platform::InstallRoot::Open(install_directory_, settings.path_resolution)) {}
+      root_(platform::InstallRoot::Open(install_directory_, settings.path_resolution)),
+      session_(SessionOptions(settings)),
+      abort_on_abandon_(control_.AbandonToken(), std::function<void()>([this] { session_.Abort(); })) {
+  control_.SetHoldListener([this](bool held) {
+    if (held) {
+      session_.Hold();
+    } else {
+      session_.Release();
+    }
+  });
+}
+
+Run::~Run() { control_.SetHoldListener({}); }
+
+FetchLimits Run::fetch_limits() const {
+  return FetchLimits{.http = {.connect_timeout = settings_.connect_timeout,
+                              .stall_timeout = settings_.stall_timeout,
+                              .slow_min_bytes = settings_.slow_min_bytes,
+                              .slow_window = settings_.slow_window}};
+}
 
 void Run::OpenRootIfClosed() {
   if (!root_.is_open()) root_ = platform::InstallRoot::Open(install_directory_, settings_.path_resolution);
@@ -58,18 +88,20 @@ void Run::ClearBusy() {
 
 int Run::Fetch(std::vector<std::uint8_t>& body, std::u16string_view url, std::uint32_t file_size,
                const ByteRange& range, FetchKind kind, std::u16string_view suffix) {
-  const FetchLimits limits{.connect_timeout = settings_.connect_timeout, .stall_timeout = settings_.stall_timeout};
-  const int result = FetchUrl(*this, body, url, file_size, range, kind, suffix, limits);
+  const int result = FetchUrl(session_, *this, body, url, file_size, range, kind, suffix, fetch_limits());
   ThrowIfAbandoned();
   return result;
 }
 
-int Run::FetchDigested(std::vector<std::uint8_t>& body, platform::Md5Digest& digest, std::u16string_view url,
-                       std::uint32_t file_size, const ByteRange& range, FetchKind kind) {
-  const FetchLimits limits{.connect_timeout = settings_.connect_timeout, .stall_timeout = settings_.stall_timeout};
-  const int result = FetchUrlDigested(*this, body, digest, url, file_size, range, kind, u"", limits);
+FetchedPiece Run::TakePiece(PiecePipeline& pipeline, std::size_t index, const std::function<void()>& on_wait) {
+  struct Unset {
+    const std::function<void()>*& slot;
+    ~Unset() { slot = nullptr; }
+  } unset{on_wait_};
+  on_wait_ = &on_wait;
+  FetchedPiece piece = pipeline.Take(index, *this);
   ThrowIfAbandoned();
-  return result;
+  return piece;
 }
 
 void Run::Finish(const std::optional<std::u16string>& final_text) noexcept {
@@ -96,6 +128,7 @@ void Run::OnProgressText(const std::u16string& text) {
 }
 
 bool Run::ShouldContinue() {
+  if (on_wait_ != nullptr && *on_wait_) (*on_wait_)();
   const std::optional<bool> running = control_.Checkpoint([this] { return context_.IsRunning(); });
   return running.value_or(false);
 }

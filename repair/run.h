@@ -3,14 +3,18 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
+#include <stop_token>
 #include <string>
 
+#include "platform/http.h"
 #include "platform/install_root.h"
 #include "repair/notifications.h"
 #include "repair/run_context.h"
 #include "repair/run_settings.h"
 #include "transfer/fetch_url.h"
+#include "transfer/piece_pipeline.h"
 
 namespace krdn {
 
@@ -22,9 +26,15 @@ struct RunEnded {
 // Thrown when the window has abandoned the run: the worker unwinds silently.
 struct RunAbandoned {};
 
+// The run's transfers travel over one HTTP session, which keeps its connections for the
+// length of the run; Stop holds it (nothing new goes out until Start) and the end of the
+// run aborts whatever is still in flight.
 class Run final : private FetchObserver {
  public:
   Run(RunContext& context, const RunSettings& settings);
+  ~Run() override;
+  Run(const Run&) = delete;
+  Run& operator=(const Run&) = delete;
 
   const RunSettings& settings() const { return settings_; }
   const std::u16string& install_directory() const { return install_directory_; }
@@ -63,13 +73,20 @@ class Run final : private FetchObserver {
     throw RunEnded{std::move(final_text)};
   }
 
+  platform::HttpSession& session() { return session_; }
+  FetchLimits fetch_limits() const;
+  platform::HttpLimits http_limits() const { return fetch_limits().http; }
+
   // Fetches through FetchUrl with the run's hold, running flag and abandonment.
   int Fetch(std::vector<std::uint8_t>& body, std::u16string_view url, std::uint32_t file_size, const ByteRange& range,
             FetchKind kind, std::u16string_view suffix = {});
 
-  // As Fetch, with the MD5 of the body computed while it arrives.
-  int FetchDigested(std::vector<std::uint8_t>& body, platform::Md5Digest& digest, std::u16string_view url,
-                    std::uint32_t file_size, const ByteRange& range, FetchKind kind);
+  // Takes a piece of the download pass from the pipeline, waiting as Fetch does;
+  // on_wait is called at short intervals while it waits.
+  FetchedPiece TakePiece(PiecePipeline& pipeline, std::size_t index, const std::function<void()>& on_wait);
+
+  // Byte counts of the download pass, for the context's optional observer.
+  void DownloadBytes(std::uint64_t received, std::uint64_t total) { context_.OnDownloadBytes(received, total); }
 
   // The driver's end of a run: clear busy, send the final text; silent when abandoned.
   void Finish(const std::optional<std::u16string>& final_text) noexcept;
@@ -86,6 +103,9 @@ class Run final : private FetchObserver {
   std::u16string install_directory_;
   platform::InstallRoot root_;
   std::u16string text_;  // the text of the notification being sent
+  const std::function<void()>* on_wait_ = nullptr;  // during TakePiece
+  platform::HttpSession session_;
+  std::stop_callback<std::function<void()>> abort_on_abandon_;  // after session_: ends before it
 };
 
 }  // namespace krdn

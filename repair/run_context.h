@@ -25,6 +25,7 @@
 
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -52,6 +53,10 @@ class RunControl {
   bool WorkerWaiting() const;
   std::stop_token AbandonToken() const noexcept { return abandon_.get_token(); }
 
+  // Worker side. Told of every Hold (true) and Release (false) in the same step, on the
+  // window's thread; set while held, it is told at once. Clear it before it goes.
+  void SetHoldListener(std::function<void(bool held)> listener);
+
   // Worker side. Waits while held, then reads the running flag with read_running.
   // Nothing when the run was abandoned.
   std::optional<bool> Checkpoint(const std::function<bool()>& read_running);
@@ -67,6 +72,7 @@ class RunControl {
   std::condition_variable_any released_;
   bool held_ = false;
   std::size_t waiting_ = 0;
+  std::function<void(bool)> hold_listener_;
   std::stop_source abandon_;
 };
 
@@ -83,6 +89,14 @@ class RunContext {
   // Root of every local path, without a trailing separator.
   virtual std::u16string InstallDirectory() const = 0;
   virtual RunControl& Control() = 0;
+
+  // Optional: byte counts of the download pass (bytes received of the pieces to fetch,
+  // and their total), on the worker thread, several times a second while pieces
+  // arrive. For front-ends that show a rate; the window ignores them.
+  virtual void OnDownloadBytes(std::uint64_t received, std::uint64_t total) {
+    (void)received;
+    (void)total;
+  }
 };
 
 }  // namespace krdn

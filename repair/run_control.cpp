@@ -8,14 +8,22 @@ void RunControl::Hold(const std::function<void()>& clear_running) {
   std::lock_guard lock(mutex_);
   held_ = true;
   if (clear_running) clear_running();
+  if (hold_listener_) hold_listener_(true);
 }
 
 void RunControl::Release() {
   {
     std::lock_guard lock(mutex_);
     held_ = false;
+    if (hold_listener_) hold_listener_(false);
   }
   released_.notify_all();
+}
+
+void RunControl::SetHoldListener(std::function<void(bool held)> listener) {
+  std::lock_guard lock(mutex_);
+  hold_listener_ = std::move(listener);
+  if (hold_listener_ && held_) hold_listener_(true);
 }
 
 void RunControl::Abandon() {

@@ -1,5 +1,5 @@
-// What a run needs besides its context: where the servers are, how long the waits of
-// the retry protocol last, and where the trace lines go.
+// What a run needs besides its context: where the servers are, how its transfers
+// travel, how long the waits of the retry protocol last, and where the trace lines go.
 #pragma once
 
 #include <chrono>
@@ -23,8 +23,18 @@ struct RunSettings {
   // One second of the retry protocol (the waits after a failed open or a body of the
   // wrong length). Tests shorten it; the program keeps the second.
   std::chrono::milliseconds second{1000};
+  // Limits of every transfer: a connect that does not complete, nothing arriving at all,
+  // or fewer than slow_min_bytes arriving within a slow_window fail it.
   std::chrono::milliseconds connect_timeout{30000};
   std::chrono::milliseconds stall_timeout{30000};
+  std::size_t slow_min_bytes = 1024;
+  std::chrono::milliseconds slow_window{60000};
+  // Piece requests in flight together with the piece being written, over as many
+  // connections per host, kept between requests unless fresh_connections is set.
+  // connections = 1 with fresh_connections fetches one piece at a time, each on a new
+  // connection.
+  int connections = 4;
+  bool fresh_connections = false;
   // How paths beneath the install directory are resolved; tests force the
   // component-wise way where the system offers both.
   platform::InstallRoot::Resolution path_resolution = platform::InstallRoot::Resolution::kWholePath;

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/http.h"
 #include "platform/md5.h"
 
 namespace krdn {
@@ -27,6 +28,10 @@ struct ByteRange {
 // 4 MiB pieces when the file size is not 0.
 std::string AgentString(std::uint32_t file_size, std::uint32_t first_byte, FetchKind kind, std::u16string_view suffix);
 
+// The URL as it is requested: UTF-8, its path percent-encoded where needed, so that
+// names with spaces or non-ASCII characters reach the server intact.
+std::string RequestUrl(std::u16string_view url);
+
 // The value of the Range header: "bytes=<first>-" or "bytes=<first>-<last>".
 std::string RangeValue(const ByteRange& range);
 
@@ -36,32 +41,26 @@ class FetchObserver {
   virtual ~FetchObserver() = default;
   // A transient progress line ("下载数据：(received/expected)\r\n").
   virtual void OnProgressText(const std::u16string& text) = 0;
-  // Asked after every received block and while waiting: false cancels the fetch.
+  // Asked on the waiting thread at short intervals while the fetch waits: false cancels it.
   virtual bool ShouldContinue() = 0;
   // Cancels the fetch at once, even while it waits for the network.
   virtual std::stop_token CancelToken() const = 0;
 };
 
 struct FetchLimits {
-  std::chrono::milliseconds connect_timeout{30000};
-  std::chrono::milliseconds stall_timeout{30000};
+  platform::HttpLimits http;                            // connect, stall and slow-body limits
   std::size_t open_ended_cap = std::size_t{256} << 20;  // bytes an open-ended fetch may bring
 };
 
-// Appends the body of url (scheme, host, path; UTF-16) to body. 0 when the body was
-// received to its end; -1 when the transfer failed, was cancelled, or brought more
-// bytes than the range (or the open-ended cap) allows. The HTTP status is not looked
-// at: the callers judge the body.
-int FetchUrl(FetchObserver& observer, std::vector<std::uint8_t>& body, std::u16string_view url,
-             std::uint32_t file_size, const ByteRange& range, FetchKind kind, std::u16string_view suffix = {},
-             const FetchLimits& limits = {});
-
-// As FetchUrl, and the MD5 of the received body in digest, computed while the body
-// arrives (for bodies of a bounded range; an open-ended one is digested afterwards).
-// body must be empty.
-int FetchUrlDigested(FetchObserver& observer, std::vector<std::uint8_t>& body, platform::Md5Digest& digest,
-                     std::u16string_view url, std::uint32_t file_size, const ByteRange& range, FetchKind kind,
-                     std::u16string_view suffix = {}, const FetchLimits& limits = {});
+// Appends the body of url (scheme, host, path; UTF-16) to body, over the session. 0 when
+// the body was received to its end, or when a bounded range brought more bytes than it
+// asked for: reading stops at one byte more than the range and what arrived is handed
+// back, so that the caller's length test rejects it. -1 when the transfer failed or was
+// cancelled, or an open-ended fetch brought more than the cap. The HTTP status is not
+// looked at: the callers judge the body.
+int FetchUrl(platform::HttpSession& session, FetchObserver& observer, std::vector<std::uint8_t>& body,
+             std::u16string_view url, std::uint32_t file_size, const ByteRange& range, FetchKind kind,
+             std::u16string_view suffix = {}, const FetchLimits& limits = {});
 
 // Milliseconds between two progress lines of a bounded fetch.
 inline constexpr std::chrono::milliseconds kFetchProgressInterval{1000};

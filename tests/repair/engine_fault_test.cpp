@@ -75,8 +75,9 @@ class PieceFaults : public EngineFaults, public ::testing::WithParamInterface<Pi
 
 TEST_P(PieceFaults, AreRetriedUntilThePieceArrivesWhole) {
   const PieceFault c = GetParam();
-  server->AddRule(FaultRule{.path_prefix = "/krdn/repair/1.9.3/a.bin", .fault = c.fault, .times = c.times,
-                            .bytes_per_second = 20000});
+  // The first piece's requests: the pieces fetched ahead are not touched.
+  server->AddRule(FaultRule{.path_prefix = "/krdn/repair/1.9.3/a.bin", .range = "bytes=0-1023", .fault = c.fault,
+                            .times = c.times, .bytes_per_second = 20000});
   RunRepair();
   EXPECT_TRUE(Succeeded()) << platform::Utf16ToUtf8(FinalText());
   ExpectInstallMatchesClient();
@@ -95,9 +96,10 @@ INSTANTIATE_TEST_SUITE_P(
         PieceFault{Fault::kResetMidBody, 1, {{5, kFailed}}, {}},
         PieceFault{Fault::kStallBeforeHeaders, 1, {{5, kFailed}}, {}},
         PieceFault{Fault::kStallMidBody, 1, {{5, kFailed}}, {}},
-        PieceFault{Fault::kLongBody, 1, {{5, kFailed}}, {}},
-        // More bytes than the range asked for fail the fetch itself, before the length test.
-        PieceFault{Fault::kWholeBody, 4, {{5, kFailed}, {5, kFailed}, {6, kFailed}, {6, kFailed}}, {}},
+        // A body longer than its range is cut one byte past it: a body of the wrong length.
+        PieceFault{Fault::kLongBody, 1, {{5, kWrongLength}}, {1}},
+        PieceFault{Fault::kWholeBody, 4,
+                   {{5, kWrongLength}, {5, kWrongLength}, {6, kFailed}, {6, kFailed}}, {1, 2, 1, 1}},
         PieceFault{Fault::kShortBody, 4,
                    {{5, kWrongLength}, {5, kWrongLength}, {6, kFailed}, {6, kFailed}}, {1, 2, 1, 1}},
         PieceFault{Fault::kShortBody, 1, {{5, kWrongLength}}, {1}},
@@ -105,10 +107,11 @@ INSTANTIATE_TEST_SUITE_P(
         PieceFault{Fault::kTrickle, -1, {}, {}}));
 
 TEST_F(EngineFaults, TheRetryCounterStartsAgainAfterEachWrittenPiece) {
-  // Two failures on each of the three pieces: never more than the unstable-connection dialog.
-  server->AddRule(FaultRule{.path_prefix = "/krdn/repair/1.9.3/a.bin", .fault = Fault::kReset, .times = 2});
-  server->AddRule(FaultRule{.path_prefix = "/krdn/repair/1.9.3/a.bin", .fault = Fault::kNone, .times = 1});
-  server->AddRule(FaultRule{.path_prefix = "/krdn/repair/1.9.3/a.bin", .fault = Fault::kReset, .times = 2});
+  // Two failures on each of two pieces: never more than the unstable-connection dialog.
+  server->AddRule(FaultRule{.path_prefix = "/krdn/repair/1.9.3/a.bin", .range = "bytes=0-1023", .fault = Fault::kReset,
+                            .times = 2});
+  server->AddRule(FaultRule{.path_prefix = "/krdn/repair/1.9.3/a.bin", .range = "bytes=2048-2999",
+                            .fault = Fault::kReset, .times = 2});
   RunRepair();
   EXPECT_TRUE(Succeeded());
   EXPECT_EQ(RaisedDialogs(), (Dialogs{{5, kFailed}, {5, kFailed}, {5, kFailed}, {5, kFailed}}));

@@ -51,12 +51,13 @@ class Fetch : public ::testing::Test {
 
   TempDir dir;
   fault::FaultServer server{dir.path()};
+  platform::HttpSession session;
   Recorder recorder;
   std::vector<std::uint8_t> body;
 };
 
 TEST_F(Fetch, BringsARangeWithAProgressLineAndSendsTheHeaders) {
-  ASSERT_EQ(FetchUrl(recorder, body, Url("/file.bin"), 300000, {1000, 200999}, FetchKind::kInvalid), 0);
+  ASSERT_EQ(FetchUrl(session, recorder, body, Url("/file.bin"), 300000, {1000, 200999}, FetchKind::kInvalid), 0);
   const auto expected = PatternBytes(300000, 7);
   EXPECT_EQ(body, std::vector<std::uint8_t>(expected.begin() + 1000, expected.begin() + 201000));
   ASSERT_FALSE(recorder.texts.empty());
@@ -68,29 +69,36 @@ TEST_F(Fetch, BringsARangeWithAProgressLineAndSendsTheHeaders) {
 }
 
 TEST_F(Fetch, AnOpenEndedFetchSendsNoProgressAndTakesAnEmptyBody) {
-  ASSERT_EQ(FetchUrl(recorder, body, Url("/file.bin"), 0, {}, FetchKind::kNone), 0);
+  ASSERT_EQ(FetchUrl(session, recorder, body, Url("/file.bin"), 0, {}, FetchKind::kNone), 0);
   EXPECT_EQ(body.size(), 300000u);
   EXPECT_TRUE(recorder.texts.empty());
   body.clear();
-  ASSERT_EQ(FetchUrl(recorder, body, Url("/empty.bin"), 0, {}, FetchKind::kNone), 0);
+  ASSERT_EQ(FetchUrl(session, recorder, body, Url("/empty.bin"), 0, {}, FetchKind::kNone), 0);
   EXPECT_TRUE(body.empty());
   EXPECT_EQ(server.requests().back().range, "bytes=0-");
 }
 
-TEST_F(Fetch, MoreBytesThanTheRangeOrTheCapFailTheFetch) {
+TEST_F(Fetch, ABodyLongerThanItsRangeIsCutOneBytePastItAndAnOpenEndedOnePastTheCapFails) {
   server.AddRule(FaultRule{.path_prefix = "", .fault = Fault::kWholeBody, .times = 1});
-  EXPECT_EQ(FetchUrl(recorder, body, Url("/file.bin"), 300000, {0, 99}, FetchKind::kMissing), -1);
-  EXPECT_LE(body.size(), 100u);
+  EXPECT_EQ(FetchUrl(session, recorder, body, Url("/file.bin"), 300000, {0, 99}, FetchKind::kMissing), 0);
+  const auto whole = PatternBytes(300000, 7);
+  EXPECT_EQ(body, std::vector<std::uint8_t>(whole.begin(), whole.begin() + 101)) << "what arrived, up to range + 1";
+  EXPECT_GE(body.capacity(), 101u);
+  EXPECT_LE(body.capacity(), 101u + 1024u) << "one piece and a little, not the whole answer";
+  body.clear();
+  server.AddRule(FaultRule{.path_prefix = "", .fault = Fault::kLongBody, .times = 1});
+  EXPECT_EQ(FetchUrl(session, recorder, body, Url("/file.bin"), 300000, {1000, 1999}, FetchKind::kMissing), 0);
+  EXPECT_EQ(body.size(), 1001u);
   body.clear();
   FetchLimits small;
   small.open_ended_cap = 1000;
-  EXPECT_EQ(FetchUrl(recorder, body, Url("/file.bin"), 0, {}, FetchKind::kNone, u"", small), -1);
-  EXPECT_LE(body.size(), 1000u);
+  EXPECT_EQ(FetchUrl(session, recorder, body, Url("/file.bin"), 0, {}, FetchKind::kNone, u"", small), -1);
+  EXPECT_LE(body.size(), 1001u);
 }
 
 TEST_F(Fetch, AnErrorPageIsABodyLikeAnyOther) {
   server.AddRule(FaultRule{.path_prefix = "", .fault = Fault::kErrorPage});
-  EXPECT_EQ(FetchUrl(recorder, body, Url("/file.bin"), 0, {}, FetchKind::kNone), 0);
+  EXPECT_EQ(FetchUrl(session, recorder, body, Url("/file.bin"), 0, {}, FetchKind::kNone), 0);
   EXPECT_EQ(body.size(), 300u);
 }
 
@@ -101,24 +109,24 @@ TEST_F(Fetch, FailsOnResetStallOrARunThatStopsOrIsCancelled) {
   WriteFile(dir / "reset.bin", PatternBytes(300000, 1));
   WriteFile(dir / "stall.bin", PatternBytes(300000, 1));
   WriteFile(dir / "slow.bin", PatternBytes(300000, 1));
-  EXPECT_EQ(FetchUrl(recorder, body, Url("/reset.bin"), 0, {}, FetchKind::kNone), -1);
+  EXPECT_EQ(FetchUrl(session, recorder, body, Url("/reset.bin"), 0, {}, FetchKind::kNone), -1);
   FetchLimits quick;
-  quick.stall_timeout = std::chrono::milliseconds(200);
-  EXPECT_EQ(FetchUrl(recorder, body, Url("/stall.bin"), 0, {}, FetchKind::kNone, u"", quick), -1);
+  quick.http.stall_timeout = std::chrono::milliseconds(200);
+  EXPECT_EQ(FetchUrl(session, recorder, body, Url("/stall.bin"), 0, {}, FetchKind::kNone, u"", quick), -1);
 
   recorder.stop_after = 3;  // the running flag drops after the third block
   body.clear();
-  EXPECT_EQ(FetchUrl(recorder, body, Url("/slow.bin"), 0, {}, FetchKind::kNone), -1);
+  EXPECT_EQ(FetchUrl(session, recorder, body, Url("/slow.bin"), 0, {}, FetchKind::kNone), -1);
   EXPECT_LT(body.size(), 300000u);
 
   Recorder cancelled;
   cancelled.cancel.request_stop();
-  EXPECT_EQ(FetchUrl(cancelled, body, Url("/file.bin"), 0, {}, FetchKind::kNone), -1);
+  EXPECT_EQ(FetchUrl(session, cancelled, body, Url("/file.bin"), 0, {}, FetchKind::kNone), -1);
 }
 
 TEST_F(Fetch, NamesWithSpacesAndChineseCharactersReachTheServer) {
   WriteFile(dir / "数据 1#.bin", PatternBytes(10, 3));
-  ASSERT_EQ(FetchUrl(recorder, body, Url("/数据 1#.bin"), 0, {}, FetchKind::kNone), 0);
+  ASSERT_EQ(FetchUrl(session, recorder, body, Url("/数据 1#.bin"), 0, {}, FetchKind::kNone), 0);
   EXPECT_EQ(body, PatternBytes(10, 3));
 }
 

@@ -14,6 +14,14 @@
 #include <stdexcept>
 
 namespace krdn::fault {
+
+struct RequestHead {
+  std::string path;
+  std::string user_agent;
+  std::string range;
+  bool close = false;  // the client asked to close the connection after the answer
+};
+
 namespace {
 
 constexpr std::size_t kMaxRequestHead = 64 * 1024;
@@ -35,14 +43,8 @@ constexpr std::array kNames = {
     Name{Fault::kErrorPage, "error-page"},
     Name{Fault::kWrongDigest, "wrong-digest"},
     Name{Fault::kTrickle, "trickle"},
+    Name{Fault::kRedirect, "redirect"},
 };
-
-// Drops the connection with a reset instead of an orderly close.
-void ResetConnection(int fd) {
-  const linger hard{.l_onoff = 1, .l_linger = 0};
-  ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
-  ::close(fd);
-}
 
 std::string Lower(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
@@ -69,30 +71,30 @@ std::string DecodePath(const std::string& raw) {
   return out.substr(0, out.find('?'));
 }
 
-struct Request {
-  std::string path;
-  std::string user_agent;
-  std::string range;
-};
 
-// Reads the request head; nothing when the client closed first or the server stops.
-std::optional<Request> ReadRequest(int fd, int wake) {
-  std::string head;
-  std::array<char, 4096> buffer{};
-  while (head.find("\r\n\r\n") == std::string::npos) {
+// Reads the next request head of a connection (bytes after it stay in buffer); nothing
+// when the client closed first or the server stops.
+std::optional<RequestHead> ReadRequest(int fd, int wake, std::string& buffer) {
+  std::array<char, 4096> chunk{};
+  std::size_t end = buffer.find("\r\n\r\n");
+  while (end == std::string::npos) {
     std::array<pollfd, 2> fds{pollfd{fd, POLLIN, 0}, pollfd{wake, POLLIN, 0}};
     if (::poll(fds.data(), fds.size(), -1) <= 0 || (fds[1].revents & POLLIN) != 0) return std::nullopt;
-    const ssize_t got = ::recv(fd, buffer.data(), buffer.size(), 0);
-    if (got <= 0 || head.size() > kMaxRequestHead) return std::nullopt;
-    head.append(buffer.data(), static_cast<std::size_t>(got));
+    const ssize_t got = ::recv(fd, chunk.data(), chunk.size(), 0);
+    if (got <= 0 || buffer.size() > kMaxRequestHead) return std::nullopt;
+    buffer.append(chunk.data(), static_cast<std::size_t>(got));
+    end = buffer.find("\r\n\r\n");
   }
-  Request request;
+  const std::string head = buffer.substr(0, end + 2);
+  buffer.erase(0, end + 4);
+  RequestHead request;
   std::size_t line_end = head.find("\r\n");
   const std::string request_line = head.substr(0, line_end);
   const std::size_t first_space = request_line.find(' ');
   const std::size_t second_space = request_line.find(' ', first_space + 1);
   if (first_space == std::string::npos || second_space == std::string::npos) return std::nullopt;
   request.path = DecodePath(request_line.substr(first_space + 1, second_space - first_space - 1));
+  request.close = request_line.substr(second_space + 1) != "HTTP/1.1";
   while (line_end + 2 < head.size()) {
     const std::size_t next = head.find("\r\n", line_end + 2);
     const std::string line = head.substr(line_end + 2, next - line_end - 2);
@@ -100,8 +102,10 @@ std::optional<Request> ReadRequest(int fd, int wake) {
     const std::size_t colon = line.find(':');
     if (colon == std::string::npos) continue;
     const std::string name = Lower(line.substr(0, colon));
-    if (name == "user-agent") request.user_agent = Trim(line.substr(colon + 1));
-    if (name == "range") request.range = Trim(line.substr(colon + 1));
+    const std::string value = Trim(line.substr(colon + 1));
+    if (name == "user-agent") request.user_agent = value;
+    if (name == "range") request.range = value;
+    if (name == "connection") request.close = Lower(value) == "close";
   }
   return request;
 }
@@ -136,6 +140,11 @@ std::string StatusText(int status) {
   switch (status) {
     case 200: return "OK";
     case 206: return "Partial Content";
+    case 301: return "Moved Permanently";
+    case 302: return "Found";
+    case 303: return "See Other";
+    case 307: return "Temporary Redirect";
+    case 308: return "Permanent Redirect";
     case 404: return "Not Found";
     case 416: return "Range Not Satisfiable";
     case 500: return "Internal Server Error";
@@ -144,10 +153,16 @@ std::string StatusText(int status) {
   }
 }
 
-std::string Head(int status, std::size_t length, const std::string& extra = {}) {
+std::string Head(int status, std::size_t length, bool close, const std::string& extra = {}) {
   return "HTTP/1.1 " + std::to_string(status) + " " + StatusText(status) +
-         "\r\nServer: krdn-fault-server\r\nContent-Length: " + std::to_string(length) +
-         "\r\nConnection: close\r\n" + extra + "\r\n";
+         "\r\nServer: krdn-fault-server\r\nContent-Length: " + std::to_string(length) + "\r\n" +
+         (close ? "Connection: close\r\n" : "") + extra + "\r\n";
+}
+
+// Faults after which the connection cannot carry another answer.
+bool EndsConnection(Fault fault) {
+  return fault == Fault::kRefuse || fault == Fault::kReset || fault == Fault::kResetMidBody ||
+         fault == Fault::kStallBeforeHeaders || fault == Fault::kStallMidBody;
 }
 
 std::string ErrorPage(int status) {
@@ -257,14 +272,19 @@ void FaultServer::AcceptLoop() {
     const int client = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
     if (client < 0) continue;
     std::lock_guard lock(mutex_);
-    connections_.emplace_back([this, client] { Serve(client); });
+    const std::uint64_t connection = ++accepted_;
+    connections_.emplace_back([this, client, connection] { Serve(client, connection); });
   }
 }
 
-Fault FaultServer::TakeFault(const std::string& path, FaultRule& applied) {
+std::optional<Fault> FaultServer::TakeFault(const std::string& path, const std::string& range,
+                                            bool first_on_connection, FaultRule& applied) {
   std::lock_guard lock(mutex_);
   for (FaultRule& rule : rules_) {
     if (rule.times == 0 || path.rfind(rule.path_prefix, 0) != 0) continue;
+    if (!rule.range.empty() && rule.range != range) continue;
+    const bool drops = rule.fault == Fault::kRefuse || rule.fault == Fault::kReset;
+    if (drops && !first_on_connection) return std::nullopt;
     if (rule.times > 0) --rule.times;
     applied = rule;
     return rule.fault;
@@ -294,9 +314,28 @@ void FaultServer::AddSent(std::size_t index, std::size_t bytes) {
   changed_.notify_all();
 }
 
-void FaultServer::Serve(int client) {
+void FaultServer::Serve(int client, std::uint64_t connection) {
+  std::string buffer;
+  for (int on_connection = 0;; ++on_connection) {
+    const std::optional<RequestHead> request = ReadRequest(client, wake_, buffer);
+    if (!request) break;
+    FaultRule rule;
+    const std::optional<Fault> fault = TakeFault(request->path, request->range, on_connection == 0, rule);
+    if (!fault) break;  // closed like an idle connection; the client asks again elsewhere
+    const std::size_t index = Record(RequestRecord{.path = request->path,
+                                                   .user_agent = request->user_agent,
+                                                   .range = request->range,
+                                                   .fault = *fault,
+                                                   .connection = connection,
+                                                   .on_connection = on_connection});
+    if (!Answer(client, *request, *fault, rule, index) || request->close || EndsConnection(*fault)) break;
+  }
+  ::close(client);
+}
+
+bool FaultServer::Answer(int client, const RequestHead& request, Fault fault, const FaultRule& rule, std::size_t index) {
   // Every answer goes through here: a full send unless the client went away.
-  auto send_all = [&](const std::string& data, std::size_t index, bool body) {
+  auto send_all = [&](const std::string& data, bool body) {
     std::size_t done = 0;
     while (done < data.size() && !Stopping()) {
       const ssize_t put = ::send(client, data.data() + done, data.size() - done, MSG_NOSIGNAL);
@@ -306,53 +345,36 @@ void FaultServer::Serve(int client) {
     }
     return done == data.size();
   };
+  auto page = [&](int status, const std::string& extra) {
+    const std::string text = ErrorPage(status);
+    return send_all(Head(status, text.size(), request.close, "Content-Type: text/html\r\n" + extra), false) &&
+           send_all(text, true);
+  };
 
-  FaultRule rule;
-  std::optional<Request> request = ReadRequest(client, wake_);
-  if (!request) {
-    ::close(client);
-    return;
-  }
-  const Fault fault = TakeFault(request->path, rule);
-  const std::size_t index =
-      Record(RequestRecord{.path = request->path, .user_agent = request->user_agent, .range = request->range,
-                           .fault = fault});
   if (fault == Fault::kRefuse || fault == Fault::kReset) {
-    ResetConnection(client);
-    return;
+    const linger hard{.l_onoff = 1, .l_linger = 0};
+    ::setsockopt(client, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);  // the close resets
+    return false;
   }
   if (fault == Fault::kStallBeforeHeaders) {
     HoldOpen(client, wake_);
-    ::close(client);
-    return;
+    return false;
   }
-  if (fault == Fault::kErrorPage) {
-    const std::string page = ErrorPage(rule.status);
-    send_all(Head(rule.status, page.size(), "Content-Type: text/html\r\n"), index, false);
-    send_all(page, index, true);
-    ::close(client);
-    return;
+  if (fault == Fault::kErrorPage) return page(rule.status, {});
+  if (fault == Fault::kRedirect) {
+    const std::string location = (rule.location_prefix.empty() ? "" : rule.location_prefix) + request.path;
+    return page(rule.redirect_status, "Location: " + location + "\r\n");
   }
 
-  const bool unsafe = request->path.find("..") != std::string::npos;
-  const std::optional<std::string> file = unsafe ? std::nullopt : ReadWholeFile(root_ / request->path.substr(1));
-  if (!file) {
-    const std::string page = ErrorPage(404);
-    send_all(Head(404, page.size()), index, false);
-    send_all(page, index, true);
-    ::close(client);
-    return;
-  }
+  const bool unsafe = request.path.find("..") != std::string::npos;
+  const std::optional<std::string> file = unsafe ? std::nullopt : ReadWholeFile(root_ / request.path.substr(1));
+  if (!file) return page(404, {});
   int status = 200;
   std::string body = *file;
   std::string extra;
-  if (!request->range.empty() && fault != Fault::kWholeBody) {
-    const auto range = ParseRange(request->range, file->size());
-    if (!range) {
-      send_all(Head(416, 0, "Content-Range: bytes */" + std::to_string(file->size()) + "\r\n"), index, false);
-      ::close(client);
-      return;
-    }
+  if (!request.range.empty() && fault != Fault::kWholeBody) {
+    const auto range = ParseRange(request.range, file->size());
+    if (!range) return send_all(Head(416, 0, request.close, "Content-Range: bytes */" + std::to_string(file->size()) + "\r\n"), false);
     status = 206;
     body = file->substr(range->first, range->second - range->first + 1);
     extra = "Content-Range: bytes " + std::to_string(range->first) + "-" + std::to_string(range->second) + "/" +
@@ -362,33 +384,28 @@ void FaultServer::Serve(int client) {
   if (fault == Fault::kLongBody) body.append(16, 'L');
   if (fault == Fault::kWrongDigest && !body.empty()) body[0] = static_cast<char>(body[0] ^ 0x5A);
 
-  if (!send_all(Head(status, body.size(), extra), index, false)) {
-    ::close(client);
-    return;
-  }
+  if (!send_all(Head(status, body.size(), request.close, extra), false)) return false;
   if (fault == Fault::kResetMidBody || fault == Fault::kStallMidBody) {
-    send_all(body.substr(0, body.size() / 2), index, true);
+    send_all(body.substr(0, body.size() / 2), true);
     if (fault == Fault::kResetMidBody) {
-      ResetConnection(client);
+      const linger hard{.l_onoff = 1, .l_linger = 0};
+      ::setsockopt(client, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
     } else {
       HoldOpen(client, wake_);
-      ::close(client);
     }
-    return;
+    return false;
   }
   if (fault == Fault::kTrickle) {
     // Small slices at a steady pace, so a client sees many blocks arrive.
     const std::size_t slice = std::max<std::size_t>(1, rule.bytes_per_second / 20);
-    for (std::size_t at = 0; at < body.size() && !Stopping(); at += slice) {
-      if (!send_all(body.substr(at, slice), index, true)) break;
+    for (std::size_t at = 0; at < body.size(); at += slice) {
+      if (Stopping() || !send_all(body.substr(at, slice), true)) return false;
       pollfd wait{wake_, POLLIN, 0};
       ::poll(&wait, 1, 50);
     }
-    ::close(client);
-    return;
+    return true;
   }
-  send_all(body, index, true);
-  ::close(client);
+  return send_all(body, true);
 }
 
 }  // namespace krdn::fault

@@ -1,8 +1,15 @@
 // A small HTTP server that serves a directory tree the way the download servers do
-// (GET with Range, one request per connection) and can be told to misbehave: refuse or
-// reset connections, stall, ignore the Range header, send short or long bodies, error
-// pages, wrong bytes, or trickle slowly. It records every request's path, agent string
-// and Range header.
+// (GET with Range, persistent HTTP/1.1 connections) and can be told to misbehave:
+// refuse or reset connections, stall, ignore the Range header, send short or long
+// bodies, error pages, wrong bytes, redirects, or trickle slowly. It records every
+// request's path, agent string, Range header and connection.
+//
+// A fault that drops the connection without an answer (refuse, reset) applies only to
+// the first request of a connection. A later request on a kept connection that such a
+// rule matches finds the connection closed instead, unrecorded and without using up
+// the rule, the way a server closes a connection that was idle: clients send that
+// request again on a new connection, where the fault applies. So a rule hits each
+// request the client makes once, however the client reuses its connections.
 //
 // Test tool for Linux; it runs in-process (tests) or as krdn-fault-server.
 #pragma once
@@ -34,6 +41,7 @@ enum class Fault {
   kErrorPage,           // an HTML error page (status from the rule) of 300 bytes
   kWrongDigest,         // the right length, the first byte changed
   kTrickle,             // the right answer, sent slowly (rule's bytes per second)
+  kRedirect,            // a redirect (rule's redirect status) to the rule's location prefix + the request's path
 };
 
 // Parses a fault name as the command line writes it ("reset", "stall-mid-body", ...).
@@ -42,10 +50,13 @@ std::string FaultName(Fault fault);
 
 struct FaultRule {
   std::string path_prefix;  // applies to request paths starting with it; empty: every path
+  std::string range{};      // applies only to requests with this Range value ("bytes=0-99"); empty: any
   Fault fault = Fault::kNone;
   int times = -1;           // how many matching requests it applies to; -1: all of them
   int status = 404;         // for kErrorPage
   std::size_t bytes_per_second = 64 * 1024;  // for kTrickle
+  int redirect_status = 302;                 // for kRedirect
+  std::string location_prefix{};             // for kRedirect: empty redirects a path to itself (a loop)
 };
 
 struct RequestRecord {
@@ -54,7 +65,11 @@ struct RequestRecord {
   std::string range;  // the Range header's value, empty when none was sent
   Fault fault = Fault::kNone;
   std::size_t body_bytes_sent = 0;  // updated while the answer is sent
+  std::uint64_t connection = 0;     // the connection it came on, numbered from 1 in accept order
+  int on_connection = 0;            // its place among that connection's requests, from 0
 };
+
+struct RequestHead;  // a parsed request, the server's own
 
 class FaultServer {
  public:
@@ -82,8 +97,13 @@ class FaultServer {
 
  private:
   void AcceptLoop();
-  void Serve(int client);
-  Fault TakeFault(const std::string& path, FaultRule& applied);
+  void Serve(int client, std::uint64_t connection);
+  // Sends the answer of one request; false when the connection cannot go on.
+  bool Answer(int client, const RequestHead& request, Fault fault, const FaultRule& rule, std::size_t index);
+  // The fault for a request, using up the rule; nothing when a connection-dropping rule
+  // matches a request that is not the first of its connection (the connection is closed).
+  std::optional<Fault> TakeFault(const std::string& path, const std::string& range, bool first_on_connection,
+                                 FaultRule& applied);
   std::size_t Record(const RequestRecord& record);
   void AddSent(std::size_t index, std::size_t bytes);
   bool Stopping() const { return stopping_.load(); }
@@ -100,6 +120,7 @@ class FaultServer {
   std::vector<RequestRecord> requests_;
   std::function<void(const RequestRecord&)> on_request_;
   std::vector<std::thread> connections_;
+  std::uint64_t accepted_ = 0;
   std::thread acceptor_;
 };
 

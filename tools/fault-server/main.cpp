@@ -2,8 +2,10 @@
 //
 //   krdn-fault-server --root DIR [--port N] [--fault NAME[@PATH_PREFIX][*TIMES]]...
 //
-// Prints its URL on the first line, then one line per request: path, agent string and
-// Range header, tab-separated, and the fault applied. Runs until interrupted.
+// Prints its URL on the first line, then one line per request: path, agent string,
+// Range header, the fault applied and the connection's number, tab-separated. A
+// redirect fault sends the request's path back to itself (a loop). Runs until
+// interrupted.
 #include <csignal>
 #include <cstdio>
 #include <iostream>
@@ -16,7 +18,7 @@ namespace {
 int Usage() {
   std::cerr << "usage: krdn-fault-server --root DIR [--port N] [--fault NAME[@PATH_PREFIX][*TIMES]]...\n"
                "faults: none refuse reset reset-mid-body stall-before-headers stall-mid-body whole-body\n"
-               "        short-body long-body error-page wrong-digest trickle\n";
+               "        short-body long-body error-page wrong-digest trickle redirect\n";
   return 2;
 }
 
@@ -79,8 +81,8 @@ int main(int argc, char** argv) {
     krdn::fault::FaultServer server(root, static_cast<std::uint16_t>(port));
     for (const auto& rule : rules) server.AddRule(rule);
     server.OnRequest([](const krdn::fault::RequestRecord& record) {
-      std::printf("%s\t%s\t%s\t%s\n", record.path.c_str(), record.user_agent.c_str(), record.range.c_str(),
-                  krdn::fault::FaultName(record.fault).c_str());
+      std::printf("%s\t%s\t%s\t%s\t%llu\n", record.path.c_str(), record.user_agent.c_str(), record.range.c_str(),
+                  krdn::fault::FaultName(record.fault).c_str(), static_cast<unsigned long long>(record.connection));
       std::fflush(stdout);
     });
     std::printf("%s\n", server.url().c_str());

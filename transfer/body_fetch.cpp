@@ -1,0 +1,91 @@
+#include "transfer/body_fetch.h"
+
+#include <algorithm>
+
+#include "platform/utf.h"
+
+namespace krdn {
+namespace {
+
+// Bodies up to this size have their storage reserved up front and are digested while
+// they arrive.
+constexpr std::uint64_t kLargestReservedBody = std::uint64_t{64} << 20;
+
+std::u16string ProgressText(std::uint64_t received, std::uint64_t expected) {
+  std::u16string text = u"下载数据：(";
+  text += platform::Utf8ToUtf16(std::to_string(received));
+  text += u'/';
+  text += platform::Utf8ToUtf16(std::to_string(expected));
+  text += u")\r\n";
+  return text;
+}
+
+}  // namespace
+
+BodyFetch::BodyFetch(platform::HttpSession& session, std::u16string_view url, std::uint32_t file_size,
+                     const ByteRange& range, FetchKind kind, std::u16string_view suffix, const FetchLimits& limits,
+                     bool digest) {
+  if (range.last && *range.last < range.first) return;  // an empty or inverted range asks for nothing sane
+  if (range.last) {
+    expected_ = std::uint64_t{*range.last} - range.first + 1;
+    limit_ = static_cast<std::size_t>(*expected_ + 1);  // one byte more tells a body that is too long
+  } else {
+    limit_ = limits.open_ended_cap + 1;
+  }
+  if (expected_ && *expected_ <= kLargestReservedBody) {
+    body_.reserve(limit_);
+    if (digest) running_.emplace(body_);
+  }
+  const platform::HttpRequest request{.url = RequestUrl(url),
+                                      .user_agent = AgentString(file_size, range.first, kind, suffix),
+                                      .range = RangeValue(range),
+                                      .limits = limits.http};
+  transfer_ = session.Start(request, receiver_);
+}
+
+BodyFetch::~BodyFetch() {
+  // The transfer ends before the body and the digest it writes into.
+  transfer_ = platform::HttpTransfer();
+}
+
+bool BodyFetch::Receiver::OnBody(std::span<const std::uint8_t> block) {
+  BodyFetch& fetch = fetch_;
+  const std::size_t take = std::min(block.size(), fetch.limit_ - fetch.body_.size());
+  fetch.body_.insert(fetch.body_.end(), block.begin(), block.begin() + static_cast<std::ptrdiff_t>(take));
+  fetch.received_.store(fetch.body_.size(), std::memory_order_relaxed);
+  if (fetch.running_) fetch.running_->Published(fetch.body_.size());
+  if (fetch.body_.size() >= fetch.limit_) {
+    fetch.overflowed_ = true;  // read no further
+    return false;
+  }
+  return true;
+}
+
+int BodyFetch::Wait(FetchObserver& observer) {
+  if (!transfer_.Valid()) return -1;
+  if (expected_) observer.OnProgressText(ProgressText(0, *expected_));
+  const std::stop_callback cancel(observer.CancelToken(), [this] { transfer_.Abort(); });
+  auto last_report = std::chrono::steady_clock::now();
+  const platform::HttpResult result = transfer_.Wait([&] {
+    const auto now = std::chrono::steady_clock::now();
+    if (expected_ && now - last_report >= kFetchProgressInterval) {
+      last_report = now;
+      observer.OnProgressText(ProgressText(Received(), *expected_));
+    }
+    return observer.ShouldContinue();
+  });
+  if (result.outcome == platform::HttpOutcome::kComplete) return 0;
+  // A body longer than its range is handed back for the length test; an open-ended one
+  // past the cap is a failure.
+  if (overflowed_ && expected_ && result.outcome == platform::HttpOutcome::kCancelled && !observer.CancelToken().stop_requested()) {
+    return 0;
+  }
+  return -1;
+}
+
+platform::Md5Digest BodyFetch::Digest() {
+  if (running_) return running_->Finish(body_.size());
+  return platform::Md5(body_);
+}
+
+}  // namespace krdn

@@ -1,0 +1,72 @@
+// The pieces of a download pass, fetched a few ahead of the one the pass is working on.
+//
+// The pass takes the pieces strictly in their order, one at a time, and judges,
+// digests and writes each itself; the pipeline only sees to it that the next few are
+// already on their way. `depth` bounds the requests in flight together with the piece
+// the pass holds: with a depth of 4, four are in flight while the pass waits for its
+// piece and three while it writes one; with a depth of 1 a piece is requested only when
+// the pass asks for it, one at a time.
+//
+// A piece fetched ahead whose transfer failed is kept as it ended: the pass learns of
+// the failure when the piece's turn comes, exactly as if it had been fetched only then,
+// and asks for the same piece again, which starts a new request for it. Nothing is
+// retried behind the pass's back.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/http.h"
+#include "platform/md5.h"
+#include "transfer/body_fetch.h"
+#include "transfer/fetch_url.h"
+
+namespace krdn {
+
+// One piece request: what FetchUrl takes for it.
+struct PieceRequest {
+  std::u16string url;
+  std::uint32_t file_size = 0;  // of the file the piece belongs to (the agent string's piece numbers)
+  ByteRange range;              // bounded
+  FetchKind kind = FetchKind::kNone;
+};
+
+struct FetchedPiece {
+  int result = -1;  // FetchUrl's: 0 the body is there (of whatever length), -1 the transfer failed
+  std::vector<std::uint8_t> body;
+  platform::Md5Digest digest{};
+};
+
+class PiecePipeline {
+ public:
+  PiecePipeline(platform::HttpSession& session, std::vector<PieceRequest> pieces, std::size_t depth,
+                FetchLimits limits);
+  // Aborts every fetch still in flight.
+  ~PiecePipeline();
+  PiecePipeline(const PiecePipeline&) = delete;
+  PiecePipeline& operator=(const PiecePipeline&) = delete;
+
+  std::size_t size() const { return pieces_.size(); }
+
+  // The piece at index, once its transfer has ended. Indices only go forwards; the same
+  // index again fetches that piece anew. Starts the pieces ahead up to the depth, then
+  // waits as FetchUrl waits (progress lines, the observer's checks).
+  FetchedPiece Take(std::size_t index, FetchObserver& observer);
+
+  // Body bytes held by the fetches ahead (in flight or ended, not taken yet).
+  std::uint64_t BytesAhead() const;
+
+ private:
+  void StartUpTo(std::size_t index, std::size_t end);
+
+  platform::HttpSession& session_;
+  const std::vector<PieceRequest> pieces_;
+  const std::size_t depth_;
+  const FetchLimits limits_;
+  std::map<std::size_t, std::unique_ptr<BodyFetch>> fetches_;  // by piece index
+};
+
+}  // namespace krdn

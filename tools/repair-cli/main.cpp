@@ -1,9 +1,18 @@
 // krdn-repair-cli --dir DIR [--version-host URL] [--repair-host URL] [--give-up-after N]
+//                 [--connections N] [--fresh-connections]
 //
 // The repair engine in a terminal. Standard output carries exactly the status texts
-// the window would append, in UTF-8, as they arrive; transient texts go to standard
-// error when it is a terminal. Dialogs are answered by retrying; after N network-failure
-// dialogs in a row the run is given up.
+// the window would append, in UTF-8, as they arrive. Standard error reports every
+// retry dialog the window would raise, with its text and the attempt number; when it
+// is a terminal it also shows one progress line (the file being verified, then the
+// bytes received of the total, the rate and the time left). Dialogs are answered by
+// retrying; after N network-failure dialogs in a row the run is given up.
+//
+// --connections N (1 to 16, default 4): piece requests in flight together with the piece
+// being written, over as many connections per host, kept for the whole run.
+// --fresh-connections: a new connection for every request, closed after it.
+// "--connections 1 --fresh-connections" fetches one piece at a time, each on a new
+// connection.
 //
 // Exit codes: 0 the run completed; 1 the run ended early (its final text on standard
 // error); 2 usage error; 3 gave up after N network failures in a row.
@@ -20,16 +29,32 @@
 #include "repair/local_run_context.h"
 #include "repair/notifications.h"
 #include "repair/repair_worker.h"
+#include "tools/repair-cli/progress_line.h"
 #include "transfer/digest.h"
 
 namespace {
 
 constexpr LRESULT kRetry = 4;  // the dialogs' retry button
 
+// What the window's two retry dialogs say.
+constexpr char16_t kUnstableDialogText[] = u"与服务器连接不稳定，请点击“重试”从当前进度继续下载";
+constexpr char16_t kNetworkFailedDialogText[] = u"网络不给力，建议检查网络，稍后再次尝试从当前进度下载";
+
 int Usage(const std::string& problem) {
   std::cerr << "krdn-repair-cli: " << problem << "\n"
-            << "usage: krdn-repair-cli --dir DIR [--version-host URL] [--repair-host URL] [--give-up-after N]\n";
+            << "usage: krdn-repair-cli --dir DIR [--version-host URL] [--repair-host URL] [--give-up-after N]\n"
+            << "                       [--connections N] [--fresh-connections]\n";
   return 2;
+}
+
+// A whole number from 1 to max, or nothing.
+std::optional<unsigned long> Count(const std::string& value, unsigned long max) {
+  if (value.empty() || value.size() > 9 || value.find_first_not_of("0123456789") != std::string::npos) {
+    return std::nullopt;
+  }
+  const unsigned long number = std::stoul(value);
+  if (number == 0 || number > max) return std::nullopt;
+  return number;
 }
 
 struct Options {
@@ -50,6 +75,10 @@ std::optional<Options> ParseOptions(int argc, char** argv, std::string& problem)
   options.settings.trace = nullptr;  // standard output carries the status texts only
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
+    if (arg == "--fresh-connections") {
+      options.settings.fresh_connections = true;
+      continue;
+    }
     if (i + 1 >= argc) {
       problem = "missing value after " + arg;
       return std::nullopt;
@@ -64,12 +93,18 @@ std::optional<Options> ParseOptions(int argc, char** argv, std::string& problem)
       }
       (arg == "--version-host" ? options.settings.version_host : options.settings.repair_host) = value;
     } else if (arg == "--give-up-after") {
-      if (value.empty() || value.size() > 9 || value.find_first_not_of("0123456789") != std::string::npos ||
-          std::stoul(value) == 0) {
+      options.give_up_after = Count(value, 999999999);
+      if (!options.give_up_after) {
         problem = "--give-up-after takes a number of 1 or more";
         return std::nullopt;
       }
-      options.give_up_after = std::stoul(value);
+    } else if (arg == "--connections") {
+      const std::optional<unsigned long> connections = Count(value, 16);
+      if (!connections) {
+        problem = "--connections takes a number from 1 to 16";
+        return std::nullopt;
+      }
+      options.settings.connections = static_cast<int>(*connections);
     } else {
       problem = "unknown option " + arg;
       return std::nullopt;
@@ -96,11 +131,49 @@ std::optional<std::u16string> InstallDirectory(const std::string& dir, std::stri
   return path;
 }
 
-void Print(std::FILE* stream, const std::u16string& text) {
-  const std::string utf8 = platform::Utf16ToUtf8(text);
+void Print(std::FILE* stream, const std::string& utf8) {
   std::fwrite(utf8.data(), 1, utf8.size(), stream);
   std::fflush(stream);
 }
+
+void Print(std::FILE* stream, const std::u16string& text) { Print(stream, platform::Utf16ToUtf8(text)); }
+
+std::string WithoutLineEnd(std::string text) {
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  return text;
+}
+
+// Standard error: the retry reports, and on a terminal the one progress line, which a
+// report clears and the next update draws again.
+class ErrorStream {
+ public:
+  explicit ErrorStream(bool terminal) : terminal_(terminal) {}
+
+  void Report(const std::string& line) {
+    if (terminal_ && line_shown_) Print(stderr, "\r\x1b[K");
+    line_shown_ = false;
+    Print(stderr, line + "\n");
+  }
+
+  void Show(const std::optional<std::string>& line) {
+    if (!terminal_ || !line) return;
+    Print(stderr, "\r" + *line + "\x1b[K");
+    line_shown_ = true;
+  }
+
+  void ClearLine() {
+    if (terminal_ && line_shown_) Print(stderr, "\r\x1b[K");
+    line_shown_ = false;
+  }
+
+  krdn::cli::ProgressLine& progress() { return progress_; }
+  bool terminal() const { return terminal_; }
+
+ private:
+  const bool terminal_;
+  bool line_shown_ = false;
+  krdn::cli::ProgressLine progress_;
+};
 
 }  // namespace
 
@@ -115,32 +188,46 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  const bool transient_to_terminal = ::isatty(STDERR_FILENO) == 1;
+  ErrorStream errors(::isatty(STDERR_FILENO) == 1);
   bool succeeded = false;
   bool gave_up = false;
   std::u16string final_text;
-  unsigned long failures_in_a_row = 0;
+  unsigned long failures_in_a_row = 0;  // network-failure dialogs with nothing written between
+  unsigned long attempt = 0;            // failed attempts of the current step, as the retry counter counts them
   krdn::LocalRunContext* context_ptr = nullptr;
+  using Clock = krdn::cli::ProgressLine::Clock;
+
+  auto report_dialog = [&](const char16_t* dialog, const std::u16string& failure) {
+    errors.Report("krdn-repair-cli: attempt " + std::to_string(++attempt) + ": " + platform::Utf16ToUtf8(dialog) +
+                  " (" + WithoutLineEnd(platform::Utf16ToUtf8(failure)) + ")");
+  };
 
   krdn::LocalRunContext context(*install, [&](UINT message, WPARAM wparam) -> LRESULT {
     const std::u16string text = message == krdn::kNotifyProgress ? u"" : krdn::NotificationText(wparam);
     switch (message) {
       case krdn::kNotifyAppend:
         failures_in_a_row = 0;
+        attempt = 0;
         Print(stdout, text);
         return 0;
       case krdn::kNotifyProgress:
         failures_in_a_row = 0;
+        attempt = 0;
         return 0;
       case krdn::kNotifyTransient:
-        if (transient_to_terminal) Print(stderr, u"\r" + text.substr(0, text.find_last_not_of(u"\r\n") + 1) + u"\x1b[K");
+        // The byte line of the download pass says more than its per-piece texts.
+        if (text.rfind(u"下载数据", 0) != 0) {
+          errors.Show(errors.progress().Text(WithoutLineEnd(platform::Utf16ToUtf8(text)), Clock::now()));
+        }
         return 0;
       case krdn::kNotifyRunEnded:
         final_text = text;
         return 0;
       case krdn::kNotifyUnstable:
+        report_dialog(kUnstableDialogText, text);
         return kRetry;
       case krdn::kNotifyNetworkFailed:
+        report_dialog(kNetworkFailedDialogText, text);
         if (options->give_up_after && ++failures_in_a_row >= *options->give_up_after) {
           gave_up = true;
           context_ptr->Control().Abandon();
@@ -154,10 +241,13 @@ int main(int argc, char** argv) {
         return 0;
     }
   });
+  context.SetBytesHandler([&](std::uint64_t received, std::uint64_t total) {
+    errors.Show(errors.progress().Bytes(received, total, Clock::now()));
+  });
   context_ptr = &context;
   context.Start();
   krdn::RepairWorker(context, options->settings);
-  if (transient_to_terminal) Print(stderr, u"\r\x1b[K");
+  errors.ClearLine();
 
   if (succeeded) return 0;
   if (gave_up) {

@@ -1,0 +1,69 @@
+#include "tools/repair-cli/progress_line.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace krdn::cli {
+namespace {
+
+std::string Mebibytes(std::uint64_t bytes) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f MiB", static_cast<double>(bytes) / (1024.0 * 1024.0));
+  return text;
+}
+
+std::string Duration(double seconds) {
+  const auto whole = static_cast<std::uint64_t>(std::ceil(seconds));
+  char text[32];
+  if (whole >= 3600) {
+    std::snprintf(text, sizeof text, "%llu:%02llu:%02llu", static_cast<unsigned long long>(whole / 3600),
+                  static_cast<unsigned long long>(whole / 60 % 60), static_cast<unsigned long long>(whole % 60));
+  } else {
+    std::snprintf(text, sizeof text, "%llu:%02llu", static_cast<unsigned long long>(whole / 60),
+                  static_cast<unsigned long long>(whole % 60));
+  }
+  return text;
+}
+
+}  // namespace
+
+std::string ProgressLine::Format(std::uint64_t received, std::uint64_t total, std::optional<double> bytes_per_second) {
+  std::string line = Mebibytes(received) + " of " + Mebibytes(total);
+  if (bytes_per_second && *bytes_per_second > 0) {
+    line += ", " + Mebibytes(static_cast<std::uint64_t>(*bytes_per_second)) + "/s";
+    const std::uint64_t left = total > received ? total - received : 0;
+    line += ", " + Duration(static_cast<double>(left) / *bytes_per_second) + " left";
+  }
+  return line;
+}
+
+bool ProgressLine::Due(Clock::time_point now) {
+  if (last_draw_ && now - *last_draw_ < kRedrawInterval) return false;
+  last_draw_ = now;
+  return true;
+}
+
+std::optional<double> ProgressLine::Rate() const {
+  if (samples_.size() < 2) return std::nullopt;
+  const auto& [first_time, first_bytes] = samples_.front();
+  const auto& [last_time, last_bytes] = samples_.back();
+  const double seconds = std::chrono::duration<double>(last_time - first_time).count();
+  if (seconds <= 0 || last_bytes < first_bytes) return std::nullopt;
+  return static_cast<double>(last_bytes - first_bytes) / seconds;
+}
+
+std::optional<std::string> ProgressLine::Bytes(std::uint64_t received, std::uint64_t total, Clock::time_point now) {
+  // Bytes of a failed piece leave the count; the rate starts over from there.
+  if (!samples_.empty() && received < samples_.back().second) samples_.clear();
+  samples_.emplace_back(now, received);
+  while (samples_.size() > 2 && now - samples_.front().first > kRateWindow) samples_.pop_front();
+  if (!Due(now) && received != total) return std::nullopt;
+  return Format(received, total, Rate());
+}
+
+std::optional<std::string> ProgressLine::Text(const std::string& text, Clock::time_point now) {
+  if (!Due(now)) return std::nullopt;
+  return text;
+}
+
+}  // namespace krdn::cli

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <set>
+#include <sstream>
 #include <thread>
 
 #include "tests/repair/engine_fixture.h"
@@ -151,13 +152,21 @@ TEST_F(Cli, ARunKilledMidDownloadFetchesOnlyThePiecesStillWrongWhenStartedAgain)
   WriteFile(install / "a.bin", damaged);
   fs::remove_all(install / "b");
 
-  // Pieces trickle in, so the kill lands in the middle of the download pass.
+  // Pieces of b/c.bin trickle in (a second each, four at a time), so the kill lands in
+  // the middle of the download pass with pieces in flight.
   server->AddRule(fault::FaultRule{.path_prefix = "/krdn/repair/1.9.3/b/", .fault = fault::Fault::kTrickle,
-                                   .bytes_per_second = 64 * 1024});
-  const pid_t pid = Spawn(HostArgs(server->url(), server->url()));
+                                   .bytes_per_second = kPiece});
+  std::vector<std::string> args = HostArgs(server->url(), server->url());
+  args.insert(args.end(), {"--connections", "4"});
+  const pid_t pid = Spawn(args);
   ASSERT_TRUE(server->WaitFor(2 + 4 + 3, kPiece / 2, 60s)) << "the download of b/c.bin did not get under way";
   kill(pid, SIGKILL);
   EXPECT_EQ(Wait(pid).exit_code, 128 + SIGKILL);
+  std::set<std::uint64_t> in_flight;
+  for (const auto& request : server->requests()) {
+    if (request.path.rfind("/krdn/repair/1.9.3/b/", 0) == 0) in_flight.insert(request.connection);
+  }
+  EXPECT_GT(in_flight.size(), 1u) << "pieces of b/c.bin were on their way over several connections";
 
   const std::set<std::string> wrong = WrongPieces(client, install, kPiece);
   EXPECT_FALSE(wrong.empty());
@@ -175,6 +184,61 @@ TEST_F(Cli, ARunKilledMidDownloadFetchesOnlyThePiecesStillWrongWhenStartedAgain)
     fetched.insert(request.path.substr(prefix.size()) + " " + request.range.substr(6));
   }
   EXPECT_EQ(fetched, wrong);
+}
+
+TEST_F(Cli, AServerThatIgnoresRangeMeetsTheWrongLengthSleepsAndStandardErrorTellsTheDialogs) {
+  AddClientFile("a.bin", PatternBytes(3000, 47));
+  Publish("1.9.3", 0, 1024);
+  LocalServers servers(root, work / "nginx", "--max-ranges 0");  // whole files, whatever the Range
+  std::vector<std::string> args = HostArgs(servers.version_host(), servers.repair_host());
+  args.insert(args.end(), {"--give-up-after", "2"});
+  const Finished run = RunCli(args);
+  EXPECT_EQ(run.exit_code, 3);
+  EXPECT_EQ(run.err,
+            "krdn-repair-cli: attempt 1: 与服务器连接不稳定，请点击“重试”从当前进度继续下载 (下载文件失败。)\n"
+            "krdn-repair-cli: attempt 2: 与服务器连接不稳定，请点击“重试”从当前进度继续下载 (下载文件失败。)\n"
+            "krdn-repair-cli: attempt 3: 网络不给力，建议检查网络，稍后再次尝试从当前进度下载 (失败)\n"
+            "krdn-repair-cli: attempt 4: 网络不给力，建议检查网络，稍后再次尝试从当前进度下载 (失败)\n"
+            "krdn-repair-cli: gave up after 2 network failures in a row\n");
+  // Each answer to the first piece was the whole file, with status 200.
+  std::size_t whole_answers = 0;
+  std::istringstream lines(ReadText(servers.access_log()));
+  for (std::string line; std::getline(lines, line);) {
+    if (line.find("\"bytes=0-1023\"") != std::string::npos && line.find("\" 200 ") != std::string::npos) ++whole_answers;
+  }
+  EXPECT_EQ(whole_answers, 4u) << ReadText(servers.access_log());
+}
+
+TEST_F(Cli, TheEngineKeepsItsConnectionsToNginxUnlessToldToUseFreshOnes) {
+  AddClientFile("a.bin", PatternBytes(8 * 1024, 48));
+  Publish("1.9.3", 0, 1024);
+  LocalServers servers(root, work / "nginx");
+  std::vector<std::string> strict = HostArgs(servers.version_host(), servers.repair_host());
+  strict.insert(strict.end(), {"--connections", "1", "--fresh-connections"});
+  ASSERT_EQ(RunCli(strict).exit_code, 0);
+  fs::remove_all(install);
+  std::vector<std::string> kept = HostArgs(servers.version_host(), servers.repair_host());
+  kept.insert(kept.end(), {"--connections", "1"});
+  ASSERT_EQ(RunCli(kept).exit_code, 0);
+  ExpectInstallMatchesClient();
+
+  // The log's last two fields: the connection and the request's place on it.
+  std::vector<std::pair<std::string, int>> pieces;  // connection, place, of the piece requests in order
+  std::istringstream lines(ReadText(servers.access_log()));
+  for (std::string line; std::getline(lines, line);) {
+    if (line.find("VoRepair_missing_") == std::string::npos) continue;
+    std::istringstream fields(line.substr(line.rfind('"') + 1));
+    std::string connection;
+    int place = 0;
+    fields >> connection >> place;
+    pieces.emplace_back(connection, place);
+  }
+  ASSERT_EQ(pieces.size(), 16u);
+  for (std::size_t i = 0; i < 8; ++i) EXPECT_EQ(pieces[i].second, 1) << "strict: a new connection for piece " << i;
+  for (std::size_t i = 8; i < 16; ++i) {
+    EXPECT_EQ(pieces[i].first, pieces[8].first) << "kept: one connection for every piece";
+    EXPECT_GT(pieces[i].second, 1) << "after the version file and the manifest";
+  }
 }
 
 }  // namespace

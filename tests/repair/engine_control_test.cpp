@@ -1,6 +1,7 @@
 // Stop, Start and the end of a run, with the worker on a thread of its own as the
 // window runs it: a hold anywhere continues the same run; an end unwinds the worker
 // without another notification.
+#include <set>
 #include <thread>
 
 #include "tests/repair/engine_fixture.h"
@@ -65,6 +66,37 @@ TEST_F(EngineControl, StopInTheMiddleOfAPieceHoldsTheTransferAndStartContinuesIt
   EXPECT_TRUE(Succeeded()) << platform::Utf16ToUtf8(FinalText());
   ExpectInstallMatchesClient();
   EXPECT_EQ(AgentsFor("/krdn/repair/1.9.3/a.bin").size(), 1u) << "the same transfer went on";
+  EXPECT_TRUE(NotesOf(kNotifyUnstable).empty());
+}
+
+TEST_F(EngineControl, StopWithFourPiecesInFlightRequestsNothingNewUntilStartAndNothingTwice) {
+  constexpr std::size_t kPiece = 16 * 1024;
+  AddClientFile("a.bin", PatternBytes(12 * kPiece, 38));
+  Publish("1.9.3", 0, kPiece);
+  // A second for each piece: four are on their way at once.
+  server->AddRule(FaultRule{.path_prefix = "/krdn/repair/1.9.3/a.bin", .fault = Fault::kTrickle,
+                            .bytes_per_second = kPiece});
+  settings.connections = 4;
+  StartWorker();
+  ASSERT_TRUE(server->WaitFor(2 + 4, 1, 20s)) << "version file, manifest, four pieces";
+  context->Stop();
+  ASSERT_TRUE(Eventually([this] { return context->Control().WorkerWaiting(); }));
+  const std::size_t requested_when_held = server->requests().size();
+  EXPECT_LE(requested_when_held, 2u + 4u + 1u) << "at most the four in flight and one the pass asked for";
+  // The pieces in flight finish meanwhile; nothing new goes out while held.
+  std::this_thread::sleep_for(1500ms);
+  EXPECT_EQ(server->requests().size(), requested_when_held);
+
+  context->Start();
+  worker.join();
+  EXPECT_TRUE(Succeeded()) << platform::Utf16ToUtf8(FinalText());
+  ExpectInstallMatchesClient();
+  std::set<std::string> ranges;
+  for (const auto& request : server->requests()) {
+    if (request.path != "/krdn/repair/1.9.3/a.bin") continue;
+    EXPECT_TRUE(ranges.insert(request.range).second) << request.range << " was asked for twice";
+  }
+  EXPECT_EQ(ranges.size(), 12u);
   EXPECT_TRUE(NotesOf(kNotifyUnstable).empty());
 }
 

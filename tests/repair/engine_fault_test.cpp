@@ -168,6 +168,47 @@ TEST_F(EngineFaults, WithTheNetworkDownTheProbeRaisesTwoUnstableDialogsThenNetwo
   EXPECT_EQ(Appended(), (std::vector<std::u16string>{u"下载文件tern.sav\r\n"}));
 }
 
+TEST_F(EngineFaults, TheOldVersionFileStaysWhenTheHostIsDownOrAnswersWithAnError) {
+  const std::vector<std::uint8_t> old = PatternBytes(300, 23);
+  WriteFile(install / "tern.sav", old);
+  settings.version_host = DeadUrl();
+  AbandonAfterDialogs(3);
+  RunRepair();
+  EXPECT_EQ(RaisedDialogs().size(), 3u);
+  EXPECT_EQ(ReadFile(install / "tern.sav"), old) << "a failed connect leaves it byte for byte";
+
+  settings.version_host = server->url();
+  server->AddRule(FaultRule{.path_prefix = "/krdn/barternsav", .fault = Fault::kErrorPage, .status = 404});
+  dialogs_seen = 0;
+  notes.clear();
+  RunRepair();
+  EXPECT_EQ(RaisedDialogs(), (Dialogs{{5, u"文件tern.sav下载失败\r\n"}, {5, u"文件tern.sav下载失败\r\n"},
+                                {6, u"文件tern.sav下载失败\r\n"}}));
+  EXPECT_EQ(ReadFile(install / "tern.sav"), old) << "so does an error page";
+
+  // A version file longer than 1 MiB is a failed download; the next good one replaces it.
+  server->ClearRules();
+  const fs::path served = root / "krdn/barternsav/360/tern.sav";
+  const std::vector<std::uint8_t> good = ReadFile(served);
+  std::vector<std::uint8_t> huge = good;
+  huge.resize((std::size_t{1} << 20) + 1, 0);
+  WriteFile(served, huge);
+  server->AddRule(FaultRule{.path_prefix = "/krdn/repair/", .fault = Fault::kReset});  // stop after the probe
+  dialogs_seen = 0;
+  notes.clear();
+  AbandonAfterDialogs(2);
+  RunRepair();
+  EXPECT_EQ(RaisedDialogs(), (Dialogs{{5, u"文件tern.sav下载失败\r\n"}, {5, u"文件tern.sav下载失败\r\n"}}));
+  huge.resize(std::size_t{1} << 20);
+  WriteFile(served, huge);
+  dialogs_seen = 0;
+  notes.clear();
+  AbandonAfterDialogs(1);
+  RunRepair();
+  EXPECT_EQ(RaisedDialogs(), (Dialogs{{5, u"无法获取验证文件信息。\r\n"}})) << "exactly 1 MiB is read";
+  EXPECT_EQ(ReadFile(install / "tern.sav"), huge);
+}
+
 TEST_F(EngineFaults, ABrokenOrMissingManifestIsRetriedWithoutRepeatingLines) {
   server->AddRule(FaultRule{.path_prefix = "/krdn/repair/1.9.3/1.9.3_download", .fault = Fault::kShortBody, .times = 1});
   server->AddRule(FaultRule{.path_prefix = "/krdn/repair/1.9.3/1.9.3_download", .fault = Fault::kErrorPage, .times = 1});

@@ -12,9 +12,12 @@ namespace krdn::testing {
 
 class LocalServers {
  public:
-  LocalServers(const std::filesystem::path& root, const std::filesystem::path& state) : state_(state) {
+  // extra_options go to the script as they are, e.g. "--max-ranges 0".
+  LocalServers(const std::filesystem::path& root, const std::filesystem::path& state,
+               const std::string& extra_options = {})
+      : state_(state) {
     const std::string output =
-        Run(Script() + " start --root '" + root.string() + "' --state '" + state.string() + "'");
+        Run(Script() + " start --root '" + root.string() + "' --state '" + state.string() + "' " + extra_options);
     version_host_ = Value(output, "version-host=");
     repair_host_ = Value(output, "repair-host=");
     if (version_host_.empty() || repair_host_.empty()) throw std::runtime_error("local servers: " + output);

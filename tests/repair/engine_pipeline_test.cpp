@@ -1,0 +1,180 @@
+// Pieces fetched ahead change nothing the user or the server sees: for every fault of
+// the fault server, a run with four connections sends the window the same
+// notifications, sleeps the same sleeps and makes the same requests as a run that
+// fetches one piece at a time. Redirect loops and dripping answers are failed transfers.
+#include <map>
+#include <set>
+#include <tuple>
+
+#include "tests/repair/engine_fixture.h"
+
+namespace krdn::testing {
+namespace {
+
+using fault::Fault;
+using fault::FaultRule;
+using namespace std::chrono_literals;
+
+// The notifications of a run without the transient byte counts that a fetch sends
+// once a second while it lasts (they depend on the clock, not on the run).
+std::vector<std::tuple<UINT, std::u16string, WPARAM>> Stream(const std::vector<Note>& notes) {
+  std::vector<std::tuple<UINT, std::u16string, WPARAM>> stream;
+  for (const Note& note : notes) {
+    const bool byte_count = note.message == kNotifyTransient && note.text.rfind(u"下载数据：(", 0) == 0 &&
+                            note.text.rfind(u"下载数据：(0/", 0) != 0;
+    if (!byte_count) stream.emplace_back(note.message, note.text, note.number);
+  }
+  return stream;
+}
+
+// Requests of the pieces: path, Range, agent string, and how often each was made.
+std::map<std::tuple<std::string, std::string, std::string>, int> PieceRequests(
+    const std::vector<fault::RequestRecord>& requests) {
+  std::map<std::tuple<std::string, std::string, std::string>, int> pieces;
+  for (const auto& request : requests) {
+    if (request.path.find("_download.txt") != std::string::npos || request.range.empty()) continue;
+    if (request.path.rfind("/krdn/repair/1.9.3/", 0) != 0) continue;
+    ++pieces[{request.path, request.range, request.user_agent}];
+  }
+  return pieces;
+}
+
+struct Recorded {
+  std::vector<std::tuple<UINT, std::u16string, WPARAM>> stream;
+  std::vector<int> sleeps;
+  std::map<std::tuple<std::string, std::string, std::string>, int> pieces;
+  std::set<std::uint64_t> piece_connections;
+};
+
+struct StreamCase {
+  Fault fault;
+  int requests_per_failure;  // a redirect loop takes six requests to fail once
+};
+
+class SameStream : public EngineTest, public ::testing::WithParamInterface<StreamCase> {
+ protected:
+  void SetUp() override {
+    EngineTest::SetUp();
+    settings.stall_timeout = 500ms;
+    settings.connect_timeout = 5000ms;
+    AddClientFile("a.bin", PatternBytes(5000, 51));  // five pieces
+    AddClientFile("b/c.bin", PatternBytes(2500, 52));  // three pieces
+    Publish("1.9.3", 0, 1024);
+  }
+
+  // One run over a missing client with the fault on two pieces: three failures of the
+  // second piece of a.bin (the dialogs turn from 105 to 106), one of the first of c.bin.
+  Recorded RunWith(int connections) {
+    fs::remove_all(install);
+    fs::create_directories(install);
+    {
+      std::lock_guard lock(mutex);
+      notes.clear();
+      sleeps.clear();
+    }
+    server->ClearRules();
+    server->ClearRequests();
+    const StreamCase c = GetParam();
+    server->AddRule(FaultRule{.path_prefix = "/krdn/repair/1.9.3/a.bin", .range = "bytes=1024-2047", .fault = c.fault,
+                              .times = 3 * c.requests_per_failure, .bytes_per_second = 20000});
+    server->AddRule(FaultRule{.path_prefix = "/krdn/repair/1.9.3/b/c.bin", .range = "bytes=0-1023", .fault = c.fault,
+                              .times = c.requests_per_failure, .bytes_per_second = 20000});
+    settings.connections = connections;
+    RunRepair();
+    Recorded recorded;
+    recorded.stream = Stream(notes);
+    recorded.sleeps = sleeps;
+    recorded.pieces = PieceRequests(server->requests());
+    for (const auto& request : server->requests()) {
+      if (!request.range.empty() && request.path.find("_download") == std::string::npos) {
+        recorded.piece_connections.insert(request.connection);
+      }
+    }
+    return recorded;
+  }
+};
+
+TEST_P(SameStream, WithFourConnectionsAsWithOne) {
+  const Recorded one = RunWith(1);
+  const bool completes = GetParam().fault != Fault::kWrongDigest;
+  EXPECT_EQ(Succeeded(), completes) << platform::Utf16ToUtf8(FinalText());
+  if (completes) ExpectInstallMatchesClient();
+  const Recorded four = RunWith(4);
+  EXPECT_EQ(Succeeded(), completes);
+  if (completes) ExpectInstallMatchesClient();
+
+  EXPECT_EQ(four.stream, one.stream);
+  EXPECT_EQ(four.sleeps, one.sleeps);
+  if (completes) {
+    // Fetched ahead only inside the run: once the digest of a piece is wrong the pieces
+    // in flight after it are dropped, so only complete runs make the same requests.
+    EXPECT_EQ(four.pieces, one.pieces);
+  }
+  if (GetParam().fault == Fault::kNone) {
+    EXPECT_EQ(one.piece_connections.size(), 1u) << "one kept connection for every piece";
+    EXPECT_GT(four.piece_connections.size(), 1u) << "pieces were fetched ahead on more connections";
+    EXPECT_LE(four.piece_connections.size(), 4u);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryFault, SameStream,
+    ::testing::Values(StreamCase{Fault::kNone, 1}, StreamCase{Fault::kRefuse, 1}, StreamCase{Fault::kReset, 1},
+                      StreamCase{Fault::kResetMidBody, 1}, StreamCase{Fault::kStallBeforeHeaders, 1},
+                      StreamCase{Fault::kStallMidBody, 1}, StreamCase{Fault::kWholeBody, 1},
+                      StreamCase{Fault::kShortBody, 1}, StreamCase{Fault::kLongBody, 1},
+                      StreamCase{Fault::kErrorPage, 1}, StreamCase{Fault::kWrongDigest, 1},
+                      StreamCase{Fault::kTrickle, 1}, StreamCase{Fault::kRedirect, 6}),
+    [](const ::testing::TestParamInfo<StreamCase>& param) {
+      std::string name = fault::FaultName(param.param.fault);
+      std::erase(name, '-');
+      return name;
+    });
+
+class TransferLimits : public EngineTest {
+ protected:
+  std::vector<std::pair<UINT, std::u16string>> Dialogs() const {
+    std::vector<std::pair<UINT, std::u16string>> out;
+    for (const Note& note : NotesOf(kNotifyUnstable)) out.emplace_back(note.message, note.text);
+    for (const Note& note : NotesOf(kNotifyNetworkFailed)) out.emplace_back(note.message, note.text);
+    return out;
+  }
+};
+
+TEST_F(TransferLimits, ARedirectLoopIsAFailedTransferAfterFiveHops) {
+  AddClientFile("a.bin", PatternBytes(2000, 53));
+  Publish("1.9.3", 0, 1024);
+  server->AddRule(FaultRule{.path_prefix = "/krdn/repair/1.9.3/a.bin", .range = "bytes=0-1023",
+                            .fault = Fault::kRedirect, .times = 6});
+  RunRepair();
+  EXPECT_TRUE(Succeeded());
+  ExpectInstallMatchesClient();
+  EXPECT_EQ(Dialogs(), (std::vector<std::pair<UINT, std::u16string>>{{kNotifyUnstable, u"失败\r\n"}}));
+  EXPECT_TRUE(sleeps.empty()) << "a failed transfer is retried at once";
+  int first_piece = 0;
+  for (const auto& request : server->requests()) first_piece += request.range == "bytes=0-1023" ? 1 : 0;
+  EXPECT_EQ(first_piece, 6 + 1) << "the request and five hops, then the retry";
+}
+
+TEST_F(TransferLimits, AnAnswerThatDripsFailsWithinTheSlowLimit) {
+  settings.slow_window = 1000ms;
+  settings.slow_min_bytes = 1024;
+  AddClientFile("a.bin", PatternBytes(8192, 54));
+  Publish("1.9.3", 0, 8192);
+  // 200 bytes a second: never quiet for the stall timeout, and forty seconds for the piece.
+  server->AddRule(FaultRule{.path_prefix = "/krdn/repair/1.9.3/a.bin", .fault = Fault::kTrickle, .times = 1,
+                            .bytes_per_second = 200});
+  RunRepair();
+  EXPECT_TRUE(Succeeded());
+  ExpectInstallMatchesClient();
+  EXPECT_EQ(Dialogs(), (std::vector<std::pair<UINT, std::u16string>>{{kNotifyUnstable, u"失败\r\n"}}));
+  const auto requests = server->requests();
+  const auto dripped = std::find_if(requests.begin(), requests.end(),
+                                    [](const auto& r) { return r.fault == Fault::kTrickle; });
+  ASSERT_NE(dripped, requests.end());
+  EXPECT_GT(dripped->body_bytes_sent, 0u);
+  EXPECT_LT(dripped->body_bytes_sent, 2048u) << "given up at the end of the first window";
+}
+
+}  // namespace
+}  // namespace krdn::testing

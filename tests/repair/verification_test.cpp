@@ -286,5 +286,29 @@ TEST_F(LargeFile, StopInTheMiddleOfALargeFileHoldsItsReadsAndStartGoesOnToTheSam
   EXPECT_TRUE(result.all_verified);
 }
 
+// With one piece in all, the thread that takes it digests it through the library's
+// stream; damaged or not, it is judged as a lane would judge it.
+TEST_F(LargeFile, APieceLeftAloneIsJudgedAsInALane) {
+  Make(1);
+  for (const bool damaged : {false, true}) {
+    if (damaged) {
+      std::fstream file(work / "big.bin", std::ios::binary | std::ios::in | std::ios::out);
+      file.seekp(kPiece / 2);
+      file.put('x');
+    }
+    for (const Md5Kernel kernel : platform::kMd5Kernels) {
+      if (!platform::Md5KernelSupported(kernel)) continue;
+      settings.md5_kernel = kernel;
+      StartPass();
+      pass.join();
+      ASSERT_FALSE(abandoned || ended);
+      EXPECT_EQ(result.download_list.size(), damaged ? 1u : 0u) << Md5KernelName(kernel);
+      if (damaged && !result.download_list.empty()) {
+        EXPECT_EQ(result.download_list[0].pieces, manifest.files[0].pieces);
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace krdn::testing

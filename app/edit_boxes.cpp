@@ -23,16 +23,31 @@ void StatusLog::MakeReadOnlyLog() {
 
 void StatusLog::Append(std::u16string_view text) {
   if (edit_ == nullptr) return;
+  // The view can only be above where the last append left it if the user scrolled up
+  // (appending never moves it); at or below it they are at the end.
+  const bool follow = ViewOffset() >= followed_offset_;
   // EM_SETSEL directly: the box's own range packing holds 16-bit positions only.
   const LONG end = edit_->TextLength();
   edit_->SendElementMessage(EM_SETSEL, static_cast<WPARAM>(end), end);
   edit_->ReplaceSelection(text, false);
-  // The box holds the position within its range: -1 shows the first lines.
-  edit_->ScrollTo(true, -1, false);
+  // The box shows no scroll bars, so its own scroll record stays at zero: the engine is
+  // asked to go to its end directly.
+  if (follow) {
+    edit_->SendElementMessage(WM_VSCROLL, SB_BOTTOM, 0);
+    followed_offset_ = ViewOffset();
+  }
 }
 
 void StatusLog::Clear() {
   if (edit_ != nullptr) edit_->SetWindowText(u"");
+  followed_offset_ = 0;
+}
+
+int StatusLog::ViewOffset() const {
+  if (edit_ == nullptr) return 0;
+  POINT scrolled{};
+  edit_->SendElementMessage(EM_GETSCROLLPOS, 0, reinterpret_cast<LPARAM>(&scrolled));
+  return scrolled.y;
 }
 
 std::u16string StatusLog::Text() const { return edit_ != nullptr ? edit_->GetWindowText() : std::u16string(); }

@@ -1,6 +1,7 @@
 // The main window's two edit boxes as the controller uses them: the directory box
 // (shows the chosen directory; what is typed there is never read) and the status log
-// (read-only, no length limit, text appended at the end while the view stays at the top).
+// (read-only, no length limit, text appended at the end; the view follows the newest line
+// unless the user has scrolled up to read).
 #pragma once
 
 #include <string>
@@ -32,15 +33,21 @@ class StatusLog {
   explicit StatusLog(LOOM::SWindow* edit);
   // Read-only, with the largest text limit.
   void MakeReadOnlyLog();
-  // An empty selection at the end (32-bit positions, no scrolling), the text put
-  // there without undo, then the view scrolled to the top without a redraw.
+  // An empty selection at the end (32-bit positions, no scrolling) and the text put
+  // there without undo. The view then shows the last line, unless the user scrolled
+  // up since the last append: it stays where they are reading until they scroll back
+  // down to the end, and follows again from there.
   void Append(std::u16string_view text);
   void Clear();
+  // The view's vertical offset in pixels (the engine's scroll position).
+  int ViewOffset() const;
   std::u16string Text() const;
   LOOM::SRichEdit* Element() const { return edit_; }
 
  private:
   LOOM::SRichEdit* edit_ = nullptr;
+  // Where the last append left the view: a view above it was scrolled up by the user.
+  int followed_offset_ = 0;
 };
 
 }  // namespace krdn::app

@@ -22,6 +22,7 @@ constexpr char16_t kNoDirectory[] = u"请选择安装目录";
 constexpr char16_t kCannotCreateDirectory[] = u"创建目录失败";
 constexpr char16_t kCannotCreateWorker[] = u"无法创建工作线程";
 constexpr char16_t kBrowseTitle[] = u"选择目录";
+constexpr char16_t kGameNeedsWine[] = u"游戏需要 wine 才能运行，但本机没有安装 wine。\n请先安装 wine，再从桌面的 Velmora3 快捷方式进入游戏。";
 
 }  // namespace
 
@@ -199,7 +200,11 @@ void CMainDlg::EndRunByUser() {
 
 void CMainDlg::OnSucceeded() {
   DlgMsgBox3 dialog;
-  if (dialog.RunModal(NativeHandle()) == kEndOk) platform::StartProgram(LauncherPath(install_directory_));
+  if (dialog.RunModal(NativeHandle()) == kEndOk &&
+      platform::StartProgram(LauncherPath(install_directory_)) == platform::StartResult::kNeedsWine) {
+    // Otherwise the tool would just vanish and the game never appear.
+    ShowError(kGameNeedsWine);
+  }
   SendWindowMessage(kNotifyExitProcess);
 }
 

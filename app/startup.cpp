@@ -1,7 +1,10 @@
 #include "app/startup.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "app/main_dlg.h"
 #include "app/named_ids.h"
@@ -26,6 +29,22 @@ std::u16string FolderOf(const std::u16string& path) {
   return slash == 0 ? u"/" : path.substr(0, slash);
 }
 
+// What failed and what to do, for someone who started the program from a terminal or
+// reads the session's log.
+void ReportNoDisplay() {
+  const char* display = std::getenv("DISPLAY");
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  std::string where = display != nullptr && *display != '\0' ? std::string("the display \"") + display + "\""
+                      : wayland != nullptr && *wayland != '\0' ? std::string("the Wayland display \"") + wayland + "\""
+                                                                : std::string("a display (DISPLAY is not set)");
+  std::fprintf(stderr,
+               "krdn-repair: cannot open %s: %s\n"
+               "krdn-repair: it needs a graphical desktop session; start it from the desktop, or set DISPLAY "
+               "to a running X server (for example with xvfb-run).\n",
+               where.c_str(), platform::WindowingError().c_str());
+  std::fflush(stderr);
+}
+
 template <class T>
 LOOM::SAutoRefPtr<T> Adopt(T* object) {
   return LOOM::SAutoRefPtr<T>::Adopt(object);
@@ -41,7 +60,13 @@ int RunProgram(const ProgramOptions& options) {
   platform::SetCurrentDirectory(FolderOf(executable));
 
   // The question of the trust check needs the display; everything else comes later.
-  platform::InitWindowing();
+  // Without one there is nothing to show: say so and end, rather than wait for ever.
+  // The desktop entry krdn-repair.desktop names this class (StartupWMClass).
+  platform::SetCurrentProcessExplicitAppUserModelID(u"krdn-repair");
+  if (!platform::InitWindowing()) {
+    ReportNoDisplay();
+    return kExitNoDisplay;
+  }
   if (!TrustOwnExecutable(executable)) return -1;
 
   // There is no OLE to initialise here: the platform layer needs no per-thread set-up.

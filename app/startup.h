@@ -4,7 +4,8 @@
 //
 // Exit codes: -1 when the user refuses to run an untrusted program; 1 when the main
 // window was closed; 0 after the success dialog, where the process ends at once from
-// the main window (no tear-down).
+// the main window (no tear-down); 2 when the windowing system cannot start (no display,
+// or a display that refuses the connection), after a message on standard error.
 #pragma once
 
 #include <functional>
@@ -15,6 +16,8 @@
 namespace krdn::app {
 
 class CMainDlg;
+
+inline constexpr int kExitNoDisplay = 2;
 
 struct ProgramOptions {
   // The program's file: its folder becomes the working directory and its signature is

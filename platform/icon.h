@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "platform/win_types.h"
 
@@ -56,5 +57,12 @@ bool DestroyIcon(HICON icon);
 HCURSOR LoadSystemCursor(int id);
 // nullptr-safe view of a handle's content.
 const IconImage* GetIconImage(HICON icon);
+
+// Further sizes of the same icon (the other images of an icon file). A window given the
+// icon offers the desktop every size, and the desktop picks what its taskbar, switcher
+// or title bar shows. False for a bad image, a cursor or a system cursor.
+bool AddIconSize(HICON icon, int width, int height, std::span<const std::uint32_t> bgra);
+// The icon's images: its own first, then the added sizes; empty for nullptr.
+std::vector<const IconImage*> IconSizes(HICON icon);
 
 }  // namespace platform

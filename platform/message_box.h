@@ -6,6 +6,8 @@
 // Tab and the arrow keys move between the buttons, Y and N choose Yes and No.
 #pragma once
 
+#include <string>
+
 #include "platform/messages.h"
 #include "platform/win_types.h"
 
@@ -21,6 +23,8 @@ namespace test {
 // box's client coordinates (empty when the box has no such button).
 HWND CurrentMessageBox();
 RECT MessageBoxButtonRect(HWND box, int id);
+// The text a message box shows (empty for another window).
+std::u16string MessageBoxText(HWND box);
 }  // namespace test
 
 }  // namespace platform

@@ -3,7 +3,8 @@
 // directory, standard input from /dev/null and no other inherited descriptors.
 //
 // A Windows executable (a file that starts with "MZ") is started through `wine`
-// when wine is installed, since that is how the game's programs run on Linux.
+// when wine is installed, since that is how the game's programs run on Linux. The
+// desktop shortcut (desktop.h) starts the launcher by the same rule.
 #pragma once
 
 #include <string>
@@ -28,9 +29,14 @@ std::string FindProgramOnPath(std::string_view name);
 // True when the file starts with the "MZ" signature of a Windows executable.
 bool IsWindowsExecutable(std::u16string_view path);
 
-// Starts the program at `path` (a system path) without arguments. False when it
-// cannot be started: missing, not executable, or a Windows program without wine.
-bool StartProgram(std::u16string_view path);
+enum class StartResult {
+  kStarted,
+  kNotStartable,  // missing, not a file, not executable, or the start failed
+  kNeedsWine,     // a Windows program, and wine is not installed (Linux only)
+};
+
+// Starts the program at `path` (a system path) without arguments.
+StartResult StartProgram(std::u16string_view path);
 
 // Starts argv[0] (found on the PATH when it has no "/") with the arguments, standard
 // output into the pipe whose read end is returned through `output_fd` (-1: inherited),

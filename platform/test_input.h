@@ -59,5 +59,8 @@ struct Frame {
 Frame CapturePresented(HWND hwnd);
 // How many times the window's pixels were presented to the screen.
 int PresentCount(HWND hwnd);
+// The display's own id of a top-level window (the X window id), for tools that look at
+// it from outside (xprop); 0 when there is none.
+std::uint64_t NativeWindowId(HWND hwnd);
 
 }  // namespace platform::test

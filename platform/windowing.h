@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "platform/win_types.h"
+
 namespace platform {
 
 // Idempotent; false when no video driver can be opened or when called on a thread
@@ -14,5 +16,13 @@ bool InitWindowing();
 bool IsWindowingThread();
 // "x11", "wayland", "offscreen", ...; empty before InitWindowing.
 std::string VideoDriverName();
+// The name the desktop knows the program by: on Windows its application user model id,
+// on Linux the WM_CLASS of every window made afterwards, which the program's desktop
+// entry names (StartupWMClass). Without it, the executable's file name.
+HRESULT SetCurrentProcessExplicitAppUserModelID(const char16_t* id);
+
+// Why InitWindowing failed, in the library's words (for example that no display could
+// be opened); empty when it did not fail.
+std::string WindowingError();
 
 }  // namespace platform

@@ -1,5 +1,7 @@
 #include "icon_file.h"
 
+#include <algorithm>
+
 #include <cstdlib>
 #include <cstring>
 
@@ -58,6 +60,20 @@ bool DecodeIconFile(std::span<const std::uint8_t> bytes, int size, RgbaImage& ou
   unsigned target = static_cast<unsigned>(want);
   out = (decoded.width == target && decoded.height == target) ? std::move(decoded) : ScaleNearest(decoded, target, target);
   return true;
+}
+
+std::vector<int> IconFileSizes(std::span<const std::uint8_t> bytes) {
+  std::vector<int> sizes;
+  if (bytes.size() < 6 || Le16(&bytes[0]) != 0 || Le16(&bytes[2]) != 1) return sizes;
+  const std::size_t count = Le16(&bytes[4]);
+  if (6 + count * 16 > bytes.size()) return sizes;
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::uint8_t* e = &bytes[6 + i * 16];
+    const int width = e[0] ? e[0] : 256, height = e[1] ? e[1] : 256;
+    if (width == height && std::find(sizes.begin(), sizes.end(), width) == sizes.end()) sizes.push_back(width);
+  }
+  std::sort(sizes.rbegin(), sizes.rend());
+  return sizes;
 }
 
 }  // namespace LOOM

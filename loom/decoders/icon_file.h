@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "decoded_image.h"
 
@@ -14,5 +15,9 @@ namespace LOOM {
 // requested size. False for a malformed or empty directory.
 bool DecodeIconFile(std::span<const std::uint8_t> bytes, int size, RgbaImage& out, bool cursor = false,
                     POINT* hot_spot = nullptr);
+
+// The distinct square sizes the directory of an icon file lists, largest first; empty
+// for a malformed directory.
+std::vector<int> IconFileSizes(std::span<const std::uint8_t> bytes);
 
 }  // namespace LOOM

@@ -38,7 +38,7 @@ LRESULT CopyText(HWND hwnd, WPARAM capacity, char16_t* buffer) {
 
 LRESULT SwapIcon(HWND hwnd, WPARAM which, HICON icon) {
   HICON previous = nullptr;
-  HICON shown = nullptr;
+  HICON big = nullptr, small = nullptr;
   SDL_Window* sdl = nullptr;
   {
     auto& registry = Registry::Get();
@@ -48,11 +48,12 @@ LRESULT SwapIcon(HWND hwnd, WPARAM which, HICON icon) {
     HICON& slot = which == ICON_BIG ? window->icon_big : window->icon_small;
     previous = slot;
     slot = icon;
-    shown = window->icon_big != nullptr ? window->icon_big : window->icon_small;
+    big = window->icon_big;
+    small = window->icon_small;
     sdl = window->sdl;
   }
   // The screen keeps its own copy of the pixels, so the caller may destroy the icon.
-  if (sdl != nullptr) video::SetNativeIcon(sdl, shown);
+  if (sdl != nullptr) video::SetNativeIcons(sdl, big, small);
   return reinterpret_cast<LRESULT>(previous);
 }
 

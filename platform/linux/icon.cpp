@@ -11,6 +11,8 @@ namespace {
 struct IconObject {
   IconImage image;
   std::vector<std::uint32_t> pixels;
+  std::vector<std::unique_ptr<IconObject>> other_sizes;
+  bool cursor = false;
 };
 
 constexpr int kMaxIconSide = 1024;
@@ -48,6 +50,7 @@ HICON CreateIconFromPixels(int width, int height, std::span<const std::uint32_t>
   object->image.width = width;
   object->image.height = height;
   object->image.hot_spot = is_cursor ? hot_spot : POINT{};
+  object->cursor = is_cursor;
   object->image.pixels = object->pixels;
   return ToHandle(object.release());  // owned by the handle until DestroyIcon
 }
@@ -70,6 +73,24 @@ HCURSOR LoadSystemCursor(int id) {
 const IconImage* GetIconImage(HICON icon) {
   const IconObject* object = FromHandle(icon);
   return object == nullptr ? nullptr : &object->image;
+}
+
+bool AddIconSize(HICON icon, int width, int height, std::span<const std::uint32_t> bgra) {
+  IconObject* object = FromHandle(icon);
+  if (object == nullptr || IsSystemCursor(object) || object->cursor) return false;
+  HICON extra = CreateIconFromPixels(width, height, bgra);
+  if (extra == nullptr) return false;
+  object->other_sizes.emplace_back(FromHandle(extra));
+  return true;
+}
+
+std::vector<const IconImage*> IconSizes(HICON icon) {
+  std::vector<const IconImage*> sizes;
+  const IconObject* object = FromHandle(icon);
+  if (object == nullptr) return sizes;
+  sizes.push_back(&object->image);
+  for (const auto& other : object->other_sizes) sizes.push_back(&other->image);
+  return sizes;
 }
 
 }  // namespace platform

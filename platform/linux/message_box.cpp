@@ -253,6 +253,13 @@ HWND test::CurrentMessageBox() {
   return std::u16string_view(name) == kBoxClass ? active : nullptr;
 }
 
+std::u16string test::MessageBoxText(HWND box) {
+  char16_t name[32] = {};
+  if (GetClassNameW(box, name, 32) == 0 || std::u16string_view(name) != kBoxClass) return {};
+  const BoxState* state = StateOf(box);
+  return state != nullptr ? state->text : std::u16string();
+}
+
 RECT test::MessageBoxButtonRect(HWND box, int id) {
   char16_t name[32] = {};
   if (GetClassNameW(box, name, 32) == 0 || std::u16string_view(name) != kBoxClass) return RECT{};

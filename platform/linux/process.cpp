@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "platform/files.h"
+#include "platform/linux/launch_rule.h"
 #include "platform/utf.h"
 
 extern char** environ;
@@ -33,11 +34,6 @@ struct SpawnAttributes {
   SpawnAttributes(const SpawnAttributes&) = delete;
   SpawnAttributes& operator=(const SpawnAttributes&) = delete;
 };
-
-bool IsExecutableFile(const std::string& path) {
-  struct stat st{};
-  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(path.c_str(), X_OK) == 0;
-}
 
 // Spawns argv with standard input from /dev/null, standard output into `stdout_fd`
 // (-1: inherited), no descriptor beyond the standard three, in a new session when asked.
@@ -77,41 +73,20 @@ void EndProcessNow(int exit_code) {
   ::_exit(exit_code);
 }
 
-std::string FindProgramOnPath(std::string_view name) {
-  const char* path = std::getenv("PATH");
-  std::string_view dirs = path != nullptr ? path : "/usr/local/bin:/usr/bin:/bin";
-  while (!dirs.empty()) {
-    std::size_t colon = dirs.find(':');
-    std::string dir(dirs.substr(0, colon));
-    dirs = colon == std::string_view::npos ? std::string_view() : dirs.substr(colon + 1);
-    if (dir.empty()) continue;  // an empty entry would mean the working directory: never trusted
-    std::string candidate = dir + "/" + std::string(name);
-    if (IsExecutableFile(candidate)) return candidate;
-  }
-  return {};
-}
-
-bool IsWindowsExecutable(std::u16string_view path) {
-  auto file = File::Open(path, File::Mode::kRead);
-  if (!file) return false;
-  std::uint8_t magic[2] = {};
-  return file->ReadAt(0, magic) == 2 && magic[0] == 'M' && magic[1] == 'Z';
-}
-
-bool StartProgram(std::u16string_view path) {
-  std::string native = NativePath(path);
+StartResult StartProgram(std::u16string_view path) {
+  const detail::LaunchRule rule = detail::LaunchRuleFor(path);
   struct stat st{};
-  if (::stat(native.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  if (::stat(rule.program.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return StartResult::kNotStartable;
   std::vector<std::string> argv;
-  if (IsWindowsExecutable(path)) {
+  if (rule.through_wine) {
     std::string wine = FindProgramOnPath("wine");
-    if (wine.empty()) return false;
-    argv = {wine, native};
+    if (wine.empty()) return StartResult::kNeedsWine;
+    argv = {wine, rule.program};
   } else {
-    if (::access(native.c_str(), X_OK) != 0) return false;
-    argv = {native};
+    if (::access(rule.program.c_str(), X_OK) != 0) return StartResult::kNotStartable;
+    argv = {rule.program};
   }
-  return Spawn(argv, -1, true) > 0;
+  return Spawn(argv, -1, true) > 0 ? StartResult::kStarted : StartResult::kNotStartable;
 }
 
 int SpawnWithOutput(const std::vector<std::string>& argv, int* output_fd) {

@@ -4,6 +4,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <map>
@@ -21,6 +22,8 @@ struct VideoState {
   std::atomic<bool> ready{false};
   std::atomic<bool> has_event_source{false};
   std::string driver;
+  std::string error;
+  std::string app_id;  // the WM_CLASS of our windows; empty: SDL's (the executable's name)
   std::thread::id thread;
   std::atomic<Uint32> wakeup_event{0};
 };
@@ -283,6 +286,9 @@ void OnWindowEvent(ThreadState& self, const SDL_WindowEvent& event, const SDL_Ev
       return;
     }
     case SDL_WINDOWEVENT_FOCUS_GAINED:
+      // Tooltips and menus never become active, even when a display without a window
+      // manager hands them the keyboard focus.
+      if ((GetWindowLongPtrW(hwnd, GWL_EXSTYLE) & WS_EX_NOACTIVATE) != 0) return;
       if (self.active != hwnd) {
         HWND popup = GetLastActivePopup(hwnd);
         if (IsWindowEnabled(hwnd) && popup == hwnd) {
@@ -296,6 +302,13 @@ void OnWindowEvent(ThreadState& self, const SDL_WindowEvent& event, const SDL_Ev
       if (self.active == hwnd && !FocusComesBack(rest, rest_count)) DeactivateApplication();
       return;
     case SDL_WINDOWEVENT_CLOSE:
+      // A disabled window (the owner of a running modal dialog) refuses the close, as on
+      // the platform, and brings the dialog forward instead.
+      if (!IsWindowEnabled(hwnd)) {
+        HWND popup = GetLastActivePopup(hwnd);
+        if (popup != hwnd && popup != nullptr) ActivateWindow(popup, WA_ACTIVE, true);
+        return;
+      }
       PostMessageW(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
       return;
     default:
@@ -389,13 +402,22 @@ void PushWakeup() {
   SDL_PushEvent(&event);
 }
 
-SDL_Window* CreateNativeWindow(const RECT& rect, DWORD ex_style) {
+SDL_Window* CreateNativeWindow(const RECT& rect, DWORD ex_style, x11::Roles::Kind kind) {
   Uint32 flags = SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS;
   if ((ex_style & WS_EX_TOOLWINDOW) != 0 && (ex_style & WS_EX_APPWINDOW) == 0) flags |= SDL_WINDOW_SKIP_TASKBAR;
   if ((ex_style & WS_EX_TOPMOST) != 0) flags |= SDL_WINDOW_ALWAYS_ON_TOP;
+  // Tooltips and menus are windows the window manager neither manages nor focuses.
+  if (kind == x11::Roles::Kind::kTooltip) flags |= SDL_WINDOW_TOOLTIP;
+  if (kind == x11::Roles::Kind::kPopupMenu) flags |= SDL_WINDOW_POPUP_MENU;
   int width = std::max<int>(1, rect.right - rect.left);
   int height = std::max<int>(1, rect.bottom - rect.top);
-  return SDL_CreateWindow("", rect.left, rect.top, width, height, flags);
+  SDL_Window* window = SDL_CreateWindow("", rect.left, rect.top, width, height, flags);
+  if (window != nullptr && State().driver == "x11") x11::SetClass(window, State().app_id);
+  return window;
+}
+
+void ApplyNativeRoles(SDL_Window* window, const x11::Roles& roles, bool mapped) {
+  if (window != nullptr && State().driver == "x11") x11::ApplyRoles(window, roles, mapped);
 }
 
 void DestroyNativeWindow(SDL_Window* window) {
@@ -425,13 +447,26 @@ void SetNativeTitle(SDL_Window* window, const std::u16string& title) {
   SDL_SetWindowTitle(window, Utf16ToUtf8(title).c_str());
 }
 
-void SetNativeIcon(SDL_Window* window, HICON icon) {
-  const IconImage* image = GetIconImage(icon);
+void SetNativeIcons(SDL_Window* window, HICON big, HICON small) {
+  const IconImage* image = GetIconImage(big != nullptr ? big : small);
   if (image == nullptr) return;
-  SDL_Surface* surface = SurfaceFromIcon(*image);
-  if (surface == nullptr) return;
-  SDL_SetWindowIcon(window, surface);
-  SDL_FreeSurface(surface);
+  if (SDL_Surface* surface = SurfaceFromIcon(*image)) {
+    SDL_SetWindowIcon(window, surface);
+    SDL_FreeSurface(surface);
+  }
+  if (State().driver != "x11") return;
+  // Every size of both icons, each once, largest first: the desktop picks what it shows.
+  std::vector<const IconImage*> sizes;
+  for (HICON icon : {big, small}) {
+    for (const IconImage* each : IconSizes(icon)) {
+      const bool known = std::any_of(sizes.begin(), sizes.end(), [&](const IconImage* seen) {
+        return seen->width == each->width && seen->height == each->height;
+      });
+      if (!known) sizes.push_back(each);
+    }
+  }
+  std::sort(sizes.begin(), sizes.end(), [](const IconImage* a, const IconImage* b) { return a->width > b->width; });
+  x11::SetIcons(window, sizes);
 }
 
 void SetNativeOpacity(SDL_Window* window, BYTE alpha) { SDL_SetWindowOpacity(window, static_cast<float>(alpha) / 255.0f); }
@@ -593,6 +628,9 @@ bool InitWindowing() {
   if (state.tried) return state.ready && state.thread == std::this_thread::get_id();
   state.tried = true;
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  // A desktop's display only: without one, SDL would next try to take over the console
+  // (KMS/DRM). SDL_VIDEODRIVER in the environment still wins (tests use "offscreen").
+  SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11,wayland");
   SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");  // the click that activates a window reaches it
   SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
   SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
@@ -600,7 +638,10 @@ bool InitWindowing() {
   // The display's own framebuffer (X shared memory, or plain memory offscreen): a GL
   // texture in between costs tens of milliseconds per window and gains nothing here.
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+    state.error = SDL_GetError();
+    return false;
+  }
   static video::VideoShutdown shutdown;
   state.driver = SDL_GetCurrentVideoDriver() != nullptr ? SDL_GetCurrentVideoDriver() : "";
   state.has_event_source.store(state.driver != "offscreen" && state.driver != "dummy");
@@ -628,6 +669,19 @@ std::string VideoDriverName() {
   auto& state = detail::video::State();
   std::lock_guard lock(state.mutex);
   return state.driver;
+}
+
+HRESULT SetCurrentProcessExplicitAppUserModelID(const char16_t* id) {
+  auto& state = detail::video::State();
+  std::lock_guard lock(state.mutex);
+  state.app_id = id != nullptr ? Utf16ToUtf8(id) : std::string();
+  return S_OK;
+}
+
+std::string WindowingError() {
+  auto& state = detail::video::State();
+  std::lock_guard lock(state.mutex);
+  return state.error;
 }
 
 }  // namespace platform

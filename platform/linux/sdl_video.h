@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/linux/window_system.h"
+#include "platform/linux/x11_roles.h"
 
 namespace platform::detail::video {
 
@@ -16,7 +17,7 @@ bool Ready();
 bool HasEventSource();
 void PushWakeup();
 
-SDL_Window* CreateNativeWindow(const RECT& rect, DWORD ex_style);
+SDL_Window* CreateNativeWindow(const RECT& rect, DWORD ex_style, x11::Roles::Kind kind);
 void DestroyNativeWindow(SDL_Window* window);
 std::uint32_t NativeId(SDL_Window* window);
 void ShowNative(SDL_Window* window, bool visible);
@@ -25,7 +26,10 @@ void RaiseNative(SDL_Window* window);
 void MinimizeNative(SDL_Window* window);
 void RestoreNative(SDL_Window* window);
 void SetNativeTitle(SDL_Window* window, const std::u16string& title);
-void SetNativeIcon(SDL_Window* window, HICON icon);
+// The window's icons, every size of both (the big one first).
+void SetNativeIcons(SDL_Window* window, HICON big, HICON small);
+// What the window manager is told of the window: before it is mapped, or while it is.
+void ApplyNativeRoles(SDL_Window* window, const x11::Roles& roles, bool mapped);
 void SetNativeOpacity(SDL_Window* window, BYTE alpha);
 
 // Copies `rect` (client coordinates) of the window's store to the screen.
@@ -58,3 +62,16 @@ std::optional<std::string> GetClipboard();
 bool HasClipboard();
 
 }  // namespace platform::detail::video
+
+namespace platform::detail {
+
+// The role of a top-level window for the window manager, from its platform styles and
+// owner: an owned window is a dialog, modal while its owner is disabled; a
+// non-activating top-most tool pop-up is a menu when owned, else a tooltip; a tool
+// window, or an owned one, has no taskbar button unless it is an application window.
+x11::Roles::Kind KindOf(DWORD style, DWORD ex_style, bool owned);
+x11::Roles RolesOf(HWND hwnd);
+// Tells the window manager again after the window's styles or its owner's state changed.
+void RefreshRoles(HWND hwnd);
+
+}  // namespace platform::detail

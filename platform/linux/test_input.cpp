@@ -4,6 +4,7 @@
 #include "platform/timer.h"
 #include "platform/window.h"
 #include "platform/linux/window_system.h"
+#include "platform/linux/x11_roles.h"
 #include "platform/linux/sdl_video.h"
 
 namespace platform::test {
@@ -213,6 +214,18 @@ int PresentCount(HWND hwnd) {
   detail::Window* window = registry.Find(hwnd);
   while (window != nullptr && window->parent != nullptr) window = registry.Find(window->parent);
   return window == nullptr ? 0 : window->present_count;
+}
+
+std::uint64_t NativeWindowId(HWND hwnd) {
+  SDL_Window* sdl = nullptr;
+  const HWND root = detail::RootOf(hwnd);
+  {
+    auto& registry = detail::Registry::Get();
+    std::lock_guard lock(registry.mutex);
+    detail::Window* window = registry.Find(root);
+    if (window != nullptr) sdl = window->sdl;
+  }
+  return detail::x11::WindowId(sdl);
 }
 
 }  // namespace platform::test

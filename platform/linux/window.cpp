@@ -196,7 +196,7 @@ HWND CreateWindowExW(DWORD ex_style, const char16_t* class_name, const char16_t*
   window->text = window_name != nullptr ? window_name : u"";
   window->message_only = message_only;
   if (on_screen) {
-    window->sdl = video::CreateNativeWindow(rect, ex_style);
+    window->sdl = video::CreateNativeWindow(rect, ex_style, KindOf(style, ex_style, owner != nullptr));
     if (window->sdl == nullptr) return nullptr;
     window->sdl_id = video::NativeId(window->sdl);
     ResizeStore(*window, rect.right - rect.left, rect.bottom - rect.top);
@@ -401,6 +401,7 @@ LONG_PTR SetWindowLongPtrW(HWND hwnd, int index, LONG_PTR value) {
       }
     }
     CallWindow(hwnd, WM_STYLECHANGED, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&change));
+    if (IsWindowVisible(hwnd)) RefreshRoles(hwnd);
     return static_cast<LONG_PTR>(change.styleOld);
   }
   auto& registry = Registry::Get();

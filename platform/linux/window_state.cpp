@@ -50,6 +50,7 @@ void SetVisible(HWND hwnd, bool visible, bool send_message) {
   if (send_message) CallWindow(hwnd, WM_SHOWWINDOW, visible ? TRUE : FALSE, 0);
   SetStyleBits(hwnd, visible ? WS_VISIBLE : 0, visible ? 0 : WS_VISIBLE);
   if (snap->sdl != nullptr) {
+    if (visible) video::ApplyNativeRoles(snap->sdl, RolesOf(hwnd), false);
     video::ShowNative(snap->sdl, visible);
     if (visible) {
       auto& registry = Registry::Get();
@@ -163,6 +164,37 @@ std::pair<bool, bool> ApplyPlacement(HWND hwnd, const RECT& rect, bool from_disp
 }
 
 }  // namespace
+
+x11::Roles::Kind KindOf(DWORD style, DWORD ex_style, bool owned) {
+  using Kind = x11::Roles::Kind;
+  const DWORD transient = WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW;
+  if ((style & WS_POPUP) != 0 && (ex_style & transient) == transient) return owned ? Kind::kPopupMenu : Kind::kTooltip;
+  return owned ? Kind::kDialog : Kind::kNormal;
+}
+
+x11::Roles RolesOf(HWND hwnd) {
+  x11::Roles roles;
+  auto& registry = Registry::Get();
+  std::lock_guard lock(registry.mutex);
+  Window* window = registry.Find(hwnd);
+  if (window == nullptr) return roles;
+  Window* owner = registry.Find(window->owner);
+  roles.kind = KindOf(window->style, window->ex_style, owner != nullptr);
+  roles.owner = owner != nullptr ? owner->sdl : nullptr;
+  roles.skip_taskbar = (window->ex_style & WS_EX_APPWINDOW) == 0 &&
+                       ((window->ex_style & WS_EX_TOOLWINDOW) != 0 || owner != nullptr);
+  // A modal loop disables the owner while its dialog runs.
+  roles.modal = roles.kind == x11::Roles::Kind::kDialog && (owner->style & WS_DISABLED) != 0;
+  roles.above = (window->ex_style & WS_EX_TOPMOST) != 0;
+  return roles;
+}
+
+void RefreshRoles(HWND hwnd) {
+  auto snap = Snap(hwnd);
+  if (snap && snap->sdl != nullptr && (snap->style & WS_VISIBLE) != 0) {
+    video::ApplyNativeRoles(snap->sdl, RolesOf(hwnd), true);
+  }
+}
 
 void PlaceWindow(HWND hwnd, const RECT& rect, bool from_display) {
   auto [moved, sized] = ApplyPlacement(hwnd, rect, from_display);
@@ -328,6 +360,16 @@ BOOL EnableWindow(HWND hwnd, BOOL enable) {
     SetStyleBits(hwnd, 0, WS_DISABLED);
   }
   CallWindow(hwnd, WM_ENABLE, enable ? TRUE : FALSE, 0);
+  // Its dialogs are modal exactly while it is disabled.
+  std::vector<HWND> owned;
+  {
+    auto& registry = Registry::Get();
+    std::lock_guard lock(registry.mutex);
+    for (auto& [handle, window] : registry.windows) {
+      if (window->owner == hwnd && window->sdl != nullptr) owned.push_back(handle);
+    }
+  }
+  for (HWND each : owned) RefreshRoles(each);
   return was_disabled ? TRUE : FALSE;
 }
 

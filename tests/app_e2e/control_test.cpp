@@ -45,16 +45,20 @@ TEST_F(AppScenario, StopHoldsTheRunAndStartContinuesIt) {
     std::this_thread::sleep_for(std::chrono::milliseconds(400));
     Snapshot later = d.Look();
     d.Expect(later.status == held.status && later.progress == held.progress, "nothing moves while held");
-    // The user scrolls the status box down while the run is held; the next line the run
-    // appends brings the view back to the first lines.
-    d.OnUi([&] { d.Main()->Status().Element()->SendElementMessage(EM_LINESCROLL, 0, 3); });
-    d.Expect(d.Look().status_view_top == 3, "the status box scrolled down by hand");
+    // The user scrolls the status box up to read while the run is held: the lines the
+    // run appends after Start leave the view there until the user is back at the end.
+    d.OnUi([&] { d.Main()->Status().Element()->SendElementMessage(EM_LINESCROLL, 0, -2); });
+    const int reading = d.Look().status_view_top;
+    d.Expect(!d.Look().status_last_line_on_view, "the status box scrolled up by hand");
     d.ClickMain(u"btn_start");
     Snapshot resumed = d.WaitFor("Start", [](const Snapshot& s) { return !s.start_enabled; });
     d.Expect(resumed.running && resumed.busy && !resumed.search_enabled, "running again");
+    d.WaitFor("more status lines", [&](const Snapshot& s) { return s.status.size() > held.status.size(); });
+    d.Expect(d.Look().status_view_top == reading, "the view stays where the user reads");
+    d.OnUi([&] { d.Main()->Status().Element()->SendElementMessage(WM_VSCROLL, SB_BOTTOM, 0); });
     Snapshot done = d.WaitFor("the success dialog", [](const Snapshot& s) { return s.dialog == u"DlgMsgBox3"; });
     d.Expect(done.workers_started == 1, "the same worker went on");
-    d.Expect(done.status_view_top == 0, "the status box shows its first lines again");
+    d.Expect(done.status_last_line_on_view, "back at the end, the status box follows its newest line again");
     d.Expect(done.status.rfind(held.status, 0) == 0, "the status box kept its text and went on from it");
     d.ClickDialog(u"btn_cancel");
     d.WaitFor("the process to end", [](const Snapshot&) { return false; });

@@ -2,6 +2,7 @@
 // the dialogs of a failing network, the run ended from the network-failure dialog.
 #include <algorithm>
 
+#include "platform/message_box.h"
 #include "platform/utf.h"
 #include "tests/app_e2e/scenario.h"
 
@@ -32,7 +33,7 @@ TEST_F(AppScenario, ADamagedClientIsRepairedAndTheGameStartedWithExitCodeZero) {
     d.Expect(!lines.empty() && lines.back() == u"恭喜，已成功下载所有文件", "the last status line is the success");
     d.Expect(Contains(done.status, u"下载文件: \\data\\sound.pak......成功"), "the missing file was downloaded");
     d.Expect(done.progress == 100, "progress 100 at the end");
-    d.Expect(done.status_view_top == 0, "the status box shows its first lines after every append");
+    d.Expect(done.status_view_top > 0 && done.status_last_line_on_view, "the status box shows its newest line");
     d.Expect(!done.start_enabled && done.stop_enabled && !done.search_enabled, "buttons as while running");
     d.Expect(!done.main_enabled, "the main window is disabled under the dialog");
     d.ClickDialog(u"btn_startgame");
@@ -45,6 +46,34 @@ TEST_F(AppScenario, ADamagedClientIsRepairedAndTheGameStartedWithExitCodeZero) {
   const std::string launched = testing::ReadText(LauncherMarker());
   EXPECT_NE(launched.find("\n" + (install_ / "VoLauncher.exe").string() + "\n"), std::string::npos) << launched;
   EXPECT_EQ(launched.substr(0, launched.find('\n')), fs::read_symlink("/proc/self/exe").parent_path().string());
+}
+
+TEST_F(AppScenario, WithoutWineEnterGameSaysTheGameNeedsItAndStillEndsWithZero) {
+  Prepare([&] {
+    MakeClient();
+    InstallDamagedCopy();
+    ServeWithNginx();
+  });
+  // No wine anywhere on the PATH of the program.
+  fs::remove(bin_ / "wine");
+  ::setenv("PATH", bin_.c_str(), 1);
+  Outcome outcome = Run([&](Driver& d) {
+    d.WaitFor("the main window", [](const Snapshot& s) { return s.main_window; });
+    d.ClickMain(u"btn_start");
+    d.WaitFor("the success dialog", [](const Snapshot& s) { return s.dialog == u"DlgMsgBox3"; });
+    d.ClickDialog(u"btn_startgame");
+    d.WaitFor("the error box", [](const Snapshot& s) { return s.message_box; });
+    d.Expect(d.MessageBoxCaption() == u"错误", "an error box");
+    d.Expect(d.OnUi([] { return platform::test::MessageBoxText(platform::test::CurrentMessageBox()); }).find(u"wine") !=
+                 std::u16string::npos,
+             "the box says that the game needs wine");
+    d.AnswerMessageBox(IDOK);
+    d.WaitFor("the process to end", [](const Snapshot&) { return false; });
+  });
+  EXPECT_EQ(outcome.exit_code, 0) << outcome.output;
+  // The shortcut still starts the game through wine, once wine is installed.
+  EXPECT_NE(testing::ReadText(Shortcut()).find("\nExec=wine \"" + (install_ / "VoLauncher.exe").string() + "\"\n"),
+            std::string::npos);
 }
 
 TEST_F(AppScenario, FailuresRaiseTheUnstableDialogTwiceThenTheNetworkFailureDialog) {

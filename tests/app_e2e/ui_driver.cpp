@@ -87,7 +87,15 @@ Snapshot Driver::Look() {
     if (main_ == nullptr || !main_->IsWindow()) return s;
     s.main_window = true;
     s.status = main_->Status().Text();
-    if (auto* box = main_->Status().Element()) s.status_view_top = static_cast<int>(box->SendElementMessage(EM_GETFIRSTVISIBLELINE));
+    if (auto* box = main_->Status().Element()) {
+      s.status_view_top = static_cast<int>(box->SendElementMessage(EM_GETFIRSTVISIBLELINE));
+      // The last line with text: the one before the final line break.
+      POINT at{};
+      box->SendElementMessage(EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&at), box->TextLength() - 3);
+      RECT view{};
+      box->SendElementMessage(EM_GETRECT, 0, reinterpret_cast<LPARAM>(&view));
+      s.status_last_line_on_view = box->TextLength() > 0 && at.y >= view.top && at.y + box->LineHeight() <= view.bottom;
+    }
     s.directory_text = main_->Directory().Text();
     s.chosen_directory = main_->ChosenDirectory();
     s.progress = main_->ProgressBar() ? main_->ProgressBar()->ProgressValue() : -1;

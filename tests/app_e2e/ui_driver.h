@@ -39,6 +39,7 @@ struct Snapshot {
   bool main_window = false;
   std::u16string status;
   int status_view_top = -1;  // the first line the status box shows
+  bool status_last_line_on_view = false;
   std::u16string directory_text;
   std::u16string chosen_directory;
   int progress = -1;

@@ -16,7 +16,7 @@ TEST_F(ProcessTest, ALinuxProgramRunsInTheCallersDirectoryWithoutArguments) {
   std::string marker = (dir_ / "ran").string();
   std::string program =
       Write("游戏/VoLauncher.exe", "#!/bin/sh\n{ pwd; echo \"args:$#\"; ls /proc/$$/fd | wc -l; } > '" + marker + "'\n", true);
-  ASSERT_TRUE(platform::StartProgram(U16(program)));
+  ASSERT_EQ(platform::StartProgram(U16(program)), platform::StartResult::kStarted);
   ASSERT_TRUE(WaitForFile(marker));
   std::string out = Read(marker);
   EXPECT_NE(out.find(std::filesystem::current_path().string() + "\n"), std::string::npos);
@@ -31,7 +31,7 @@ TEST_F(ProcessTest, AWindowsProgramStartsThroughWineWhenItIsInstalled) {
   {
     PathPrefix path(bin);
     ASSERT_TRUE(platform::IsWindowsExecutable(U16(program)));
-    ASSERT_TRUE(platform::StartProgram(U16(program)));
+    ASSERT_EQ(platform::StartProgram(U16(program)), platform::StartResult::kStarted);
   }
   ASSERT_TRUE(WaitForFile(marker));
   EXPECT_EQ(Read(marker), program + "\n");
@@ -43,11 +43,13 @@ TEST_F(ProcessTest, NothingStartsWithoutWineMissingFilesOrExecutePermission) {
   std::string windows = Write("a/VoLauncher.exe", "MZ windows program");
   {
     PathPrefix path(empty_bin, true);
-    EXPECT_FALSE(platform::StartProgram(U16(windows)));
+    EXPECT_EQ(platform::StartProgram(U16(windows)), platform::StartResult::kNeedsWine);
   }
-  EXPECT_FALSE(platform::StartProgram(U16((dir_ / "missing.exe").string())));
-  EXPECT_FALSE(platform::StartProgram(U16(Write("b/VoLauncher.exe", "#!/bin/sh\nexit 0\n", false))));
-  EXPECT_FALSE(platform::StartProgram(U16(dir_.string())));
+  using platform::StartResult;
+  EXPECT_EQ(platform::StartProgram(U16((dir_ / "missing.exe").string())), StartResult::kNotStartable);
+  EXPECT_EQ(platform::StartProgram(U16(Write("b/VoLauncher.exe", "#!/bin/sh\nexit 0\n", false))),
+            StartResult::kNotStartable);
+  EXPECT_EQ(platform::StartProgram(U16(dir_.string())), StartResult::kNotStartable);
 }
 
 TEST_F(ProcessTest, ProgramsAreFoundOnThePathButNeverInTheWorkingDirectory) {

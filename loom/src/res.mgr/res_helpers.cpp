@@ -52,8 +52,18 @@ IImgX* ImageFromBytes(const void* data, std::size_t size) {
 
 HICON IconFromIconFile(const void* data, std::size_t size, int width) {
   RgbaImage img;
-  if (!data || !DecodeIconFile({static_cast<const std::uint8_t*>(data), size}, width, img)) return nullptr;
-  return HandleFromImage(img, false, {});
+  const std::span<const std::uint8_t> bytes{static_cast<const std::uint8_t*>(data), size};
+  if (!data || !DecodeIconFile(bytes, width, img)) return nullptr;
+  HICON icon = HandleFromImage(img, false, {});
+  // The file's other sizes go along, for the desktop's larger and smaller views of it.
+  for (int other : IconFileSizes(bytes)) {
+    RgbaImage extra;
+    if (icon == nullptr || other == static_cast<int>(img.width) || !DecodeIconFile(bytes, other, extra)) continue;
+    std::vector<std::uint32_t> bgra(std::size_t{extra.width} * extra.height);
+    PremultiplyRgbaToBgra(extra.rgba.data(), reinterpret_cast<std::uint8_t*>(bgra.data()), bgra.size());
+    platform::AddIconSize(icon, static_cast<int>(extra.width), static_cast<int>(extra.height), bgra);
+  }
+  return icon;
 }
 
 HCURSOR CursorFromCursorFile(const void* data, std::size_t size) {

@@ -21,6 +21,12 @@ std::string VideoDriverName();
 // entry names (StartupWMClass). Without it, the executable's file name.
 HRESULT SetCurrentProcessExplicitAppUserModelID(const char16_t* id);
 
+// Screen pixels per pixel of the layer: 2 on a high-density desktop (GDK_SCALE=2, or
+// Xft.dpi of 192 and up), else 1. Every coordinate and size the layer hands out, and
+// every pixel store, stays at the layer's own pixels; windows are shown enlarged, and
+// input is mapped back.
+int WindowScale();
+
 // Why InitWindowing failed, in the library's words (for example that no display could
 // be opened); empty when it did not fail.
 std::string WindowingError();

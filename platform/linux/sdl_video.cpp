@@ -3,6 +3,7 @@
 #include "platform/linux/sdl_video.h"
 
 #include <SDL.h>
+#include <cairo.h>
 
 #include <algorithm>
 #include <atomic>
@@ -24,6 +25,9 @@ struct VideoState {
   std::string driver;
   std::string error;
   std::string app_id;  // the WM_CLASS of our windows; empty: SDL's (the executable's name)
+  // Screen pixels per pixel of ours: 2 on a high-density desktop. Every coordinate the
+  // layer hands out is in its own pixels; only what SDL sees and reports is scaled.
+  std::atomic<int> scale{1};
   std::thread::id thread;
   std::atomic<Uint32> wakeup_event{0};
 };
@@ -31,6 +35,22 @@ struct VideoState {
 VideoState& State() {
   static VideoState state;
   return state;
+}
+
+int Scale() { return State().scale.load(std::memory_order_relaxed); }
+int ToScreen(int v) { return v * Scale(); }
+// Screen pixels to ours, rounding down (also left of and above the origin).
+int FromScreen(int v) {
+  const int s = Scale();
+  return v >= 0 ? v / s : -((-v + s - 1) / s);
+}
+
+// 2 when the desktop asks for a scale of 2 or more: GDK_SCALE, else the X resources'
+// Xft.dpi (192 and up). Layouts and pictures stay as they are and are shown enlarged.
+int DesktopScale(const std::string& driver) {
+  if (const char* gdk = std::getenv("GDK_SCALE"); gdk != nullptr && *gdk != '\0') return std::atoi(gdk) >= 2 ? 2 : 1;
+  if (driver == "x11" && x11::ResourceScale() >= 2.0) return 2;
+  return 1;
 }
 
 // SDL is shut down after everything else of the process, when statics end.
@@ -261,6 +281,10 @@ void OnWindowEvent(ThreadState& self, const SDL_WindowEvent& event, const SDL_Ev
         int x = 0, y = 0, w = 0, h = 0;
         SDL_GetWindowPosition(window->sdl, &x, &y);
         SDL_GetWindowSize(window->sdl, &w, &h);
+        x = FromScreen(x);
+        y = FromScreen(y);
+        w = FromScreen(w);
+        h = FromScreen(h);
         RECT now = window->rect;
         // A window of size 0 is 1 x 1 on screen; that is not a change.
         if (now.right - now.left == 0) w = 0;
@@ -322,7 +346,7 @@ void PointerEvent(ThreadState& self, RawInput::Kind kind, Uint32 window_id, int 
   item.kind = kind;
   item.top = top;
   if (top != nullptr) {
-    item.screen = ScreenPoint(top, x, y);
+    item.screen = ScreenPoint(top, FromScreen(x), FromScreen(y));
   } else if (auto global = GlobalPointer()) {
     item.screen = *global;
   }
@@ -389,6 +413,49 @@ void Translate(ThreadState& self, const SDL_Event& event, const SDL_Event* rest,
   }
 }
 
+// The store's `area` enlarged by `scale` onto the window surface, filtered smoothly
+// (cairo's bilinear filter; the edges of the store are extended, not faded).
+void PresentScaled(Window& top, SDL_Surface* surface, const RECT& area, int scale) {
+  cairo_surface_t* source = cairo_image_surface_create_for_data(
+      reinterpret_cast<unsigned char*>(top.store.data()), CAIRO_FORMAT_ARGB32, top.store_width, top.store_height,
+      top.store_width * 4);
+  const RECT target{area.left * scale, area.top * scale, area.right * scale, area.bottom * scale};
+  const int width = target.right - target.left, height = target.bottom - target.top;
+  const bool direct = SameLayoutAsStore(surface->format->format);
+  std::vector<std::uint32_t> buffer;
+  cairo_surface_t* screen = nullptr;
+  if (direct) {
+    screen = cairo_image_surface_create_for_data(static_cast<unsigned char*>(surface->pixels),
+                                                 surface->format->format == SDL_PIXELFORMAT_ARGB8888 ? CAIRO_FORMAT_ARGB32
+                                                                                                      : CAIRO_FORMAT_RGB24,
+                                                 surface->w, surface->h, surface->pitch);
+  } else {
+    buffer.resize(static_cast<std::size_t>(width) * height);
+    screen = cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(buffer.data()), CAIRO_FORMAT_ARGB32,
+                                                 width, height, width * 4);
+  }
+  cairo_t* cr = cairo_create(screen);
+  if (!direct) cairo_translate(cr, -target.left, -target.top);
+  cairo_rectangle(cr, target.left, target.top, width, height);
+  cairo_clip(cr);
+  cairo_scale(cr, scale, scale);
+  cairo_set_source_surface(cr, source, 0, 0);
+  cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_BILINEAR);
+  cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
+  cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+  cairo_paint(cr);
+  cairo_destroy(cr);
+  cairo_surface_flush(screen);
+  cairo_surface_destroy(screen);
+  cairo_surface_destroy(source);
+  if (!direct) {
+    auto* out = static_cast<std::uint8_t*>(surface->pixels) + target.top * surface->pitch +
+                target.left * surface->format->BytesPerPixel;
+    SDL_ConvertPixels(width, height, SDL_PIXELFORMAT_ARGB8888, buffer.data(), width * 4, surface->format->format, out,
+                      surface->pitch);
+  }
+}
+
 }  // namespace
 
 bool Ready() { return State().ready; }
@@ -409,9 +476,9 @@ SDL_Window* CreateNativeWindow(const RECT& rect, DWORD ex_style, x11::Roles::Kin
   // Tooltips and menus are windows the window manager neither manages nor focuses.
   if (kind == x11::Roles::Kind::kTooltip) flags |= SDL_WINDOW_TOOLTIP;
   if (kind == x11::Roles::Kind::kPopupMenu) flags |= SDL_WINDOW_POPUP_MENU;
-  int width = std::max<int>(1, rect.right - rect.left);
-  int height = std::max<int>(1, rect.bottom - rect.top);
-  SDL_Window* window = SDL_CreateWindow("", rect.left, rect.top, width, height, flags);
+  int width = std::max<int>(1, ToScreen(rect.right - rect.left));
+  int height = std::max<int>(1, ToScreen(rect.bottom - rect.top));
+  SDL_Window* window = SDL_CreateWindow("", ToScreen(rect.left), ToScreen(rect.top), width, height, flags);
   if (window != nullptr && State().driver == "x11") x11::SetClass(window, State().app_id);
   return window;
 }
@@ -435,8 +502,9 @@ void ShowNative(SDL_Window* window, bool visible) {
 }
 
 void MoveNative(SDL_Window* window, const RECT& rect) {
-  SDL_SetWindowPosition(window, rect.left, rect.top);
-  SDL_SetWindowSize(window, std::max<int>(1, rect.right - rect.left), std::max<int>(1, rect.bottom - rect.top));
+  SDL_SetWindowPosition(window, ToScreen(rect.left), ToScreen(rect.top));
+  SDL_SetWindowSize(window, std::max<int>(1, ToScreen(rect.right - rect.left)),
+                    std::max<int>(1, ToScreen(rect.bottom - rect.top)));
 }
 
 void RaiseNative(SDL_Window* window) { SDL_RaiseWindow(window); }
@@ -474,26 +542,32 @@ void SetNativeOpacity(SDL_Window* window, BYTE alpha) { SDL_SetWindowOpacity(win
 void Present(Window& top, const RECT& rect) {
   SDL_Surface* surface = SDL_GetWindowSurface(top.sdl);
   if (surface == nullptr) return;
-  RECT area = Intersect(rect, RECT{0, 0, std::min(top.store_width, surface->w), std::min(top.store_height, surface->h)});
+  const int scale = Scale();
+  RECT area = Intersect(rect, RECT{0, 0, std::min(top.store_width, surface->w / scale),
+                                   std::min(top.store_height, surface->h / scale)});
   if (RectEmpty(area)) return;
   const int width = area.right - area.left;
   const int height = area.bottom - area.top;
-  const std::uint32_t* source = top.store.data() + static_cast<std::size_t>(area.top) * top.store_width + area.left;
   if (SDL_MUSTLOCK(surface)) SDL_LockSurface(surface);
-  auto* target = static_cast<std::uint8_t*>(surface->pixels) + area.top * surface->pitch +
-                 area.left * surface->format->BytesPerPixel;
-  if (SameLayoutAsStore(surface->format->format)) {
-    for (int y = 0; y < height; ++y) {
-      std::memcpy(target + y * surface->pitch, source + static_cast<std::size_t>(y) * top.store_width,
-                  static_cast<std::size_t>(width) * 4);
+  if (scale == 1) {
+    const std::uint32_t* source = top.store.data() + static_cast<std::size_t>(area.top) * top.store_width + area.left;
+    auto* target = static_cast<std::uint8_t*>(surface->pixels) + area.top * surface->pitch +
+                   area.left * surface->format->BytesPerPixel;
+    if (SameLayoutAsStore(surface->format->format)) {
+      for (int y = 0; y < height; ++y) {
+        std::memcpy(target + y * surface->pitch, source + static_cast<std::size_t>(y) * top.store_width,
+                    static_cast<std::size_t>(width) * 4);
+      }
+    } else {
+      SDL_ConvertPixels(width, height, SDL_PIXELFORMAT_ARGB8888, source, top.store_width * 4, surface->format->format,
+                        target, surface->pitch);
     }
   } else {
-    SDL_ConvertPixels(width, height, SDL_PIXELFORMAT_ARGB8888, source, top.store_width * 4, surface->format->format,
-                      target, surface->pitch);
+    PresentScaled(top, surface, area, scale);
   }
   if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
   DrawCaretOver(top, area);
-  SDL_Rect update{area.left, area.top, width, height};
+  SDL_Rect update{area.left * scale, area.top * scale, width * scale, height * scale};
   SDL_UpdateWindowSurfaceRects(top.sdl, &update, 1);
   ++top.present_count;
 }
@@ -501,7 +575,10 @@ void Present(Window& top, const RECT& rect) {
 void InvertOnScreen(Window& top, const RECT& rect, bool update_screen) {
   SDL_Surface* surface = SDL_GetWindowSurface(top.sdl);
   if (surface == nullptr || surface->format->BytesPerPixel != 4) return;
-  RECT area = Intersect(rect, RECT{0, 0, std::min(top.store_width, surface->w), std::min(top.store_height, surface->h)});
+  const int scale = Scale();
+  const RECT scaled{rect.left * scale, rect.top * scale, rect.right * scale, rect.bottom * scale};
+  RECT area = Intersect(scaled, RECT{0, 0, std::min(top.store_width * scale, surface->w),
+                                     std::min(top.store_height * scale, surface->h)});
   if (RectEmpty(area)) return;
   if (SDL_MUSTLOCK(surface)) SDL_LockSurface(surface);
   const Uint32 colour_bits = surface->format->Rmask | surface->format->Gmask | surface->format->Bmask;
@@ -521,8 +598,8 @@ std::vector<std::uint32_t> ReadScreen(Window& top, int* width, int* height) {
   *height = 0;
   SDL_Surface* surface = top.sdl != nullptr ? SDL_GetWindowSurface(top.sdl) : nullptr;
   if (surface == nullptr) return {};
-  const int w = std::min(top.store_width, surface->w);
-  const int h = std::min(top.store_height, surface->h);
+  const int w = std::min(top.store_width * Scale(), surface->w);
+  const int h = std::min(top.store_height * Scale(), surface->h);
   if (w <= 0 || h <= 0) return {};
   std::vector<std::uint32_t> pixels(static_cast<std::size_t>(w) * h);
   if (SDL_MUSTLOCK(surface)) SDL_LockSurface(surface);
@@ -576,8 +653,8 @@ void ApplyCursor(HCURSOR cursor) {
 
 void SetTextInputArea(const RECT& screen_rect) {
   if (!Ready()) return;
-  SDL_Rect area{screen_rect.left, screen_rect.top, screen_rect.right - screen_rect.left,
-                screen_rect.bottom - screen_rect.top};
+  SDL_Rect area{ToScreen(screen_rect.left), ToScreen(screen_rect.top), ToScreen(screen_rect.right - screen_rect.left),
+                ToScreen(screen_rect.bottom - screen_rect.top)};
   SDL_SetTextInputRect(&area);
 }
 
@@ -585,7 +662,7 @@ std::optional<POINT> GlobalPointer() {
   if (!Ready() || !HasEventSource()) return std::nullopt;
   int x = 0, y = 0;
   SDL_GetGlobalMouseState(&x, &y);
-  return POINT{x, y};
+  return POINT{FromScreen(x), FromScreen(y)};
 }
 
 void CaptureMouse(bool capture) {
@@ -600,8 +677,10 @@ std::vector<Display> Displays() {
     SDL_Rect bounds{}, usable{};
     if (SDL_GetDisplayBounds(i, &bounds) != 0) continue;
     if (SDL_GetDisplayUsableBounds(i, &usable) != 0) usable = bounds;
-    displays.push_back(Display{RECT{bounds.x, bounds.y, bounds.x + bounds.w, bounds.y + bounds.h},
-                               RECT{usable.x, usable.y, usable.x + usable.w, usable.y + usable.h}});
+    auto ours = [](const SDL_Rect& r) {
+      return RECT{FromScreen(r.x), FromScreen(r.y), FromScreen(r.x + r.w), FromScreen(r.y + r.h)};
+    };
+    displays.push_back(Display{ours(bounds), ours(usable)});
   }
   return displays;
 }
@@ -645,6 +724,7 @@ bool InitWindowing() {
   static video::VideoShutdown shutdown;
   state.driver = SDL_GetCurrentVideoDriver() != nullptr ? SDL_GetCurrentVideoDriver() : "";
   state.has_event_source.store(state.driver != "offscreen" && state.driver != "dummy");
+  state.scale.store(video::DesktopScale(state.driver));
   state.wakeup_event.store(SDL_RegisterEvents(1));
   SDL_StartTextInput();
   state.thread = std::this_thread::get_id();
@@ -664,6 +744,8 @@ bool IsWindowingThread() {
   std::lock_guard lock(state.mutex);
   return state.ready && state.thread == std::this_thread::get_id();
 }
+
+int WindowScale() { return detail::video::Scale(); }
 
 std::string VideoDriverName() {
   auto& state = detail::video::State();

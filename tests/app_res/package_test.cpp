@@ -153,16 +153,16 @@ TEST_F(PackageTest, EverySystemSkinHasItsPicture) {
   EXPECT_EQ(app_.SkinPools().GetSkin(u"_skin.sys.icons", 100)->CellSize(), (SIZE{16, 16}));
 }
 
-TEST_F(PackageTest, TheProgramIconHasItsTenImagesUnderBothNames) {
+TEST_F(PackageTest, TheProgramIconHasItsTwelveImagesUnderBothNames) {
   auto logo = Resource(u"#14", u"ICON_LOGO");
   auto copy = Resource(u"#14", u"#118");
   ASSERT_GT(logo.size(), 6u);
   ASSERT_EQ(logo.size(), copy.size());
   EXPECT_EQ(std::memcmp(logo.data(), copy.data(), logo.size()), 0);
   auto u16 = [&](std::size_t at) { return static_cast<int>(logo[at] | logo[at + 1] << 8); };
-  ASSERT_EQ(u16(4), 10);
+  ASSERT_EQ(u16(4), 12);
   std::vector<std::pair<int, int>> entries;  // (size, bits)
-  for (int i = 0; i < 10; ++i) {
+  for (int i = 0; i < 12; ++i) {
     const std::size_t e = 6 + 16 * static_cast<std::size_t>(i);
     entries.emplace_back(logo[e] == 0 ? 256 : logo[e], u16(e + 6));
     const std::size_t offset = logo[e + 12] | logo[e + 13] << 8 | logo[e + 14] << 16 | static_cast<std::size_t>(logo[e + 15]) << 24;
@@ -171,13 +171,23 @@ TEST_F(PackageTest, TheProgramIconHasItsTenImagesUnderBothNames) {
   }
   std::sort(entries.begin(), entries.end());
   const std::vector<std::pair<int, int>> expected = {{16, 4}, {16, 8}, {16, 32}, {32, 4}, {32, 8},
-                                                     {32, 32}, {48, 4}, {48, 8}, {48, 32}, {256, 32}};
+                                                     {32, 32}, {48, 4}, {48, 8}, {48, 32}, {64, 32},
+                                                     {128, 32}, {256, 32}};
   EXPECT_EQ(entries, expected);
-  // The references the windows use load at their sizes.
+  // The references the windows use load at their sizes, and carry the file's other
+  // sizes for the desktop.
   for (int size : {16, 32}) {
     HICON icon = app_.ResProviders().OpenIconByRef(size == 16 ? u"ICON_LOGO:16" : u"ICON_LOGO:32");
     ASSERT_NE(icon, nullptr);
     EXPECT_EQ(platform::GetIconImage(icon)->width, size);
+    std::vector<int> sides;
+    for (const platform::IconImage* image : platform::IconSizes(icon)) {
+      EXPECT_EQ(image->width, image->height);
+      EXPECT_EQ(image->pixels.size(), static_cast<std::size_t>(image->width) * image->height);
+      sides.push_back(image->width);
+    }
+    std::sort(sides.begin(), sides.end());
+    EXPECT_EQ(sides, (std::vector<int>{16, 32, 48, 64, 128, 256}));
     platform::DestroyIcon(icon);
   }
 }

@@ -51,7 +51,9 @@ TEST_F(EngineTest, RepairsAMissingFileWithTheSpecifiedLogAndRequests) {
   EXPECT_EQ(requests[3].range, "bytes=0-");
 
   const std::string shortcut = ReadText(work / "home/Desktop/Velmora3.desktop");
-  EXPECT_NE(shortcut.find("Exec=\"" + (install / "VoLauncher.exe").string() + "\""), std::string::npos) << shortcut;
+  // The client holds no launcher here: by its name it is a Windows program.
+  EXPECT_NE(shortcut.find("\nExec=wine \"" + (install / "VoLauncher.exe").string() + "\"\n"), std::string::npos) << shortcut;
+  EXPECT_NE(shortcut.find("\nPath=" + install.string() + "\n"), std::string::npos) << shortcut;
 }
 
 TEST_F(EngineTest, AnIntactClientStillRunsTheDownloadPassAndCompletes) {

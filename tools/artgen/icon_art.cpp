@@ -1,6 +1,8 @@
 // The Velmora emblem and the program icon file.
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
+#include <string>
 #include <vector>
 
 #include "art.h"
@@ -75,18 +77,28 @@ void DrawEmblem(cairo_t* cr, double cx, double cy, double radius) {
   cairo_restore(cr);
 }
 
+// The program icon: an icon file with every size a desktop asks for (256 as PNG, the
+// others as bitmaps; 48, 32 and 16 also in 8 and 4 bits), and the same sizes as the
+// PNG files of the desktop's icon theme (hicolor/<size>x<size>/apps/krdn-repair.png).
 void DrawProgramIcon(const std::string& dir) {
+  constexpr int kSizes[] = {256, 128, 64, 48, 32, 16};
   std::vector<Surface> sizes;
-  for (int size : {256, 48, 32, 16}) {
+  for (int size : kSizes) {
     Surface s = NewSurface(size, size);
     Context cr = NewContext(s);
     DrawEmblem(cr.get(), size / 2.0, size / 2.0, size / 2.0 - (size >= 32 ? 1 : 0.5));
     sizes.push_back(std::move(s));
   }
-  std::vector<IconImage> images = {{&sizes[0], 0}};
+  std::vector<IconImage> images = {{&sizes[0], 0}, {&sizes[1], 32}, {&sizes[2], 32}};
   for (int bits : {32, 8, 4})
-    for (std::size_t i = 1; i < sizes.size(); ++i) images.push_back({&sizes[i], bits});
+    for (std::size_t i = 3; i < sizes.size(); ++i) images.push_back({&sizes[i], bits});
   WriteIcon(images, dir + "/logo.ico");
+  for (std::size_t i = 0; i < sizes.size(); ++i) {
+    const std::string side = std::to_string(kSizes[i]);
+    const std::string folder = dir + "/hicolor/" + side + "x" + side + "/apps";
+    std::filesystem::create_directories(folder);
+    WritePng(sizes[i], folder + "/krdn-repair.png");
+  }
 }
 
 }  // namespace artgen

@@ -48,7 +48,8 @@ int DrainMessages();
 // done(). Does not spin: it waits for messages between checks.
 bool PumpUntil(const std::function<bool()>& done, int timeout_ms = 5000);
 
-// What the screen shows of a window's client area: the pixels last presented
+// What the screen shows of a window's client area: the pixels last presented (at a
+// desktop scale of 2, twice the window's size)
 // (blue, green, red, alpha; alpha 255 where the screen has none), row by row.
 struct Frame {
   int width = 0;

@@ -3,6 +3,7 @@
 #include "platform/message_queue.h"
 #include "platform/timer.h"
 #include "platform/window.h"
+#include "platform/windowing.h"
 #include "platform/linux/window_system.h"
 #include "platform/linux/x11_roles.h"
 #include "platform/linux/sdl_video.h"
@@ -196,7 +197,10 @@ Frame CapturePresented(HWND hwnd) {
   GetClientRect(hwnd, &client);
   POINT here = detail::ClientOriginOnScreen(hwnd);
   POINT there = detail::ClientOriginOnScreen(top);
-  RECT area = detail::Intersect(detail::Offset(client, here.x - there.x, here.y - there.y), RECT{0, 0, width, height});
+  // What the screen shows: at a desktop scale of 2, twice the window's own size.
+  const RECT own = detail::Offset(client, here.x - there.x, here.y - there.y);
+  const int s = WindowScale();
+  RECT area = detail::Intersect(RECT{own.left * s, own.top * s, own.right * s, own.bottom * s}, RECT{0, 0, width, height});
   if (detail::RectEmpty(area)) return frame;
   frame.width = area.right - area.left;
   frame.height = area.bottom - area.top;

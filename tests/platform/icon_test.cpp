@@ -39,4 +39,23 @@ TEST(Icon, SystemCursorsAreSharedAndNeverDestroyed) {
   EXPECT_FALSE(platform::DestroyIcon(nullptr));
 }
 
+TEST(Icon, OtherSizesGoAlongWithTheIconAndOnlyWithIcons) {
+  HICON icon = platform::CreateIconFromPixels(2, 2, std::vector<std::uint32_t>(4, 0xFF0000FFu));
+  ASSERT_NE(icon, nullptr);
+  EXPECT_TRUE(platform::AddIconSize(icon, 4, 4, std::vector<std::uint32_t>(16, 0xFF00FF00u)));
+  EXPECT_FALSE(platform::AddIconSize(icon, 4, 4, std::vector<std::uint32_t>(15)));  // wrong length
+  const auto sizes = platform::IconSizes(icon);
+  ASSERT_EQ(sizes.size(), 2u);
+  EXPECT_EQ(sizes[0], platform::GetIconImage(icon)) << "the icon's own image first";
+  EXPECT_EQ(sizes[1]->width, 4);
+  EXPECT_EQ(sizes[1]->pixels[15], 0xFF00FF00u);
+  EXPECT_TRUE(platform::DestroyIcon(icon));  // the added sizes go with it (the sanitizer run checks)
+
+  HCURSOR cursor = platform::CreateIconFromPixels(2, 2, std::vector<std::uint32_t>(4), true, POINT{0, 0});
+  EXPECT_FALSE(platform::AddIconSize(cursor, 2, 2, std::vector<std::uint32_t>(4)));
+  EXPECT_FALSE(platform::AddIconSize(platform::LoadSystemCursor(IDC_ARROW), 2, 2, std::vector<std::uint32_t>(4)));
+  EXPECT_TRUE(platform::IconSizes(nullptr).empty());
+  platform::DestroyIcon(cursor);
+}
+
 }  // namespace

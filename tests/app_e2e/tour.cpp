@@ -18,6 +18,7 @@
 #include "platform/utf.h"
 #include "platform/windowing.h"
 #include "tests/app_e2e/ui_driver.h"
+#include "tests/app_e2e/x_desktop.h"
 #include "tests/support/temp_dir.h"
 #include "tools/fault-server/fault_server.h"
 #include "tools/publish/publish.h"
@@ -75,6 +76,9 @@ void Tour(Driver& d, const fs::path& out) {
   next_dialog(u"DlgMsgBox2");
   Shoot(d, true, out / "3-dialog-network-failure.png");
   Shoot(d, false, out / "4-main-under-a-dialog.png");
+  // The whole screen: the main window and the dialog as the window manager shows them.
+  if (!krdn::app::e2e::SaveScreen((out / "9-desktop-openbox.png").string())) d.Fail("cannot capture the screen");
+  std::printf("wrote %s\n", (out / "9-desktop-openbox.png").c_str());
   d.ClickDialog(u"btn_retry");
   d.WaitFor("the download", [](const Snapshot& s) { return s.status.find(u"下载文件: ") != std::u16string::npos && s.dialog.empty(); });
   Shoot(d, false, out / "5-main-running.png");

@@ -1,6 +1,8 @@
 #include "tests/app_e2e/x_desktop.h"
 
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <cairo.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -168,6 +170,31 @@ void CloseThroughWindowManager(std::uint64_t window) {
   XSendEvent(display, DefaultRootWindow(display), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
   XFlush(display);
   XCloseDisplay(display);
+}
+
+bool SaveScreen(const std::string& path) {
+  ::Display* display = XOpenDisplay(nullptr);
+  if (display == nullptr) return false;
+  const int screen = DefaultScreen(display);
+  const int width = DisplayWidth(display, screen), height = DisplayHeight(display, screen);
+  XImage* image = XGetImage(display, RootWindow(display, screen), 0, 0, static_cast<unsigned>(width),
+                            static_cast<unsigned>(height), AllPlanes, ZPixmap);
+  bool saved = false;
+  if (image != nullptr) {
+    cairo_surface_t* picture = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
+    auto* pixels = cairo_image_surface_get_data(picture);
+    const int stride = cairo_image_surface_get_stride(picture);
+    for (int y = 0; y < height; ++y) {
+      auto* row = reinterpret_cast<std::uint32_t*>(pixels + static_cast<std::ptrdiff_t>(y) * stride);
+      for (int x = 0; x < width; ++x) row[x] = static_cast<std::uint32_t>(XGetPixel(image, x, y)) & 0xFFFFFFu;
+    }
+    cairo_surface_mark_dirty(picture);
+    saved = cairo_surface_write_to_png(picture, path.c_str()) == CAIRO_STATUS_SUCCESS;
+    cairo_surface_destroy(picture);
+    XDestroyImage(image);
+  }
+  XCloseDisplay(display);
+  return saved;
 }
 
 }  // namespace krdn::app::e2e

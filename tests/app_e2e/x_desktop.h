@@ -48,6 +48,8 @@ std::vector<std::uint64_t> TaskbarWindows();
 std::uint64_t ActiveWindow();
 // A mapped window with this title (WM_NAME), or 0.
 std::uint64_t MappedWindowNamed(const std::string& title);
+// Writes what the whole screen shows now to a PNG file; false when it cannot.
+bool SaveScreen(const std::string& path);
 // Asks the window manager to close a window, as a taskbar's close does (_NET_CLOSE_WINDOW).
 void CloseThroughWindowManager(std::uint64_t window);
 

@@ -15,16 +15,8 @@ namespace {
 
 using namespace platform;
 
-class ScaleTest : public WindowTest {
+class ScaleTest : public XServerTest {
  protected:
-  void SetUp() override {
-    if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no X server";
-    WindowTest::SetUp();
-    ASSERT_EQ(VideoDriverName(), "x11");
-  }
-  void TearDown() override {
-    if (std::getenv("DISPLAY") != nullptr) WindowTest::TearDown();
-  }
   // Paints the left half red and the right half blue.
   void PaintHalves(HWND hwnd) {
     On(hwnd, [](HWND h, UINT message, WPARAM, LPARAM) -> std::optional<LRESULT> {

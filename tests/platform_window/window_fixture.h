@@ -2,6 +2,8 @@
 // such windows on the windowing thread and cleans up after each test.
 #pragma once
 
+#include <cstdlib>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -122,6 +124,19 @@ class WindowTest : public ::testing::Test {
   void On(HWND hwnd, Handler handler) { Handlers()[hwnd] = std::move(handler); }
 
   std::vector<HWND> made_;
+};
+
+// Windows on a real X server (the suite's Xvfb): skipped without one.
+class XServerTest : public WindowTest {
+ protected:
+  void SetUp() override {
+    if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no X server";
+    WindowTest::SetUp();
+    ASSERT_EQ(platform::VideoDriverName(), "x11");
+  }
+  void TearDown() override {
+    if (std::getenv("DISPLAY") != nullptr) WindowTest::TearDown();
+  }
 };
 
 }  // namespace window_test

@@ -15,17 +15,8 @@ namespace {
 
 using namespace platform;
 
-class XvfbTest : public WindowTest {
+class XvfbTest : public XServerTest {
  protected:
-  void SetUp() override {
-    if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no X server";
-    WindowTest::SetUp();
-    ASSERT_EQ(VideoDriverName(), "x11");
-  }
-  void TearDown() override {
-    if (std::getenv("DISPLAY") == nullptr) return;
-    WindowTest::TearDown();
-  }
   // Runs an xdotool command and waits until its input has reached a window.
   static void Xdotool(const std::string& arguments) { ASSERT_EQ(std::system(("xdotool " + arguments).c_str()), 0); }
 };

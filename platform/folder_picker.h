@@ -1,6 +1,7 @@
 // The desktop's folder picker: zenity, else kdialog, run as a child process while the
 // calling thread keeps handling its messages (its windows repaint; the owner is
-// disabled, as under a modal dialog, and enabled again afterwards).
+// disabled, as under a modal dialog, and enabled again afterwards). On X11 the
+// picker is attached to the owner's window (--attach), so it stays above it.
 #pragma once
 
 #include <string>

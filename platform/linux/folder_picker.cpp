@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdint>
 #include <cerrno>
 #include <cstdlib>
 #include <thread>
@@ -12,6 +13,8 @@
 #include "platform/process.h"
 #include "platform/utf.h"
 #include "platform/window.h"
+#include "platform/linux/window_system.h"
+#include "platform/linux/x11_roles.h"
 
 namespace platform {
 namespace {
@@ -21,15 +24,31 @@ struct Picker {
   std::vector<std::string> argv;
 };
 
-Picker FindPicker(const std::string& title) {
+// `owner_id` (the owner's X window, 0 for none) makes the picker's window transient for
+// it, so that the window manager keeps it above the owner.
+Picker FindPicker(const std::string& title, std::uint64_t owner_id) {
   if (std::string zenity = FindProgramOnPath("zenity"); !zenity.empty()) {
-    return {zenity, {zenity, "--file-selection", "--directory", "--title=" + title}};
+    Picker picker{zenity, {zenity, "--file-selection", "--directory", "--title=" + title}};
+    if (owner_id != 0) picker.argv.push_back("--attach=" + std::to_string(owner_id));
+    return picker;
   }
   if (std::string kdialog = FindProgramOnPath("kdialog"); !kdialog.empty()) {
     const char* home = std::getenv("HOME");
-    return {kdialog, {kdialog, "--getexistingdirectory", home != nullptr ? home : "/", "--title", title}};
+    Picker picker{kdialog, {kdialog, "--getexistingdirectory", home != nullptr ? home : "/", "--title", title}};
+    if (owner_id != 0) picker.argv.insert(picker.argv.begin() + 1, {"--attach", std::to_string(owner_id)});
+    return picker;
   }
   return {};
+}
+
+std::uint64_t OwnerWindowId(HWND owner) {
+  if (owner == nullptr) return 0;
+  SDL_Window* sdl = nullptr;
+  const HWND root = detail::RootOf(owner);
+  auto& registry = detail::Registry::Get();
+  std::lock_guard lock(registry.mutex);
+  if (detail::Window* window = registry.Find(root)) sdl = window->sdl;
+  return detail::x11::WindowId(sdl);
 }
 
 // Reads the child's output and reaps it; then wakes the waiting thread.
@@ -66,7 +85,7 @@ std::u16string FolderFromPickerOutput(std::string_view output) {
 }
 
 FolderPick BrowseForFolder(HWND owner, std::u16string_view title) {
-  Picker picker = FindPicker(Utf16ToUtf8(title));
+  Picker picker = FindPicker(Utf16ToUtf8(title), OwnerWindowId(owner));
   if (picker.program.empty()) return {};
   int fd = -1;
   pid_t pid = SpawnWithOutput(picker.argv, &fd);

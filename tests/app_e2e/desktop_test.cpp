@@ -28,7 +28,17 @@ class DesktopScenario : public AppScenario {
     }
     AppScenario::SetUp();
   }
-  void TearDown() override { desktop_.reset(); }
+  void TearDown() override {
+    desktop_.reset();
+    if (!path_.empty()) ::setenv("PATH", path_.c_str(), 1);
+  }
+  // The program's PATH: the test's stand-ins only.
+  void OnlyStandInsOnThePath() {
+    path_ = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "";
+    ::setenv("PATH", bin_.c_str(), 1);
+  }
+
+  std::string path_;
 
   std::unique_ptr<XDesktop> desktop_;
 };
@@ -75,7 +85,7 @@ TEST_F(DesktopScenario, WindowsHaveTheRolesTheWindowManagerUnderstands) {
     // Three refused version requests: the unstable dialog twice, the failure dialog once.
     fault_server_->AddRule({.path_prefix = "/krdn/barternsav/", .fault = fault::Fault::kRefuse, .times = 3});
   });
-  ::setenv("PATH", bin_.c_str(), 1);  // no desktop folder picker: the program's own dialog
+  OnlyStandInsOnThePath();  // no desktop folder picker: the program's own dialog
   Outcome outcome = Run([&](Driver& d) {
     d.WaitFor("the main window", [](const Snapshot& s) { return s.main_window; });
     const std::uint64_t main = IdOf(d, d.OnUi([&] { return d.Main()->NativeHandle(); }));
@@ -171,6 +181,25 @@ TEST_F(DesktopScenario, WindowsHaveTheRolesTheWindowManagerUnderstands) {
   EXPECT_EQ(outcome.exit_code, 0) << outcome.output;
   EXPECT_TRUE(InstallMatchesClient());
   EXPECT_TRUE(fs::exists(LauncherMarker())) << "the game was started";
+}
+
+TEST_F(DesktopScenario, TheDesktopsFolderPickerIsAttachedToTheMainWindow) {
+  const fs::path args = work_ / "zenity-args";
+  Prepare([&] {
+    testing::WriteFile(bin_ / "zenity", "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + args.string() + "'\necho /srv/games\n");
+    ::chmod((bin_ / "zenity").c_str(), 0755);
+  });
+  std::uint64_t main = 0;
+  Outcome outcome = Run([&](Driver& d) {
+    d.WaitFor("the main window", [](const Snapshot& s) { return s.main_window; });
+    main = IdOf(d, d.OnUi([&] { return d.Main()->NativeHandle(); }));
+    d.ClickMain(u"btn_search");
+    d.WaitFor("the chosen folder", [](const Snapshot& s) { return s.chosen_directory == u"/srv/games/KRDN"; });
+    d.Expect(testing::ReadText(args).find("\n--attach=" + std::to_string(main) + "\n") != std::string::npos,
+             "zenity is attached to the main window: " + testing::ReadText(args));
+    d.ClickMain(u"btn_close");
+  });
+  EXPECT_EQ(outcome.exit_code, 1) << outcome.output;
 }
 
 }  // namespace

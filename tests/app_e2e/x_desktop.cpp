@@ -67,7 +67,7 @@ std::vector<std::string> Words(const std::string& list) {
 
 XDesktop::XDesktop() {
   int fd = -1;
-  server_pid_ = platform::SpawnWithOutput({"Xvfb", "-displayfd", "1", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"}, &fd);
+  server_pid_ = platform::SpawnWithOutput({"/usr/bin/Xvfb", "-displayfd", "1", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"}, &fd);
   if (server_pid_ < 0) return;
   // Xvfb writes the display number it took once it accepts connections.
   std::string number;
@@ -82,7 +82,7 @@ XDesktop::XDesktop() {
   if (number.find('\n') == std::string::npos) return;
   display_ = ":" + number.substr(0, number.find('\n'));
   ::setenv("DISPLAY", display_.c_str(), 1);
-  wm_pid_ = platform::SpawnWithOutput({"openbox", "--sm-disable"}, nullptr);
+  wm_pid_ = platform::SpawnWithOutput({"/usr/bin/openbox", "--sm-disable"}, nullptr);
   for (int i = 0; i < 100 && !ready_; ++i) {
     ready_ = Run("/usr/bin/xprop -root _NET_SUPPORTING_WM_CHECK").find("window id #") != std::string::npos;
     if (!ready_) std::this_thread::sleep_for(std::chrono::milliseconds(50));

@@ -47,7 +47,9 @@ int FromScreen(int v) {
 
 // 2 when the desktop asks for a scale of 2 or more: GDK_SCALE, else the X resources'
 // Xft.dpi (192 and up). Layouts and pictures stay as they are and are shown enlarged.
+// A display without a screen (offscreen) keeps 1.
 int DesktopScale(const std::string& driver) {
+  if (driver != "x11" && driver != "wayland") return 1;  // offscreen: pixels as they are
   if (const char* gdk = std::getenv("GDK_SCALE"); gdk != nullptr && *gdk != '\0') return std::atoi(gdk) >= 2 ? 2 : 1;
   if (driver == "x11" && x11::ResourceScale() >= 2.0) return 2;
   return 1;

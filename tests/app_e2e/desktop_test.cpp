@@ -47,6 +47,18 @@ std::uint64_t IdOf(Driver& d, HWND hwnd) {
   return d.OnUi([&] { return platform::test::NativeWindowId(hwnd); });
 }
 
+// The main window once the window manager has mapped and activated it, as a user
+// would see it before clicking.
+std::uint64_t ShownMainWindow(Driver& d) {
+  d.WaitFor("the main window", [](const Snapshot& s) { return s.main_window; });
+  const std::uint64_t main = IdOf(d, d.OnUi([&] { return d.Main()->NativeHandle(); }));
+  for (int i = 0; i < 250 && !(FactsOf(main).viewable && ActiveWindow() == main); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  d.Expect(FactsOf(main).viewable && ActiveWindow() == main, "the main window is shown and active");
+  return main;
+}
+
 std::string Describe(const XWindowFacts& f) {
   std::string states;
   for (const auto& s : f.states) states += s + " ";
@@ -87,16 +99,15 @@ TEST_F(DesktopScenario, WindowsHaveTheRolesTheWindowManagerUnderstands) {
   });
   OnlyStandInsOnThePath();  // no desktop folder picker: the program's own dialog
   Outcome outcome = Run([&](Driver& d) {
-    d.WaitFor("the main window", [](const Snapshot& s) { return s.main_window; });
-    const std::uint64_t main = IdOf(d, d.OnUi([&] { return d.Main()->NativeHandle(); }));
-    for (int i = 0; i < 100 && !FactsOf(main).viewable; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    const std::uint64_t main = ShownMainWindow(d);
     const XWindowFacts m = FactsOf(main);
     d.Expect(m.type == "_NET_WM_WINDOW_TYPE_NORMAL" && m.transient_for == 0, "the main window: " + Describe(m));
     d.Expect(!m.Has("_NET_WM_STATE_SKIP_TASKBAR") && !m.Has("_NET_WM_STATE_MODAL"), "the main window: " + Describe(m));
     d.Expect(m.wm_class == "\"krdn-repair\", \"krdn-repair\"", "the class the desktop entry names: " + m.wm_class);
+    const std::vector<int> icon_sizes = IconSizesOf(main);
     std::string sizes;
-    for (int size : m.icon_sizes) sizes += std::to_string(size) + " ";
-    d.Expect(m.icon_sizes == std::vector<int>{256, 128, 64, 48, 32, 16}, "every icon size reaches the window manager: " + sizes);
+    for (int size : icon_sizes) sizes += std::to_string(size) + " ";
+    d.Expect(icon_sizes == std::vector<int>{256, 128, 64, 48, 32, 16}, "every icon size reaches the window manager: " + sizes);
     d.Expect(TaskbarWindows() == std::vector<std::uint64_t>{main}, "the main window is on the taskbar");
 
     // A tooltip: shown by hovering a button with a tip; no focus, not managed.
@@ -191,8 +202,7 @@ TEST_F(DesktopScenario, TheDesktopsFolderPickerIsAttachedToTheMainWindow) {
   });
   std::uint64_t main = 0;
   Outcome outcome = Run([&](Driver& d) {
-    d.WaitFor("the main window", [](const Snapshot& s) { return s.main_window; });
-    main = IdOf(d, d.OnUi([&] { return d.Main()->NativeHandle(); }));
+    main = ShownMainWindow(d);
     d.ClickMain(u"btn_search");
     d.WaitFor("the chosen folder", [](const Snapshot& s) { return s.chosen_directory == u"/srv/games/KRDN"; });
     d.Expect(testing::ReadText(args).find("\n--attach=" + std::to_string(main) + "\n") != std::string::npos,

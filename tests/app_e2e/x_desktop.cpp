@@ -113,21 +113,27 @@ XWindowFacts FactsOf(std::uint64_t window) {
   facts.transient_for = transient.empty() ? 0 : transient.front();
   facts.wm_class = Words(ValueOf(props, "WM_CLASS")).empty() ? std::string() : ValueOf(props, "WM_CLASS").substr(1);
   if (!facts.wm_class.empty() && facts.wm_class.back() == '\n') facts.wm_class.pop_back();
-  // The icon: width, height and width * height pixels, image after image.
+  const std::string info = Run("/usr/bin/xwininfo -id " + id);
+  facts.override_redirect = info.find("Override Redirect State: yes") != std::string::npos;
+  facts.viewable = info.find("Map State: IsViewable") != std::string::npos;
+  return facts;
+}
+
+std::vector<int> IconSizesOf(std::uint64_t window) {
+  // Width, height and width * height pixels, image after image.
+  std::vector<int> sizes;
   std::vector<std::uint64_t> numbers;
-  std::istringstream icon(ValueOf(Run("/usr/bin/xprop -len 100000000 -id " + id + " -notype 32c _NET_WM_ICON"), "_NET_WM_ICON"));
+  std::istringstream icon(ValueOf(Run("/usr/bin/xprop -len 100000000 -id " + Hex(window) + " -notype 32c _NET_WM_ICON"),
+                                  "_NET_WM_ICON"));
   std::string number;
   while (std::getline(icon, number, ',')) numbers.push_back(std::strtoull(number.c_str(), nullptr, 10));
   for (std::size_t at = 0; at + 1 < numbers.size();) {
     const std::uint64_t w = numbers[at], h = numbers[at + 1];
     if (w == 0 || w != h) break;
-    facts.icon_sizes.push_back(static_cast<int>(w));
+    sizes.push_back(static_cast<int>(w));
     at += 2 + w * h;
   }
-  const std::string info = Run("/usr/bin/xwininfo -id " + id);
-  facts.override_redirect = info.find("Override Redirect State: yes") != std::string::npos;
-  facts.viewable = info.find("Map State: IsViewable") != std::string::npos;
-  return facts;
+  return sizes;
 }
 
 std::vector<std::uint64_t> ManagedWindows() { return Ids(ValueOf(Run("/usr/bin/xprop -root _NET_CLIENT_LIST"), "_NET_CLIENT_LIST")); }

@@ -34,13 +34,14 @@ struct XWindowFacts {
   std::vector<std::string> states;  // _NET_WM_STATE
   std::uint64_t transient_for = 0;  // WM_TRANSIENT_FOR
   std::string wm_class;             // WM_CLASS as xprop prints it: "a", "b"
-  std::vector<int> icon_sizes;      // the square sizes in _NET_WM_ICON, in order
   bool override_redirect = false;
   bool viewable = false;
   bool Has(const std::string& state) const;
 };
 
 XWindowFacts FactsOf(std::uint64_t window);
+// The square sizes in _NET_WM_ICON, in order.
+std::vector<int> IconSizesOf(std::uint64_t window);
 // _NET_CLIENT_LIST of the root window: the windows the window manager manages.
 std::vector<std::uint64_t> ManagedWindows();
 // The managed windows that would get a taskbar entry (no _NET_WM_STATE_SKIP_TASKBAR).

@@ -71,7 +71,7 @@ int RunProgram(const ProgramOptions& options) {
 
   // There is no OLE to initialise here: the platform layer needs no per-thread set-up.
   const std::u16string decoder_name = u"imgdecoder-gdip";
-  auto render_factory = Adopt(LOOM::NewRenderFactoryCairo());
+  auto render_factory = Adopt(LOOM::NewRenderFactory());
   auto decoder_factory = Adopt(LOOM::NewImgDecoderFactory(decoder_name));
   render_factory->SetDecoderFactory(decoder_factory.get());
 

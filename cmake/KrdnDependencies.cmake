@@ -22,8 +22,16 @@ target_include_directories(krdn_gif SYSTEM INTERFACE ${GIF_INCLUDE_DIR})
 target_link_libraries(krdn_gif INTERFACE ${GIF_LIBRARY})
 
 find_path(STB_INCLUDE_DIR stb/stb_image.h REQUIRED)
+find_library(STB_LIBRARY stb REQUIRED)
 add_library(krdn_stb INTERFACE)
 target_include_directories(krdn_stb SYSTEM INTERFACE ${STB_INCLUDE_DIR}/stb)
+target_link_libraries(krdn_stb INTERFACE ${STB_LIBRARY})
+
+# The names the Windows build gives the libraries it compiles itself (KrdnWindows.cmake).
+add_library(krdn_pugixml INTERFACE)
+target_link_libraries(krdn_pugixml INTERFACE PkgConfig::PUGIXML)
+add_library(krdn_png INTERFACE)
+target_link_libraries(krdn_png INTERFACE PkgConfig::LIBPNG PkgConfig::ZLIB)
 
 if(KRDN_BUILD_TESTS)
   find_package(GTest REQUIRED)

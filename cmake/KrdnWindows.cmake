@@ -12,6 +12,38 @@ add_compile_definitions(UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN _WIN32_WIN
 
 find_package(Threads REQUIRED)
 
+# The libraries the toolkit needs that Windows does not have, each compiled here from
+# Debian: pugixml and libpng from their source packages (scripts/install-deps unpacks
+# them into build/debian-sources), zlib from libz-mingw-w64-dev, stb_image from the
+# header of libstb-dev (the decoders compile its implementation themselves).
+set(KRDN_DEBIAN_SOURCES ${PROJECT_SOURCE_DIR}/build/debian-sources CACHE PATH
+    "Unpacked Debian source packages of the Windows build (scripts/install-deps)")
+foreach(package pugixml libpng1.6)
+  if(NOT EXISTS ${KRDN_DEBIAN_SOURCES}/${package}/.unpacked)
+    message(FATAL_ERROR "No Debian source of ${package} in ${KRDN_DEBIAN_SOURCES}: run scripts/install-deps")
+  endif()
+endforeach()
+
+set(pugixml_dir ${KRDN_DEBIAN_SOURCES}/pugixml/src)
+add_library(krdn_pugixml STATIC ${pugixml_dir}/pugixml.cpp)
+target_include_directories(krdn_pugixml SYSTEM PUBLIC ${pugixml_dir})
+
+find_package(ZLIB REQUIRED)  # /usr/x86_64-w64-mingw32 (libz-mingw-w64-dev)
+set(png_dir ${KRDN_DEBIAN_SOURCES}/libpng1.6)
+set(png_config ${CMAKE_BINARY_DIR}/debian-sources/libpng)
+configure_file(${png_dir}/scripts/pnglibconf.h.prebuilt ${png_config}/pnglibconf.h COPYONLY)
+add_library(krdn_png STATIC)
+foreach(file png pngerror pngget pngmem pngpread pngread pngrio pngrtran pngrutil pngset pngtrans pngwio
+             pngwrite pngwtran pngwutil)
+  target_sources(krdn_png PRIVATE ${png_dir}/${file}.c)
+endforeach()
+target_include_directories(krdn_png SYSTEM PUBLIC ${png_dir} ${png_config})
+target_compile_definitions(krdn_png PRIVATE PNG_ARM_NEON_OPT=0 PNG_INTEL_SSE_OPT=0)
+target_link_libraries(krdn_png PUBLIC ZLIB::ZLIB)
+
+add_library(krdn_stb INTERFACE)
+target_include_directories(krdn_stb SYSTEM INTERFACE /usr/include/stb)
+
 if(KRDN_BUILD_TESTS)
   set(KRDN_GOOGLETEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources (Debian's googletest package)")
   if(NOT EXISTS ${KRDN_GOOGLETEST_SOURCE}/CMakeLists.txt)

@@ -4,7 +4,11 @@
 
 #include "platform/win_types.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <olectl.h>  // OCM__BASE, the reflected notifications
+// The system's caret-blink timer message, which <windows.h> does not name.
+inline constexpr UINT WM_SYSTIMER = 0x0118;
+#else
 inline constexpr UINT WM_USER = 0x0400;
 #endif
 

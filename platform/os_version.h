@@ -7,10 +7,12 @@
 
 namespace platform {
 
+#ifndef _WIN32
 // Product types of the extended record.
 inline constexpr BYTE VER_NT_WORKSTATION = 1;
 inline constexpr BYTE VER_NT_DOMAIN_CONTROLLER = 2;
 inline constexpr BYTE VER_NT_SERVER = 3;
+#endif
 
 struct OsVersionInfo {
   DWORD major = 0;

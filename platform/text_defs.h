@@ -8,7 +8,12 @@
 #include "platform/messages.h"
 #include "platform/win_types.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <richedit.h>
+#include <textserv.h>
+// The code page of UTF-16 text (little-endian), as rich text services name it.
+inline constexpr UINT CP_UTF16LE = 1200;
+#else
 // ---------------------------------------------------------------------------
 // Edit style bits (the style word of an edit box).
 inline constexpr DWORD ES_LEFT = 0x0000;

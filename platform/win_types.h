@@ -8,6 +8,19 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+// Geometry compares by value, as the Linux definitions below do.
+inline bool operator==(const POINT& a, const POINT& b) { return a.x == b.x && a.y == b.y; }
+inline bool operator==(const SIZE& a, const SIZE& b) { return a.cx == b.cx && a.cy == b.cy; }
+inline bool operator==(const RECT& a, const RECT& b) {
+  return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+// The coordinate macros of <windowsx.h>, without the rest of that header (whose
+// message-cracker macros take names the toolkit's classes use).
+#ifndef GET_X_LPARAM
+#define GET_X_LPARAM(lp) (static_cast<int>(static_cast<short>(LOWORD(lp))))
+#define GET_Y_LPARAM(lp) (static_cast<int>(static_cast<short>(HIWORD(lp))))
+#endif
 #else
 
 #include <cstdint>

@@ -12,7 +12,7 @@
 namespace LOOM {
 namespace {
 
-SAutoRefPtr<IRenderFactory> Factory() { return SAutoRefPtr<IRenderFactory>::Adopt(NewRenderFactoryCairo()); }
+SAutoRefPtr<IRenderFactory> Factory() { return SAutoRefPtr<IRenderFactory>::Adopt(NewRenderFactory()); }
 
 SAutoRefPtr<IBitmap> Picture(IRenderFactory* f, int w, int h) {
   std::vector<std::uint32_t> px(static_cast<std::size_t>(w) * h);

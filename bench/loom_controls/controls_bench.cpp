@@ -34,7 +34,7 @@ SAutoRefPtr<IBitmap> Picture(IRenderFactory* f, int w, int h) {
 // progress bar's gradients.
 struct Toolkit {
   Toolkit()
-      : factory(SAutoRefPtr<IRenderFactory>::Adopt(NewRenderFactoryCairo())),
+      : factory(SAutoRefPtr<IRenderFactory>::Adopt(NewRenderFactory())),
         app(factory.get(), platform::CurrentModule(), u"LOOMHOST", reg) {
     auto pool = SAutoRefPtr<SSkinPool>::Adopt(new SSkinPool());
     auto button = SAutoRefPtr<SSkinImgFrame>::Adopt(new SSkinImgFrame());

@@ -20,7 +20,7 @@ namespace {
 
 struct Toolkit {
   Toolkit()
-      : factory(SAutoRefPtr<IRenderFactory>::Adopt(NewRenderFactoryCairo())),
+      : factory(SAutoRefPtr<IRenderFactory>::Adopt(NewRenderFactory())),
         app(factory.get(), platform::CurrentModule(), u"LOOMHOST", reg) {}
   SObjectDefaultRegister reg;
   SAutoRefPtr<IRenderFactory> factory;

@@ -20,7 +20,7 @@ using namespace LOOM;
 class BenchApp {
  public:
   BenchApp()
-      : factory_(SAutoRefPtr<IRenderFactory>::Adopt(NewRenderFactoryCairo())),
+      : factory_(SAutoRefPtr<IRenderFactory>::Adopt(NewRenderFactory())),
         app_(factory_.get(), platform::CurrentModule(), u"LOOMHOST", reg_) {
     platform::InitWindowing();
     provider_ = SAutoRefPtr<IResProvider>::Adopt(NewResourceProvider(0));

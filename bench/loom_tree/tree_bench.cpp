@@ -57,7 +57,7 @@ SAutoRefPtr<IBitmap> Picture(IRenderFactory* f, int w, int h) {
 // The application, with stand-in skins of the main window's sizes and state counts.
 struct Toolkit {
   Toolkit()
-      : factory(SAutoRefPtr<IRenderFactory>::Adopt(NewRenderFactoryCairo())),
+      : factory(SAutoRefPtr<IRenderFactory>::Adopt(NewRenderFactory())),
         app(factory.get(), platform::CurrentModule(), u"LOOMHOST", reg) {
     auto pool = SAutoRefPtr<SSkinPool>::Adopt(new SSkinPool());
     struct Stand {

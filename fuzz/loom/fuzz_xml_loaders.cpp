@@ -17,7 +17,7 @@ namespace {
 struct Toolkit {
   Toolkit()
       : decoders(LOOM::SAutoRefPtr<LOOM::IImgDecoderFactory>::Adopt(LOOM::NewImgDecoderFactory(u"imgdecoder-gdip"))),
-        factory(LOOM::SAutoRefPtr<LOOM::IRenderFactory>::Adopt(LOOM::NewRenderFactoryCairo())),
+        factory(LOOM::SAutoRefPtr<LOOM::IRenderFactory>::Adopt(LOOM::NewRenderFactory())),
         app((factory->SetDecoderFactory(decoders.get()), factory.get()), platform::CurrentModule(), u"LOOMHOST", reg) {}
   LOOM::SObjectDefaultRegister reg;
   LOOM::SAutoRefPtr<LOOM::IImgDecoderFactory> decoders;

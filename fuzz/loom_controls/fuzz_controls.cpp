@@ -57,7 +57,7 @@ void Exercise(LOOM::test::TestContainer& host, LOOM::IRenderFactory* factory) {
     } else if (auto* text = dynamic_cast<LOOM::SStatic*>(e)) {
       for (RECT box : {RECT{0, 0, 0, 0}, RECT{0, 0, 1, 1 << 26}, RECT{5, 5, -50, -50}, RECT{-kFar, -kFar, kFar, kFar}}) {
         text->MeasureText(scratch.get(), text->GetElementText(), box, 0);
-        text->LayoutLines(scratch.get(), text->GetElementText(), box, LOOM::DT_VCENTER);
+        text->LayoutLines(scratch.get(), text->GetElementText(), box, DT_VCENTER);
       }
     }
   });

@@ -24,7 +24,7 @@ class QuietSink final : public LOOM::TObjRefImpl<LOOM::ILogSink> {
 
 struct Toolkit {
   Toolkit()
-      : factory(LOOM::SAutoRefPtr<LOOM::IRenderFactory>::Adopt(LOOM::NewRenderFactoryCairo())),
+      : factory(LOOM::SAutoRefPtr<LOOM::IRenderFactory>::Adopt(LOOM::NewRenderFactory())),
         app(factory.get(), platform::CurrentModule(), u"LOOMHOST", reg) {
     app.SetLogSink(LOOM::SAutoRefPtr<LOOM::ILogSink>::Adopt(new QuietSink()).get());
     windowing = platform::InitWindowing();  // the clipboard

@@ -63,6 +63,6 @@ int SRenderFactory_Cairo::NewRegion(IRegion** out) {
   return 1;
 }
 
-IRenderFactory* NewRenderFactoryCairo() { return new SRenderFactory_Cairo(); }
+IRenderFactory* NewRenderFactory() { return new SRenderFactory_Cairo(); }
 
 }  // namespace LOOM

@@ -31,7 +31,7 @@ class PackageTest : public ::testing::Test {
     app_.ResProviders().AttachProvider(provider_.get(), u"uidef:xml_init");
   }
   static LOOM::SAutoRefPtr<LOOM::IRenderFactory> MakeFactory(LOOM::IImgDecoderFactory* decoders) {
-    auto f = LOOM::SAutoRefPtr<LOOM::IRenderFactory>::Adopt(LOOM::NewRenderFactoryCairo());
+    auto f = LOOM::SAutoRefPtr<LOOM::IRenderFactory>::Adopt(LOOM::NewRenderFactory());
     f->SetDecoderFactory(decoders);
     return f;
   }

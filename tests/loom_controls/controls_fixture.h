@@ -33,7 +33,7 @@ inline constexpr COLORREF kPixRed = 0xFFFF0000, kPixGreen = 0xFF00FF00, kPixBlue
 inline constexpr COLORREF kPixGrey = 0xFF808080, kPixWhite = 0xFFFFFFFF, kPixBlack = 0xFF000000;
 
 inline SAutoRefPtr<IRenderFactory> MakeRenderFactory() {
-  auto factory = SAutoRefPtr<IRenderFactory>::Adopt(NewRenderFactoryCairo());
+  auto factory = SAutoRefPtr<IRenderFactory>::Adopt(NewRenderFactory());
   auto decoders = SAutoRefPtr<IImgDecoderFactory>::Adopt(NewImgDecoderFactory(u"imgdecoder-gdip"));
   factory->SetDecoderFactory(decoders.get());
   return factory;

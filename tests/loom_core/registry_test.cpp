@@ -40,7 +40,7 @@ class RecordingButton final : public TObjRefImpl<SObjectImpl<IObject>> {
 class RegistryTest : public ::testing::Test {
  protected:
   RegistryTest()
-      : factory_(SAutoRefPtr<IRenderFactory>::Adopt(NewRenderFactoryCairo())),
+      : factory_(SAutoRefPtr<IRenderFactory>::Adopt(NewRenderFactory())),
         app_(factory_.get(), platform::CurrentModule(), u"LOOMHOST", reg_) {
     sink_ = SAutoRefPtr<RecordingSink>::Adopt(new RecordingSink());
     app_.SetLogSink(sink_.get());

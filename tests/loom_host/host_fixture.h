@@ -52,7 +52,7 @@ inline void DrainQueue() {
 class HostFixture : public ::testing::Test {
  protected:
   HostFixture()
-      : factory_(SAutoRefPtr<IRenderFactory>::Adopt(NewRenderFactoryCairo())),
+      : factory_(SAutoRefPtr<IRenderFactory>::Adopt(NewRenderFactory())),
         app_(factory_.get(), platform::CurrentModule(), u"LOOMHOST", reg_) {
     app_.Register<RecorderElement>();
     provider_ = SAutoRefPtr<IResProvider>::Adopt(NewResourceProvider(0));

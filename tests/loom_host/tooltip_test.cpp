@@ -33,7 +33,7 @@ class TooltipTest : public ::testing::Test {
   bool Visible() const { return platform::IsWindowVisible(ctrl_->NativeHandle()) != FALSE; }
   RECT TipRect() const { return ctrl_->WindowRect(); }
 
-  SAutoRefPtr<IRenderFactory> factory_ = SAutoRefPtr<IRenderFactory>::Adopt(NewRenderFactoryCairo());
+  SAutoRefPtr<IRenderFactory> factory_ = SAutoRefPtr<IRenderFactory>::Adopt(NewRenderFactory());
   SObjectDefaultRegister reg_;
   SApplication app_{factory_.get(), platform::CurrentModule(), u"LOOMHOST", reg_};
   CSimpleWnd host_;

@@ -9,7 +9,7 @@
 
 namespace LOOM::test {
 
-inline SAutoRefPtr<IRenderFactory> Factory() { return SAutoRefPtr<IRenderFactory>::Adopt(NewRenderFactoryCairo()); }
+inline SAutoRefPtr<IRenderFactory> Factory() { return SAutoRefPtr<IRenderFactory>::Adopt(NewRenderFactory()); }
 
 inline SAutoRefPtr<IRenderTarget> Target(IRenderFactory* f, int w, int h) {
   IRenderTarget* rt = nullptr;

@@ -37,7 +37,7 @@ class AppFixture : public ::testing::Test {
     if (attach_uidef) app_.ResProviders().AttachProvider(provider_.get(), u"uidef:xml_init");
   }
   static SAutoRefPtr<IRenderFactory> MakeFactory(IImgDecoderFactory* decoders) {
-    auto f = SAutoRefPtr<IRenderFactory>::Adopt(NewRenderFactoryCairo());
+    auto f = SAutoRefPtr<IRenderFactory>::Adopt(NewRenderFactory());
     f->SetDecoderFactory(decoders);
     return f;
   }

@@ -21,7 +21,7 @@ class QuietSink final : public TObjRefImpl<ILogSink> {
 
 struct InlineToolkit {
   explicit InlineToolkit(std::string_view uidef_markup)
-      : factory(SAutoRefPtr<IRenderFactory>::Adopt(NewRenderFactoryCairo())),
+      : factory(SAutoRefPtr<IRenderFactory>::Adopt(NewRenderFactory())),
         app(factory.get(), platform::CurrentModule(), u"LOOMHOST", reg),
         uidef{{u"UIDEF", u"XML_INIT", 2052, reinterpret_cast<const unsigned char*>(uidef_markup.data()),
                uidef_markup.size()}} {

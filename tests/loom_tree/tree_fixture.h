@@ -66,7 +66,7 @@ class RefusingElement : public SWindow {
 class TreeFixture : public ::testing::Test {
  protected:
   TreeFixture()
-      : factory_(SAutoRefPtr<IRenderFactory>::Adopt(NewRenderFactoryCairo())),
+      : factory_(SAutoRefPtr<IRenderFactory>::Adopt(NewRenderFactory())),
         app_(factory_.get(), platform::CurrentModule(), u"LOOMHOST", reg_) {
     app_.SetLogSink(sink_.get());
     app_.Register<RecorderElement>();

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "core/obj_ref.h"
+#include "platform/gdi_defs.h"
 #include "platform/icon.h"
 #include "platform/win_types.h"
 
@@ -22,30 +23,11 @@ inline constexpr COLORREF kNoColor = 0x00FFFFFF;
 constexpr BYTE ColorAlpha(COLORREF c) { return static_cast<BYTE>(c >> 24); }
 constexpr COLORREF RGBA(BYTE r, BYTE g, BYTE b, BYTE a) { return RGB(r, g, b) | (static_cast<COLORREF>(a) << 24); }
 
-// The native drawing context of the back-end (a cairo_t* here).
+// The native drawing context of the back-end: a cairo_t* on Linux, a device context
+// (HDC) on Windows.
 using HDC = void*;
 
 enum RenderObjType : int { OT_NULL = 0, OT_PEN = 1, OT_BRUSH = 2, OT_BITMAP = 3, OT_FONT = 4, OT_REGION = 5 };
-
-// Clip and region combine modes.
-enum : int { RGN_AND = 1, RGN_OR = 2, RGN_XOR = 3, RGN_DIFF = 4, RGN_COPY = 5 };
-
-// Pen styles.
-enum : int { PS_SOLID = 0, PS_DASH = 1, PS_DOT = 2, PS_DASHDOT = 3, PS_DASHDOTDOT = 4, PS_NULL = 5 };
-inline constexpr int PS_GEOMETRIC = 0x10000;
-
-// Text format flags.
-enum : UINT {
-  DT_TOP = 0x0, DT_LEFT = 0x0, DT_CENTER = 0x1, DT_RIGHT = 0x2, DT_VCENTER = 0x4, DT_BOTTOM = 0x8,
-  DT_WORDBREAK = 0x10, DT_SINGLELINE = 0x20, DT_EXPANDTABS = 0x40, DT_NOCLIP = 0x100,
-  DT_CALCRECT = 0x400, DT_NOPREFIX = 0x800, DT_END_ELLIPSIS = 0x8000,
-};
-
-// Raster codes of CopyFromTarget and SetRasterOp.
-inline constexpr DWORD SRCCOPY = 0x00CC0020;
-inline constexpr DWORD SRCAND = 0x008800C6;
-inline constexpr DWORD SRCINVERT = 0x00660046;
-inline constexpr DWORD DSTINVERT = 0x00550009;
 
 // Expand modes (low 16 bits; the filter level rides in the high 16 bits).
 enum : UINT { EM_NULL = 0, EM_STRETCH = 1, EM_TILE = 2 };
@@ -235,8 +217,9 @@ struct IRenderFactory : IObjRef {
   ~IRenderFactory() = default;
 };
 
-// The Linux back-end over cairo and pango. A new factory with one reference.
-IRenderFactory* NewRenderFactoryCairo();
+// The back-end this build draws with, a new factory with one reference: cairo and
+// pango on Linux (SRenderFactory_Cairo), GDI on Windows (SRenderFactory_GDI).
+IRenderFactory* NewRenderFactory();
 
 // Largest side a bitmap or target accepts; larger requests fail without allocating.
 inline constexpr int kMaxBitmapSide = 16384;

@@ -109,10 +109,10 @@ class PlacementPasses {
       case kPosWithNext: return i + 1 < count ? relative(EdgeOf(i + 1, far_edge)) : relative(Extent(axis));
       case kPosSibNear:
       case kPosSibFar: {
-        bool near = item.kind == kPosSibNear;
+        bool near_side = item.kind == kPosSibNear;
         auto ref = ids_.find(item.ref_id);
-        if (ref == ids_.end()) return near ? ClampCoord(signed_v) : relative(Extent(axis));
-        return relative(EdgeOf(ref->second, near ? near_edge : far_edge));
+        if (ref == ids_.end()) return near_side ? ClampCoord(signed_v) : relative(Extent(axis));
+        return relative(EdgeOf(ref->second, near_side ? near_edge : far_edge));
       }
       case kPosSize: {
         if (!it.edge[near_edge]) return std::nullopt;
@@ -134,11 +134,11 @@ class PlacementPasses {
   std::optional<int> FarEdge(int i, int axis) const {
     const Participant& it = items_[i];
     const LayoutAxis la = axis == 0 ? LayoutAxis::Horz : LayoutAxis::Vert;
-    const std::optional<int>& near = it.edge[axis == 0 ? kLeft : kTop];
+    const std::optional<int>& near_edge_of_item = it.edge[axis == 0 ? kLeft : kTop];
     if (it.param->IsMatchParent(la)) return Extent(axis);
     if (it.param->IsSpecifiedSize(la)) {
-      if (!near) return std::nullopt;
-      return ClampCoord(std::int64_t{*near} + Pixels(it, it.param->SpecifiedSize(la)));
+      if (!near_edge_of_item) return std::nullopt;
+      return ClampCoord(std::int64_t{*near_edge_of_item} + Pixels(it, it.param->SpecifiedSize(la)));
     }
     if (!it.param->IsWrapContent(la) && it.param->count == 4) return Evaluate(i, it.param->pos[axis == 0 ? 1 : 3], axis);
     return std::nullopt;

@@ -2,7 +2,9 @@
 // table, creation and subclassing, and the common window procedure.
 #include "core/simple_wnd.h"
 
+#include "core/swnd_defs.h"
 #include "platform/icon.h"
+#include "platform/wide_text.h"
 
 namespace LOOM {
 
@@ -16,8 +18,8 @@ CSimpleWndHelper::CSimpleWndHelper(HINSTANCE instance, std::u16string_view class
   if (enable_ime) wc.style |= CS_HREDRAW | CS_VREDRAW | CS_IME;
   wc.lpfnWndProc = &CSimpleWndHelper::StartWindowProc;
   wc.hInstance = instance;
-  wc.hCursor = platform::LoadSystemCursor(IDC_ARROW);
-  wc.lpszClassName = class_name_.c_str();
+  wc.hCursor = platform::LoadSystemCursor(kIdcArrow);
+  wc.lpszClassName = AsWideText(class_name_.c_str());
   atom_ = platform::RegisterClassExW(&wc);
 }
 
@@ -123,7 +125,12 @@ LRESULT CSimpleWnd::CommonWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) 
 }
 
 LRESULT CSimpleWnd::Dispatch(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  MessageRecord record{MSG{hwnd, msg, wp, lp}, true, current_};
+  MSG message{};
+  message.hwnd = hwnd;
+  message.message = msg;
+  message.wParam = wp;
+  message.lParam = lp;
+  MessageRecord record{message, true, current_};
   current_ = &record;
   LRESULT result = 0;
   BOOL handled = ProcessWindowMessage(hwnd, msg, wp, lp, result, 0);

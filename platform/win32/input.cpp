@@ -1,0 +1,17 @@
+// Capture, leave tracking, key states and the cursor: the platform's own.
+#include "platform/input.h"
+
+namespace platform {
+
+HWND SetCapture(HWND hwnd) { return ::SetCapture(hwnd); }
+BOOL ReleaseCapture() { return ::ReleaseCapture(); }
+HWND GetCapture() { return ::GetCapture(); }
+BOOL TrackMouseEvent(TRACKMOUSEEVENT* track) { return ::TrackMouseEvent(track); }
+SHORT GetKeyState(int virtual_key) { return ::GetKeyState(virtual_key); }
+SHORT GetAsyncKeyState(int virtual_key) { return ::GetAsyncKeyState(virtual_key); }
+BOOL GetCursorPos(POINT* point) { return ::GetCursorPos(point); }
+HCURSOR SetCursor(HCURSOR cursor) { return ::SetCursor(cursor); }
+HCURSOR GetCursor() { return ::GetCursor(); }
+UINT GetDoubleClickTime() { return ::GetDoubleClickTime(); }
+
+}  // namespace platform

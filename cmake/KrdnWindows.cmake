@@ -11,11 +11,13 @@
 add_compile_definitions(UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0601 WINVER=0x0601)
 
 find_package(Threads REQUIRED)
+# Resource scripts (KrdnResources.cmake) compile with windres.
+enable_language(RC)
 
 # The libraries the toolkit needs that Windows does not have, each compiled here from
 # Debian: pugixml and libpng from their source packages (scripts/install-deps unpacks
 # them into build/debian-sources), zlib from libz-mingw-w64-dev, stb_image from the
-# header of libstb-dev (the decoders compile its implementation themselves).
+# header of libstb-dev, its implementation compiled here.
 set(KRDN_DEBIAN_SOURCES ${PROJECT_SOURCE_DIR}/build/debian-sources CACHE PATH
     "Unpacked Debian source packages of the Windows build (scripts/install-deps)")
 foreach(package pugixml libpng1.6)
@@ -41,8 +43,10 @@ target_include_directories(krdn_png SYSTEM PUBLIC ${png_dir} ${png_config})
 target_compile_definitions(krdn_png PRIVATE PNG_ARM_NEON_OPT=0 PNG_INTEL_SSE_OPT=0)
 target_link_libraries(krdn_png PUBLIC ZLIB::ZLIB)
 
-add_library(krdn_stb INTERFACE)
-target_include_directories(krdn_stb SYSTEM INTERFACE /usr/include/stb)
+set(stb_impl ${CMAKE_BINARY_DIR}/debian-sources/stb_image.c)
+file(CONFIGURE OUTPUT ${stb_impl} CONTENT "#define STB_IMAGE_IMPLEMENTATION\n#include <stb_image.h>\n")
+add_library(krdn_stb STATIC ${stb_impl})
+target_include_directories(krdn_stb SYSTEM PUBLIC /usr/include/stb)
 
 if(KRDN_BUILD_TESTS)
   set(KRDN_GOOGLETEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources (Debian's googletest package)")

@@ -67,6 +67,17 @@ class SImgX final : public TObjRefImpl<IImgX> {
   std::vector<std::unique_ptr<SImgFrame>> frames_;
 };
 
+// A factory whose images decode with one decoding function.
+template <DecodeFn Decode>
+class SDecoderFactory : public TObjRefImpl<IImgDecoderFactory> {
+ public:
+  int NewImage(IImgX** out) override {
+    if (!out) return 0;
+    *out = new SImgX(Decode);
+    return 1;
+  }
+};
+
 // Reads a whole file; false when it cannot be opened or read.
 bool ReadWholeFile(std::u16string_view path, std::vector<std::uint8_t>& out);
 
@@ -80,6 +91,13 @@ std::vector<RgbaImage> DecodeStb(std::span<const std::uint8_t> bytes);
 // A device-independent bitmap as stored in icon files (header, palette, colour bits and,
 // when with_mask, the 1-bit AND mask; the header's height counts both).
 bool DecodeDib(std::span<const std::uint8_t> bytes, bool with_mask, RgbaImage& out);
+// The platform's decoders: GDI+ and the imaging component on Windows; on Linux a
+// stand-in for GDI+ over the codecs above, and no imaging component (nullptr).
+IImgDecoderFactory* NewGdipDecoderFactory();
+IImgDecoderFactory* NewWicDecoderFactory();
+// Encodes a bitmap as a PNG file (the PNG decoder's and the stand-in's saving).
+HRESULT SaveAsPng(const IBitmap* bitmap, std::u16string_view path, int format);
+
 // Writes straight RGBA as PNG.
 bool EncodePngFile(const std::string& path, unsigned width, unsigned height, const std::uint8_t* rgba);
 

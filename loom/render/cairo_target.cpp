@@ -1,5 +1,7 @@
 #include "cairo_target.h"
 
+#include "nine_grid.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -624,63 +626,13 @@ HRESULT SRenderTarget_Cairo::DrawImageExpanded(const RECT& dst, IBitmap* bmp, co
   return S_OK;
 }
 
-namespace {
-// One axis of the nine-grid: source and destination edges of the three cells, with the
-// shrinking rules applied when both margins do not fit.
-struct GridAxis {
-  int s[4];
-  int d[4];
-};
-
-bool MakeAxis(int s0, int s1, int d0, int d1, int m0, int m1, GridAxis& a) {
-  a.s[0] = s0;
-  a.s[1] = s0 + m0;
-  a.s[2] = s1 - m1;
-  a.s[3] = s1;
-  if (!(a.s[0] <= a.s[1] && a.s[1] <= a.s[2] && a.s[2] <= a.s[3])) return false;
-  int w = d1 - d0;
-  a.d[0] = d0;
-  a.d[3] = d1;
-  if (m0 + m1 > w) {
-    if (m0 >= w) {  // the first column takes the whole width
-      a.s[1] = a.s[2] = a.s[3] = s0 + w;
-      a.d[1] = a.d[2] = d1;
-    } else if (m1 >= w) {  // the last column takes the whole width
-      a.s[0] = a.s[1] = a.s[2] = s1 - w;
-      a.d[1] = a.d[2] = d0;
-    } else {  // the first keeps its margin, the last gets the rest from its right end
-      a.s[2] = s1 - (w - m0);
-      a.d[1] = a.d[2] = d0 + m0;
-    }
-  } else {
-    a.d[1] = d0 + m0;
-    a.d[2] = d1 - m1;
-  }
-  return true;
-}
-}  // namespace
-
 HRESULT SRenderTarget_Cairo::DrawImageNineGrid(const RECT& dst, IBitmap* bmp, const RECT& src, const RECT& margins,
                                                UINT mode, BYTE alpha) {
-  GridAxis x{}, y{};
-  // Margins wider or taller than the source draw nothing (checked in 64 bits first, so
-  // that no edge computation below can overflow).
-  auto fits = [](long long m0, long long m1, long long size) { return m0 >= 0 && m1 >= 0 && m0 + m1 <= size; };
-  if (!fits(margins.left, margins.right, static_cast<long long>(src.right) - src.left) ||
-      !fits(margins.top, margins.bottom, static_cast<long long>(src.bottom) - src.top))
-    return S_FALSE;
-  if (margins.left < 0 || margins.top < 0 || margins.right < 0 || margins.bottom < 0 ||
-      !MakeAxis(src.left, src.right, dst.left, dst.right, margins.left, margins.right, x) ||
-      !MakeAxis(src.top, src.bottom, dst.top, dst.bottom, margins.top, margins.bottom, y))
-    return S_FALSE;
-  for (int row = 0; row < 3; ++row) {
-    for (int col = 0; col < 3; ++col) {
-      RECT s{x.s[col], y.s[row], x.s[col + 1], y.s[row + 1]};
-      RECT d{x.d[col], y.d[row], x.d[col + 1], y.d[row + 1]};
-      if (Empty(s) || Empty(d)) continue;
-      bool corner = (row != 1) && (col != 1);
-      DrawImageExpanded(d, bmp, s, corner ? EM_NULL : mode, alpha);
-    }
+  NineGrid grid;
+  if (!LayOutNineGrid(dst, src, margins, &grid)) return S_FALSE;
+  for (int i = 0; i < grid.count; ++i) {
+    const NineGridCell& cell = grid.cells[i];
+    DrawImageExpanded(cell.dst, bmp, cell.src, cell.corner ? EM_NULL : mode, alpha);
   }
   return S_OK;
 }

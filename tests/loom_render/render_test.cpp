@@ -1,4 +1,5 @@
-// Pixels of the cairo render back-end: images, nine-grids, fills, copies, clipping.
+// Pixels of the render back-end: images, nine-grids, fills, copies, clipping. What
+// only one back-end answers is in render_backend_*_test.cpp.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -168,7 +169,8 @@ TEST_F(RenderTest, RasterCopiesKeepTheDestinationAlpha) {
   EXPECT_EQ(dst->PixelAt(0, 0), 0xFFF000F0u);
   dst->CopyFromTarget({0, 0, 2, 1}, nullptr, 0, 0, DSTINVERT);
   EXPECT_EQ(dst->PixelAt(0, 0), 0xFF0FFF0Fu);
-  EXPECT_EQ(dst->PixelAt(1, 0), 0x80404040u);  // alpha - colour: the inverse at the same opacity
+  // The inverse of a translucent pixel is the back-end's own (render_backend_*_test.cpp).
+  EXPECT_EQ(dst->PixelAt(1, 0) >> 24, 0x80u);
   EXPECT_EQ(dst->CopyFromTarget({0, 0, 2, 1}, src.get(), 0, 0, SRCCOPY), S_OK);
   EXPECT_EQ(dst->PixelAt(1, 0), 0xFFFFFFFFu);
   EXPECT_EQ(dst->CopyFromTarget({0, 0, 2, 1}, src.get(), 0, 0, 0x00EE0086), E_INVALIDARG);
@@ -256,10 +258,11 @@ TEST_F(RenderTest, SelectionsAndDefaults) {
   EXPECT_EQ(old->ObjectType(), OT_PEN);
   old->Release();
   pen->Release();  // the target keeps its own reference
+  Fill(rt.get(), 4, 4, kOpaqueWhite);
   rt->StrokeRect({0, 0, 4, 4});
   EXPECT_EQ(rt->PixelAt(0, 0), kOpaqueRed);
   EXPECT_EQ(rt->PixelAt(3, 3), kOpaqueRed);
-  EXPECT_EQ(rt->PixelAt(1, 1), 0u);
+  EXPECT_EQ(rt->PixelAt(1, 1), kOpaqueWhite);
   EXPECT_EQ(rt->SelectDefault(OT_PEN), S_OK);
   EXPECT_EQ(rt->CurrentObject(OT_REGION), nullptr);
 }

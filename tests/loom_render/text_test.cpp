@@ -1,4 +1,4 @@
-// Text output through pango: opacity, format flags and measurement.
+// Text output: opacity, format flags and measurement.
 #include <gtest/gtest.h>
 
 #include "platform/font_faces.h"

@@ -1,0 +1,132 @@
+// A render target over a memory device context with the current bitmap's section
+// selected. The viewport origin is the target's origin; clip pushes and saves are the
+// context's own saved states, together with the current objects they bring back.
+#pragma once
+
+#include <functional>
+#include <vector>
+
+#include "gdi_backend.h"
+
+namespace LOOM {
+
+class SRenderTarget_GDI final : public TObjRefImpl<IRenderTarget> {
+ public:
+  explicit SRenderTarget_GDI(IRenderFactory* factory);
+  ~SRenderTarget_GDI() override;
+  HRESULT Init(int width, int height);
+
+  HRESULT NewCompatibleTarget(SIZE size, IRenderTarget** out) override;
+  HRESULT NewPen(int style, COLORREF color, int width, IPen** out) override;
+  HRESULT NewSolidBrush(COLORREF color, IBrush** out) override;
+  HRESULT NewBitmapBrush(IBitmap* bitmap, IBrush** out) override;
+  HRESULT NewRegion(IRegion** out) override;
+  HRESULT Resize(SIZE size) override;
+  HRESULT ShiftOrigin(int dx, int dy, POINT* old = nullptr) override;
+  HRESULT Origin(POINT* out) const override;
+  HRESULT SetOrigin(int x, int y) override;
+  HRESULT ClipPushRect(const RECT& rc, int mode = RGN_AND) override;
+  HRESULT ClipPushRegion(const IRegion* region, int mode = RGN_AND) override;
+  HRESULT ClipPop() override;
+  HRESULT ClipExcludeRect(const RECT& rc) override;
+  HRESULT ClipIntersectRect(const RECT& rc) override;
+  HRESULT ClipSave(int* cookie) override;
+  HRESULT ClipRestore(int cookie) override;
+  HRESULT ClipRegionCopy(IRegion** out) const override;
+  HRESULT ClipBounds(RECT* out) const override;
+  HRESULT TextDraw(std::u16string_view text, RECT* rc, UINT format) override;
+  HRESULT TextExtent(std::u16string_view text, SIZE* out) override;
+  HRESULT TextAt(int x, int y, std::u16string_view text) override;
+  HRESULT StrokeRect(const RECT& rc) override;
+  HRESULT FillRectBrush(const RECT& rc) override;
+  HRESULT FillColorRect(const RECT& rc, COLORREF color) override;
+  HRESULT StrokeRoundRect(const RECT& rc, POINT corner) override;
+  HRESULT FillRoundRectBrush(const RECT& rc, POINT corner) override;
+  HRESULT FillColorRoundRect(const RECT& rc, POINT corner, COLORREF color) override;
+  HRESULT ReplaceRect(const RECT& rc, COLORREF color) override;
+  HRESULT InvertRect(const RECT& rc) override;
+  HRESULT StrokeEllipse(const RECT& rc) override;
+  HRESULT FillEllipseBrush(const RECT& rc) override;
+  HRESULT FillColorEllipse(const RECT& rc, COLORREF color) override;
+  HRESULT StrokeArc(const RECT& rc, float start_deg, float sweep_deg, bool pie) override;
+  HRESULT FillPie(const RECT& rc, float start_deg, float sweep_deg) override;
+  HRESULT StrokePolyline(const POINT* points, int count) override;
+  HRESULT FillGradientRect(const RECT& rc, bool vertical, COLORREF from, COLORREF to, BYTE alpha) override;
+  HRESULT ReservedDraw39() override { return E_NOTIMPL; }
+  HRESULT ReservedDraw40() override { return E_NOTIMPL; }
+  HRESULT DrawIconImage(int x, int y, HICON icon, int width, int height, UINT flags) override;
+  HRESULT DrawImage(const RECT& dst, IBitmap* bmp, int sx, int sy, BYTE alpha) override;
+  HRESULT DrawImageExpanded(const RECT& dst, IBitmap* bmp, const RECT& src, UINT mode, BYTE alpha) override;
+  HRESULT DrawImageNineGrid(const RECT& dst, IBitmap* bmp, const RECT& src, const RECT& margins, UINT mode,
+                            BYTE alpha) override;
+  HRESULT CopyFromTarget(const RECT& dst, IRenderTarget* src, int sx, int sy, DWORD rop) override;
+  HRESULT BlendFromTarget(const RECT& dst, IRenderTarget* src, const RECT& src_rc, BYTE alpha) override;
+  IRenderObj* CurrentObject(int type) const override;
+  HRESULT SelectDefault(int type, IRenderObj** old = nullptr) override;
+  HRESULT Select(IRenderObj* obj, IRenderObj** old = nullptr) override;
+  COLORREF TextColor() const override { return text_color_; }
+  COLORREF SetTextColor(COLORREF color) override;
+  LOOM::HDC LockDC(UINT flags) override;
+  void UnlockDC(LOOM::HDC dc) override;
+  HRESULT SetTransform(const float matrix[6], float old[6] = nullptr) override;
+  HRESULT Transform(float matrix[6]) const override;
+  HRESULT ReservedQuery56() override { return E_NOINTERFACE; }
+  COLORREF PixelAt(int x, int y) const override;
+  COLORREF SetPixelAt(int x, int y, COLORREF value) override;
+  HRESULT Reserved59() override { return E_NOTIMPL; }
+  HRESULT Reserved60() override { return E_NOTIMPL; }
+  HRESULT Reserved61() override { return E_NOTIMPL; }
+  HRESULT Reserved62() override { return E_NOTIMPL; }
+  HRESULT Reserved63() override { return E_NOTIMPL; }
+  HRESULT SetRasterOp(DWORD rop, DWORD* old = nullptr) override;
+
+  ::HDC Context() const { return dc_; }
+  SBitmap_GDI* CurrentBitmap() const { return bitmap_.get(); }
+
+ private:
+  // What a saved device state brings back besides the clip: the current objects and
+  // the origin of that moment.
+  struct SavedState {
+    int cookie;
+    SAutoRefPtr<SBitmap_GDI> bitmap;
+    SAutoRefPtr<IPen> pen;
+    SAutoRefPtr<IBrush> brush;
+    SAutoRefPtr<IFont> font;
+    POINT origin;
+  };
+
+  void SaveState();
+  bool RestoreState(int cookie);
+  HRESULT CombineClip(HRGN device_region, int mode);  // deletes the region
+  HRGN DeviceRegion(const RECT& rc) const;
+  // Draws a primitive through an alpha layer over rc (target coordinates) at opacity
+  // `alpha`; the primitive draws with the target's coordinates on the context given.
+  void Layered(const RECT& rc, BYTE alpha, bool copy, const std::function<void(::HDC)>& primitive);
+  // Runs a GDI call on the target's context under the alpha guard of rc.
+  BOOL Guarded(const RECT& rc, const std::function<BOOL()>& call);
+  HRESULT BlendBitmap(const RECT& dst, SBitmap_GDI* bitmap, const RECT& src, BYTE alpha);
+  BYTE BrushOpacity() const;
+  BYTE PenOpacity() const { return ColorAlpha(pen_->Color()); }
+  HPEN PenHandle() const;
+  HBRUSH BrushHandle() const;
+  void SelectBitmapHandle();
+
+  SAutoRefPtr<IRenderFactory> factory_;
+  ::HDC dc_ = nullptr;
+  COLORREF text_color_ = 0xFF000000;
+  SAutoRefPtr<SBitmap_GDI> bitmap_;
+  SAutoRefPtr<IPen> pen_;
+  SAutoRefPtr<IBrush> brush_;
+  SAutoRefPtr<IFont> font_;
+  POINT origin_{};
+  SAutoRefPtr<SBitmap_GDI> default_bitmap_;
+  SAutoRefPtr<IPen> default_pen_;
+  SAutoRefPtr<IBrush> default_brush_;
+  SAutoRefPtr<IFont> default_font_;
+  UINT lock_flags_ = 0;
+  DWORD raster_op_ = SRCCOPY;
+  HGDIOBJ original_bitmap_ = nullptr;  // the context's own, selected back before it is deleted
+  std::vector<SavedState> states_;
+};
+
+}  // namespace LOOM

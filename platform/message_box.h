@@ -1,6 +1,6 @@
 // The platform message box: a caption, an icon, a text and OK, OK/Cancel or Yes/No
-// buttons, drawn by the layer itself (cairo and pango), usable before any toolkit
-// object exists. Modal over its owner: the owner is disabled while it runs and
+// buttons, usable before any toolkit object exists: on Windows MessageBoxW itself, on
+// Linux drawn by the layer (cairo and pango). Modal over its owner: the owner is disabled while it runs and
 // active again afterwards. Enter chooses the focused button (at first the first one),
 // Esc and closing the box answer No (Yes/No), Cancel (OK/Cancel) or OK (OK alone);
 // Tab and the arrow keys move between the buttons, Y and N choose Yes and No.

@@ -1,8 +1,10 @@
-// Resources embedded in a module (the executable), standing in for the platform's
-// resource section. The resource compiler (tools/rescomp) turns a resource list into
-// a source file that defines this module's table; a module handle (HINSTANCE) points
-// at such a table. Types and names are stored upper-case and looked up without
-// regard to case; numeric types and names are written "#<number>".
+// Resources embedded in a module (the executable). On Windows they are the module's
+// resource section (windres compiles the resource list, cmake/KrdnRc.cmake), found
+// with FindResourceW. On Linux they stand in for it: the resource compiler
+// (tools/rescomp) turns a resource list into a source file that defines this
+// module's table, and a module handle (HINSTANCE) points at such a table. Types and
+// names are stored upper-case and looked up without regard to case; numeric types
+// and names are written "#<number>".
 #pragma once
 
 #include <cstddef>

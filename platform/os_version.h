@@ -22,8 +22,9 @@ struct OsVersionInfo {
 };
 
 // Fills the extended version record; false when only the short record can be read.
-// This layer is no release of the platform family, so it answers false: code that
-// asks for a particular release takes its "other versions" path.
+// On Windows the kernel's own answer; the Linux layer is no release of the platform
+// family and answers false, so code that asks for a particular release takes its
+// "other versions" path.
 bool GetExtendedVersion(OsVersionInfo* info);
 
 // Major version 6 of the workstation family, the releases whose window manager

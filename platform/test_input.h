@@ -2,7 +2,10 @@
 // came from the display, and a read-back of what a window last presented on screen.
 // Injected input takes exactly the path of real input (targeting, capture, disabled
 // windows, activation, double clicks, WM_SETCURSOR, key states, translation); it is
-// queued and takes effect when the windowing thread retrieves it.
+// queued and takes effect when the windowing thread retrieves it. On Windows it is
+// SendInput into the desktop's input stream, which goes to whatever window lies
+// under the pointer or holds the focus, so such tests take the desktop in turns; the
+// read-back copies the window's device.
 #pragma once
 
 #include <cstdint>

@@ -1,7 +1,9 @@
-// Set-up of the windowing system (SDL2 video). The first thread that creates a
+// Set-up of the windowing system. Linux: SDL2 video; the first thread that creates a
 // window on screen (or calls InitWindowing) becomes the windowing thread: it owns
 // every on-screen window, and its message loop reads the display's events. The
 // video driver is SDL's choice, or SDL_VIDEODRIVER (tests use "offscreen").
+// Windows: USER32 needs no set-up; the windowing thread is the one that asked first,
+// and the driver's name is "win32".
 #pragma once
 
 #include <string>

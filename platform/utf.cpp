@@ -9,13 +9,15 @@ constexpr char32_t kReplacement = 0xFFFD;
 
 bool IsContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
 
-// Decodes one code point at utf8[i], advancing i past what it consumed.
-char32_t DecodeOne(std::string_view utf8, std::size_t& i) {
+// Decodes one well-formed code point at utf8[i] into cp, advancing i past what it
+// consumed; false for a bad sequence (overlong, surrogate, beyond U+10FFFF, cut short).
+bool DecodeStrict(std::string_view utf8, std::size_t& i, char32_t& cp) {
   const auto lead = static_cast<unsigned char>(utf8[i++]);
-  if (lead < 0x80) return lead;
-
+  if (lead < 0x80) {
+    cp = lead;
+    return true;
+  }
   int extra = 0;
-  char32_t cp = 0;
   char32_t min = 0;
   if ((lead & 0xE0) == 0xC0) {
     extra = 1, cp = lead & 0x1F, min = 0x80;
@@ -24,14 +26,18 @@ char32_t DecodeOne(std::string_view utf8, std::size_t& i) {
   } else if ((lead & 0xF8) == 0xF0) {
     extra = 3, cp = lead & 0x07, min = 0x10000;
   } else {
-    return kReplacement;
+    return false;
   }
   for (int k = 0; k < extra; ++k) {
-    if (i >= utf8.size() || !IsContinuation(static_cast<unsigned char>(utf8[i]))) return kReplacement;
+    if (i >= utf8.size() || !IsContinuation(static_cast<unsigned char>(utf8[i]))) return false;
     cp = (cp << 6) | (static_cast<unsigned char>(utf8[i++]) & 0x3F);
   }
-  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return kReplacement;
-  return cp;
+  return cp >= min && cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF);
+}
+
+char32_t DecodeOne(std::string_view utf8, std::size_t& i) {
+  char32_t cp = 0;
+  return DecodeStrict(utf8, i, cp) ? cp : kReplacement;
 }
 
 void AppendUtf8(std::string& out, char32_t cp) {
@@ -53,6 +59,15 @@ void AppendUtf8(std::string& out, char32_t cp) {
 }
 
 }  // namespace
+
+bool IsUtf8(std::string_view utf8) {
+  std::size_t i = 0;
+  char32_t cp = 0;
+  while (i < utf8.size()) {
+    if (!DecodeStrict(utf8, i, cp)) return false;
+  }
+  return true;
+}
 
 std::u16string Utf8ToUtf16(std::string_view utf8) {
   std::u16string out;

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "platform/utf.h"
+#include "repair/path_key.h"
 #include "repair/run.h"
 #include "repair/status_texts.h"
 #include "transfer/digest.h"
@@ -68,7 +69,7 @@ std::optional<ManifestFile> ParseFileLine(std::u16string_view line) {
     if (comma >= line.size() || line[comma] != u',') return std::nullopt;
     pos = comma + 1;
     const std::optional<std::uint32_t> size = ReadNumber(line, pos);
-    if (!size || *size == 0) return std::nullopt;
+    if (!size || *size == 0 || *size > kLargestPiece) return std::nullopt;
     comma = line.find(u',', pos);
     if (comma == std::u16string_view::npos || line.size() - (comma + 1) < kDigestLength) return std::nullopt;
     if (offset + *size > UINT32_MAX) return std::nullopt;
@@ -112,6 +113,7 @@ int ParseManifest(Manifest& manifest, std::span<const std::uint8_t> bytes_with_n
   // The text ends at the first 0 byte, as a C string would.
   std::string_view utf8(reinterpret_cast<const char*>(body.data()), body.size());
   utf8 = utf8.substr(0, utf8.find('\0'));
+  if (!platform::IsUtf8(utf8)) return -1;
   const std::u16string text = platform::Utf8ToUtf16(utf8);
 
   std::size_t pos = 0;
@@ -122,10 +124,11 @@ int ParseManifest(Manifest& manifest, std::span<const std::uint8_t> bytes_with_n
   if (!number) return -1;
   manifest.header_number = *number;
 
+  PathClaims claims;
   while (const std::optional<std::u16string_view> line = NextLine(text, pos)) {
     if (line->empty()) break;
     std::optional<ManifestFile> file = ParseFileLine(*line);
-    if (!file) return -1;
+    if (!file || claims.Claim(file->path)) return -1;
     manifest.files.push_back(std::move(*file));
   }
   return 0;

@@ -18,6 +18,10 @@ namespace krdn {
 class Run;
 struct ClientVersion;
 
+// The largest piece a manifest may list. The servers cut 4 MiB pieces; the bound keeps
+// verification and download at a few pieces of memory whatever a manifest claims.
+inline constexpr std::uint32_t kLargestPiece = 64u << 20;
+
 struct ManifestPiece {
   std::uint32_t first_byte = 0;
   std::uint32_t last_byte = 0;  // inclusive
@@ -42,7 +46,9 @@ struct Manifest {
 // parse, -1 otherwise; the files of the lines before a failing line stay appended.
 // A path that could leave the install directory (not starting with "\", a ".."
 // component, a ":", a control character, no file name) fails the parse, as do a
-// piece of size 0 and a file of 4 GiB or more.
+// piece of size 0 or above kLargestPiece and a file of 4 GiB or more. So does a manifest
+// that is not valid UTF-8, or one that names a file twice, also on a disk that ignores
+// case (see PathKey), or a file where another line needs a directory.
 int ParseManifest(Manifest& manifest, std::span<const std::uint8_t> bytes_with_nul);
 
 // "/krdn/repair/<version>/<version>_download.txt"

@@ -22,4 +22,13 @@ TEST(Utf, MalformedInputBecomesReplacementCharacters) {
   EXPECT_EQ(platform::Utf16ToUtf8(std::u16string(1, u'\xD800') + u"x"), "\xEF\xBF\xBDx");
 }
 
+TEST(Utf, StrictCheckRefusesWhatTheConversionWouldReplace) {
+  EXPECT_TRUE(platform::IsUtf8(""));
+  EXPECT_TRUE(platform::IsUtf8("\\数据\\a.pak \xF0\x9F\x8E\xAE \xEF\xBF\xBD"));  // a real U+FFFD is text
+  for (const std::string bad : {"a\xE4\xB8", "\xC0\xAF", "\xED\xA0\x80", "\x80z", "\xF4\x90\x80\x80", "\xFF",
+                                "\xE4\xB8x"}) {
+    EXPECT_FALSE(platform::IsUtf8(bad)) << ::testing::PrintToString(bad);
+  }
+}
+
 }  // namespace

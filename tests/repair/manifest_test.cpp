@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "repair/path_key.h"
 #include "transfer/digest.h"
 
 namespace {
@@ -119,13 +120,80 @@ TEST_F(ManifestParse, RejectsPathsThatCouldLeaveTheInstallDirectory) {
   EXPECT_EQ(Parse(manifest, Served(",1\n\\..a\\b..\\.\\c,1,4," + kDigestA + "\n")), 0);
 }
 
-TEST_F(ManifestParse, RejectsEmptyPiecesAndFilesOf4GiB) {
+// A line of count pieces of the given size each, then one of last bytes.
+std::string Pieces(const std::string& path, std::uint32_t count, std::uint32_t size, std::uint32_t last) {
+  std::string line = path + "," + std::to_string(count + 1);
+  for (std::uint32_t i = 0; i < count; ++i) line += "," + std::to_string(size) + "," + kDigestA;
+  return line + "," + std::to_string(last) + "," + kDigestB + "\n";
+}
+
+TEST_F(ManifestParse, RejectsEmptyAndOversizedPiecesAndFilesOf4GiB) {
   Manifest manifest;
   EXPECT_EQ(Parse(manifest, Served(",1\n\\a,1,0," + kDigestA + "\n")), -1);
-  EXPECT_EQ(Parse(manifest, Served(",1\n\\a,2,4294967295," + kDigestA + ",1," + kDigestB + "\n")), -1);
+  EXPECT_EQ(Parse(manifest, Served(",1\n\\a,1,67108865," + kDigestA + "\n")), -1);
+  EXPECT_EQ(Parse(manifest, Served(",1\n\\a,1,3221225472," + kDigestA + "\n")), -1);
+  EXPECT_EQ(Parse(manifest, Served(",1\n" + Pieces("\\a", 64, 67108864, 1))), -1);  // 4 GiB + 1 byte
+
   Manifest largest;
-  EXPECT_EQ(Parse(largest, Served(",1\n\\a,2,4294967294," + kDigestA + ",1," + kDigestB + "\n")), 0);
+  ASSERT_EQ(Parse(largest, Served(",1\n" + Pieces("\\a", 63, 67108864, 67108863))), 0);
   EXPECT_EQ(largest.files[0].total_size, 4294967295u);
+  EXPECT_EQ(largest.files[0].pieces.back().size(), 67108863u);
+  EXPECT_EQ(largest.files[0].pieces.front().size(), krdn::kLargestPiece);
+}
+
+TEST_F(ManifestParse, RejectsAFileNamedTwiceAlsoWithoutRegardToCase) {
+  const std::vector<std::pair<std::string, std::string>> twins = {
+      {"\\bin\\a.dll", "\\bin\\a.dll"},
+      {"\\bin\\a.dll", "\\BIN\\A.DLL"},
+      {"\\bin\\a.dll", "\\bin/a.dll"},
+      {"\\bin\\a.dll", "\\bin\\\\.\\a.dll"},
+      {"\\bin\\a.dll", "\\bin\\a.dll."},    // Windows drops trailing dots and spaces
+      {"\\bin\\a.dll", "\\bin \\a.dll"},
+      {"\\数据\\été.pak", "\\数据\\ÉTÉ.PAK"},
+      {"\\Ωmega\\жук", "\\ωMEGA\\ЖУК"},
+      {"\\ｆｕｌｌ", "\\ＦＵＬＬ"},
+      {"\\a", "\\a\\b"},                 // a file where the other needs a directory
+      {"\\a\\b", "\\A"},
+  };
+  for (const auto& [first, second] : twins) {
+    Manifest manifest;
+    EXPECT_EQ(Parse(manifest, Served(",2\n" + first + ",1,4," + kDigestA + "\n" + second + ",0\n")), -1)
+        << first << " and " << second;
+  }
+  // Different names stay different: a letter next to its capital, distinct accents.
+  Manifest manifest;
+  ASSERT_EQ(Parse(manifest, Served(",5\n\\a\\b,0\n\\a\\c,0\n\\ab,0\n\\été,0\n\\ete,0\n\\ß,0\n")), 0);
+  EXPECT_EQ(manifest.files.size(), 6u);
+}
+
+TEST_F(ManifestParse, RejectsTextThatIsNotUtf8) {
+  for (const std::string bad : {"\xFF", "\xC3", "\xC0\xAF", "\xED\xA0\x80", "\xE6\x95x"}) {
+    Manifest manifest;
+    EXPECT_EQ(Parse(manifest, Served(",1\n\\name" + bad + ",0\n")), -1) << ::testing::PrintToString(bad);
+    Manifest in_a_digest;
+    EXPECT_EQ(Parse(in_a_digest, Served(",1\n\\a,1,4," + kDigestA.substr(0, 31) + bad + "\n")), -1);
+  }
+  // Two names that a lenient conversion would both turn into "\x?" (U+FFFD).
+  Manifest manifest;
+  EXPECT_EQ(Parse(manifest, Served(",2\n\\x\xFE,0\n\\x\xFF,0\n")), -1);
+}
+
+TEST(PathKey, UpperCasesTheAlphabetsItKnowsAndNothingElse) {
+  EXPECT_EQ(krdn::PathKey(u"\\Bin\\\\./a.DLL "), u"BIN\\A.DLL");
+  EXPECT_EQ(krdn::UpperCase(u'ÿ'), u'Ÿ');
+  EXPECT_EQ(krdn::UpperCase(u'ā'), u'Ā');
+  EXPECT_EQ(krdn::UpperCase(u'Ā'), u'Ā');
+  EXPECT_EQ(krdn::UpperCase(u'ł'), u'Ł');
+  EXPECT_EQ(krdn::UpperCase(u'ς'), u'Σ');
+  EXPECT_EQ(krdn::UpperCase(u'ё'), u'Ё');
+  EXPECT_EQ(krdn::UpperCase(u'ա'), u'Ա');
+  EXPECT_EQ(krdn::UpperCase(u'ạ'), u'Ạ');
+  EXPECT_EQ(krdn::UpperCase(u'÷'), u'÷');
+  EXPECT_EQ(krdn::UpperCase(u'数'), u'数');
+  for (char16_t c = 0; c < 0xFFFF; ++c) {
+    const char16_t upper = krdn::UpperCase(c);
+    EXPECT_EQ(krdn::UpperCase(upper), upper) << "U+" << std::hex << static_cast<int>(c);  // capitals are their own
+  }
 }
 
 TEST_F(ManifestParse, UrlPathNamesTheVersionTwice) {

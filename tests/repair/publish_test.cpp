@@ -66,6 +66,29 @@ TEST_F(Publisher, RefusesNamesAManifestCannotCarryAndWritesNothing) {
   }
 }
 
+TEST_F(Publisher, RefusesNamesThatAreOneFileWithoutRegardToCaseOrNotUtf8AndNamesThem) {
+  const std::vector<std::pair<std::string, std::string>> twins = {
+      {"Data/A.pak", "data/a.pak"}, {"地图/Été.map", "地图/été.map"}, {"bin/x", "BIN/x/y"}, {"readme", "readme."}};
+  for (const auto& [first, second] : twins) {
+    TempDir client;
+    WriteFile(client / first, "x");
+    WriteFile(client / second, "y");
+    const auto outcome = publish::Publish({.client = client.path(), .out = dir / "out", .version = "1.9.3"});
+    EXPECT_EQ(outcome.code, publish::Outcome::kRefused) << first << " " << second;
+    EXPECT_NE(outcome.message.find(first), std::string::npos) << outcome.message;
+    EXPECT_NE(outcome.message.find(second), std::string::npos) << outcome.message;
+    EXPECT_FALSE(fs::exists(dir / "out"));
+  }
+  TempDir client;
+  WriteFile(client / "ok.txt", "x");
+  WriteFile(client / "caf\xE9.txt", "Latin-1, not UTF-8");
+  const auto outcome = publish::Publish({.client = client.path(), .out = dir / "out", .version = "1.9.3"});
+  EXPECT_EQ(outcome.code, publish::Outcome::kRefused);
+  EXPECT_NE(outcome.message.find("caf\xE9.txt"), std::string::npos);
+  EXPECT_NE(outcome.message.find("UTF-8"), std::string::npos);
+  EXPECT_FALSE(fs::exists(dir / "out"));
+}
+
 TEST_F(Publisher, RefusesFilesOf4GiBAndBadVersionsOrPieceSizes) {
   WriteFile(dir / "client/ok.bin", "x");
   EXPECT_EQ(Run("1.9").code, publish::Outcome::kRefused);
@@ -73,6 +96,10 @@ TEST_F(Publisher, RefusesFilesOf4GiBAndBadVersionsOrPieceSizes) {
   EXPECT_EQ(Run("1.09.3").code, publish::Outcome::kRefused);
   EXPECT_EQ(Run("1.9.3.4").code, publish::Outcome::kRefused);
   EXPECT_EQ(Run("1.9.3", 0, 0).code, publish::Outcome::kRefused);
+  EXPECT_EQ(Run("1.9.3", 0, (64u << 20) + 1).code, publish::Outcome::kRefused);
+  EXPECT_FALSE(fs::exists(dir / "out"));
+  EXPECT_EQ(Run("1.9.3", 0, 64u << 20).code, publish::Outcome::kPublished);
+  fs::remove_all(dir / "out");
 
   // A sparse file of exactly 4 GiB costs no disk space.
   WriteFile(dir / "client/huge.bin", "");

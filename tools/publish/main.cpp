@@ -2,10 +2,12 @@
 //
 // Writes what the version host and the repair host serve, under ROOT. Exit codes:
 // 0 published, 1 a read or write failed, 2 usage error or a client the manifest
-// cannot carry (a name with a comma or a line break, a file of 4 GiB or more).
+// cannot carry (a name with a comma or a line break or not in UTF-8, two names that
+// differ only in case, a file of 4 GiB or more, pieces above 64 MiB).
 #include <iostream>
 #include <string>
 
+#include "repair/manifest.h"
 #include "tools/publish/publish.h"
 
 namespace {
@@ -41,8 +43,8 @@ int main(int argc, char** argv) {
       if (!ParseNumber(value, 65535, number)) return Usage("--mode takes a number from 0 to 65535");
       options.mode_word = static_cast<std::uint16_t>(number);
     } else if (arg == "--piece-size") {
-      if (!ParseNumber(value, 0xFFFFFFFFull, number) || number == 0) {
-        return Usage("--piece-size takes a number of bytes from 1 to 4294967295");
+      if (!ParseNumber(value, krdn::kLargestPiece, number) || number == 0) {
+        return Usage("--piece-size takes a number of bytes from 1 to 67108864 (64 MiB)");
       }
       options.piece_size = number;
     } else {

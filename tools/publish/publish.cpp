@@ -8,6 +8,8 @@
 
 #include "platform/files.h"
 #include "platform/utf.h"
+#include "repair/manifest.h"
+#include "repair/path_key.h"
 #include "transfer/digest.h"
 
 namespace krdn::publish {
@@ -87,6 +89,21 @@ std::optional<std::string> ManifestLine(const ClientFile& file, std::uint64_t pi
 Outcome Refuse(std::string message) { return Outcome{.code = Outcome::kRefused, .message = std::move(message)}; }
 Outcome Fail(std::string message) { return Outcome{.code = Outcome::kFailed, .message = std::move(message)}; }
 
+// Names that are one file where case does not count (Windows, and the engine's rule
+// for manifests): "Data/A.pak" and "data/a.pak", or "a" and "A/b".
+std::optional<Outcome> RefuseCollisions(const std::vector<ClientFile>& files) {
+  PathClaims claims;
+  for (const ClientFile& file : files) {
+    if (const std::optional<std::u16string> earlier = claims.Claim(platform::Utf8ToUtf16(file.manifest_path))) {
+      std::string other = platform::Utf16ToUtf8(*earlier).substr(1);
+      std::replace(other.begin(), other.end(), '\\', '/');
+      return Refuse(file.relative + ": collides with " + other +
+                    " where case does not count (the engine refuses such a manifest)");
+    }
+  }
+  return std::nullopt;
+}
+
 // Every regular file below the client folder, in name order; a refusal stops the walk.
 std::optional<Outcome> CollectFiles(const fs::path& client, std::vector<ClientFile>& files) {
   std::error_code error;
@@ -105,14 +122,14 @@ std::optional<Outcome> CollectFiles(const fs::path& client, std::vector<ClientFi
   }
   if (error) return Fail("cannot read the client folder: " + error.message());
   std::sort(files.begin(), files.end(), [](const ClientFile& a, const ClientFile& b) { return a.relative < b.relative; });
-  return std::nullopt;
+  return RefuseCollisions(files);
 }
 
 }  // namespace
 
 bool ManifestPathFor(const fs::path& relative, std::string& path_or_reason) {
   const std::string text = relative.generic_string();
-  if (platform::Utf16ToUtf8(platform::Utf8ToUtf16(text)) != text) {
+  if (!platform::IsUtf8(text)) {
     path_or_reason = text + ": the file name is not UTF-8";
     return false;
   }
@@ -136,7 +153,9 @@ bool ManifestPathFor(const fs::path& relative, std::string& path_or_reason) {
 Outcome Publish(const Options& options) {
   const auto version = ParseVersion(options.version);
   if (!version) return Refuse("the version must be X.Y.Z with numbers from 0 to 255: " + options.version);
-  if (options.piece_size == 0 || options.piece_size > kLargestFile) return Refuse("the piece size must be 1 to 4294967295");
+  if (options.piece_size == 0 || options.piece_size > kLargestPiece) {
+    return Refuse("the piece size must be 1 to " + std::to_string(kLargestPiece) + " bytes (64 MiB)");
+  }
   std::error_code error;
   if (!fs::is_directory(options.client, error)) return Refuse("no client folder at " + options.client.string());
   if (BindMd5() != 0) return Fail("MD5 is not available from the crypto library");

@@ -12,12 +12,14 @@ namespace krdn::testing {
 
 class LocalServers {
  public:
-  // extra_options go to the script as they are, e.g. "--max-ranges 0".
+  // extra_options go to the script as they are, e.g. "--max-ranges 0". launcher comes
+  // before the script's start command, e.g. "ip netns exec NAME" to serve inside a
+  // network namespace.
   LocalServers(const std::filesystem::path& root, const std::filesystem::path& state,
-               const std::string& extra_options = {})
+               const std::string& extra_options = {}, const std::string& launcher = {})
       : state_(state) {
-    const std::string output =
-        Run(Script() + " start --root '" + root.string() + "' --state '" + state.string() + "' " + extra_options);
+    const std::string output = Run(launcher + " " + Script() + " start --root '" + root.string() + "' --state '" +
+                                   state.string() + "' " + extra_options);
     version_host_ = Value(output, "version-host=");
     repair_host_ = Value(output, "repair-host=");
     if (version_host_.empty() || repair_host_.empty()) throw std::runtime_error("local servers: " + output);

@@ -12,6 +12,8 @@
 // FIFO or a device of that name fails to open instead of blocking or misbehaving.
 #pragma once
 
+#include "platform/win_names.h"
+
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -25,7 +27,7 @@ std::string NativePath(std::u16string_view path);
 
 struct FileAttributes {
   bool directory = false;
-  bool read_only = false;  // no write permission for the owner
+  bool read_only = false;  // no write permission for the owner (Windows: the read-only attribute)
 };
 
 // Attributes of whatever exists at the path (following links); nothing when absent.
@@ -34,6 +36,13 @@ std::optional<FileAttributes> GetFileAttributes(std::u16string_view path);
 // Creates one directory level (its parent must exist). True when it exists afterwards
 // as a directory.
 bool CreateDirectory(std::u16string_view path);
+
+// The absolute form of a path the user typed (relative ones against the working
+// directory), with "." and ".." resolved lexically and without a trailing separator
+// (a root keeps its own). On Windows, where a program runs under wine, a Unix path
+// ("/home/...") becomes the drive path wine maps it to ("Z:\home\..."). Empty when
+// the path is empty or has no absolute form.
+std::u16string AbsolutePath(std::u16string_view path);
 
 class File {
  public:
@@ -53,6 +62,9 @@ class File {
   File(const File&) = delete;
   File& operator=(const File&) = delete;
   ~File();
+
+  // A descriptor on Linux, a HANDLE on Windows; -1 (INVALID_HANDLE_VALUE there) when closed.
+  using Handle = std::intptr_t;
 
   std::optional<std::uint64_t> Size() const;
 
@@ -85,8 +97,8 @@ class File {
 
  private:
   friend class InstallRoot;  // opens files beneath the install directory
-  explicit File(int fd) : fd_(fd) {}
-  int fd_ = -1;
+  explicit File(Handle handle) : handle_(handle) {}
+  Handle handle_ = -1;
 };
 
 }  // namespace platform

@@ -31,7 +31,9 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <utility>
 
 #include "platform/files.h"
 
@@ -92,10 +94,14 @@ class InstallRoot {
   bool CreateDirectories(std::u16string_view relative) const;
 
  private:
-  InstallRoot(std::intptr_t handle, Resolution resolution) : handle_(handle), resolution_(resolution) {}
+  InstallRoot(std::intptr_t handle, Resolution resolution, std::u16string path = {})
+      : handle_(handle), resolution_(resolution), path_(std::move(path)) {}
 
   std::intptr_t handle_ = -1;  // the opened directory: a descriptor on Linux, a HANDLE on Windows
   Resolution resolution_ = Resolution::kComponentWise;
+  // The directory's own path, where names beneath it are resolved from it (Windows,
+  // which holds every directory of a path open while it goes down it); else empty.
+  std::u16string path_;
 };
 
 }  // namespace platform

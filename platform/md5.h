@@ -1,8 +1,10 @@
-// MD5 digests (RFC 1321) over the system's crypto library.
+// MD5 digests (RFC 1321) over the system's crypto library (Linux: OpenSSL; Windows:
+// cryptdll.dll, bound at run time).
 //
 // BindMd5 makes the implementation available once per process and reports whether
-// it is: a library configured to refuse MD5 (a FIPS-only set-up) makes it fail, and
-// the caller must not start a run then. Every digest needs a successful binding.
+// it is: a library configured to refuse MD5 (a FIPS-only set-up), or one that lacks
+// an entry point, makes it fail, and the caller must not start a run then. Every
+// digest needs a successful binding.
 #pragma once
 
 #include <array>
@@ -10,8 +12,6 @@
 #include <cstdint>
 #include <memory>
 #include <span>
-
-struct evp_md_ctx_st;  // the crypto library's digest context
 
 namespace platform {
 
@@ -32,10 +32,11 @@ class Md5Stream {
   Md5Digest Finish();  // the stream starts over afterwards
 
  private:
+  struct Context;  // the crypto library's digest context, the platform's
   struct FreeContext {
-    void operator()(evp_md_ctx_st* ctx) const;
+    void operator()(Context* ctx) const;
   };
-  std::unique_ptr<evp_md_ctx_st, FreeContext> ctx_;
+  std::unique_ptr<Context, FreeContext> ctx_;
 };
 
 }  // namespace platform

@@ -7,6 +7,8 @@
 // desktop shortcut (desktop.h) starts the launcher by the same rule.
 #pragma once
 
+#include "platform/win_names.h"
+
 #include <string>
 #include <string_view>
 #include <vector>

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <filesystem>
 #include <utility>
 
 #include "platform/linux/open_checks.h"
@@ -17,6 +18,8 @@ namespace {
 
 // Maximum bytes one read or write call transfers (the kernel's own limit is just under 2 GiB).
 constexpr std::size_t kMaxTransfer = std::size_t{1} << 30;
+
+int Fd(std::intptr_t handle) { return static_cast<int>(handle); }
 
 }  // namespace
 
@@ -62,6 +65,15 @@ std::optional<FileAttributes> GetFileAttributes(std::u16string_view path) {
   return FileAttributes{.directory = S_ISDIR(st.st_mode), .read_only = (st.st_mode & S_IWUSR) == 0};
 }
 
+std::u16string AbsolutePath(std::u16string_view path) {
+  if (path.empty()) return {};
+  std::error_code error;
+  std::string absolute = std::filesystem::absolute(NativePath(path), error).lexically_normal().string();
+  if (error) return {};
+  while (absolute.size() > 1 && absolute.back() == '/') absolute.pop_back();
+  return Utf8ToUtf16(absolute);
+}
+
 bool CreateDirectory(std::u16string_view path) {
   const std::string native = NativePath(path);
   if (::mkdir(native.c_str(), 0777) == 0) return true;
@@ -78,12 +90,12 @@ std::optional<File> File::Open(std::u16string_view path, Mode mode) {
   return file;
 }
 
-File::File(File&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+File::File(File&& other) noexcept : handle_(std::exchange(other.handle_, -1)) {}
 
 File& File::operator=(File&& other) noexcept {
   if (this != &other) {
     Close();
-    fd_ = std::exchange(other.fd_, -1);
+    handle_ = std::exchange(other.handle_, -1);
   }
   return *this;
 }
@@ -91,13 +103,13 @@ File& File::operator=(File&& other) noexcept {
 File::~File() { Close(); }
 
 void File::Close() {
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
+  if (handle_ >= 0) ::close(Fd(handle_));
+  handle_ = -1;
 }
 
 std::optional<std::uint64_t> File::Size() const {
   struct stat st {};
-  if (fd_ < 0 || ::fstat(fd_, &st) != 0) return std::nullopt;
+  if (handle_ < 0 || ::fstat(Fd(handle_), &st) != 0) return std::nullopt;
   return static_cast<std::uint64_t>(st.st_size);
 }
 
@@ -105,7 +117,7 @@ std::size_t File::ReadAt(std::uint64_t offset, std::span<std::uint8_t> data) con
   std::size_t done = 0;
   while (done < data.size()) {
     const std::size_t want = std::min(data.size() - done, kMaxTransfer);
-    const ssize_t got = ::pread(fd_, data.data() + done, want, static_cast<off_t>(offset + done));
+    const ssize_t got = ::pread(Fd(handle_), data.data() + done, want, static_cast<off_t>(offset + done));
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) break;
     done += static_cast<std::size_t>(got);
@@ -117,7 +129,7 @@ bool File::WriteAt(std::uint64_t offset, std::span<const std::uint8_t> data) {
   std::size_t done = 0;
   while (done < data.size()) {
     const std::size_t want = std::min(data.size() - done, kMaxTransfer);
-    const ssize_t put = ::pwrite(fd_, data.data() + done, want, static_cast<off_t>(offset + done));
+    const ssize_t put = ::pwrite(Fd(handle_), data.data() + done, want, static_cast<off_t>(offset + done));
     if (put < 0 && errno == EINTR) continue;
     if (put <= 0) return false;
     done += static_cast<std::size_t>(put);
@@ -130,13 +142,13 @@ bool File::Append(std::span<const std::uint8_t> data) {
   return size && WriteAt(*size, data);
 }
 
-bool File::Resize(std::uint64_t size) { return fd_ >= 0 && ::ftruncate(fd_, static_cast<off_t>(size)) == 0; }
+bool File::Resize(std::uint64_t size) { return handle_ >= 0 && ::ftruncate(Fd(handle_), static_cast<off_t>(size)) == 0; }
 
 bool File::ExtendWithZeros(std::uint64_t size) {
   const std::optional<std::uint64_t> current = Size();
   if (!current) return false;
   if (*current >= size) return true;
-  const int result = ::posix_fallocate(fd_, static_cast<off_t>(*current), static_cast<off_t>(size - *current));
+  const int result = ::posix_fallocate(Fd(handle_), static_cast<off_t>(*current), static_cast<off_t>(size - *current));
   if (result == 0) return true;
   // A file system without space reservation still takes a plain extension.
   if (result == EOPNOTSUPP || result == EINVAL) return Resize(size);
@@ -144,13 +156,13 @@ bool File::ExtendWithZeros(std::uint64_t size) {
 }
 
 void File::ReadAhead(std::uint64_t offset, std::uint64_t length) const {
-  if (fd_ >= 0) ::posix_fadvise(fd_, static_cast<off_t>(offset), static_cast<off_t>(length), POSIX_FADV_WILLNEED);
+  if (handle_ >= 0) ::posix_fadvise(Fd(handle_), static_cast<off_t>(offset), static_cast<off_t>(length), POSIX_FADV_WILLNEED);
 }
 
 void File::DropCached() const {
-  if (fd_ < 0) return;
-  ::fdatasync(fd_);
-  ::posix_fadvise(fd_, 0, 0, POSIX_FADV_DONTNEED);
+  if (handle_ < 0) return;
+  ::fdatasync(Fd(handle_));
+  ::posix_fadvise(Fd(handle_), 0, 0, POSIX_FADV_DONTNEED);
 }
 
 }  // namespace platform

@@ -174,13 +174,14 @@ InstallRoot InstallRoot::Open(std::u16string_view directory, Resolution preferre
 }
 
 InstallRoot::InstallRoot(InstallRoot&& other) noexcept
-    : handle_(std::exchange(other.handle_, -1)), resolution_(other.resolution_) {}
+    : handle_(std::exchange(other.handle_, -1)), resolution_(other.resolution_), path_(std::move(other.path_)) {}
 
 InstallRoot& InstallRoot::operator=(InstallRoot&& other) noexcept {
   if (this != &other) {
     if (handle_ >= 0) ::close(static_cast<int>(handle_));
     handle_ = std::exchange(other.handle_, -1);
     resolution_ = other.resolution_;
+    path_ = std::move(other.path_);
   }
   return *this;
 }
@@ -222,7 +223,7 @@ std::optional<File> InstallRoot::OpenFile(std::u16string_view relative, File::Mo
   }
   if (!fd) return std::nullopt;
   File file(fd.release());
-  if (!posix::SettleOpened(file.fd_, mode)) return std::nullopt;
+  if (!posix::SettleOpened(static_cast<int>(file.handle_), mode)) return std::nullopt;
   return file;
 }
 

@@ -41,23 +41,28 @@ Md5Digest Md5(std::span<const std::uint8_t> data) {
   return digest;
 }
 
-void Md5Stream::FreeContext::operator()(evp_md_ctx_st* ctx) const { EVP_MD_CTX_free(ctx); }
+// The stream's context is OpenSSL's own, under the platform-neutral name.
+namespace {
+EVP_MD_CTX* Evp(Md5Stream::Context* ctx) { return reinterpret_cast<EVP_MD_CTX*>(ctx); }
+}  // namespace
 
-Md5Stream::Md5Stream() : ctx_(EVP_MD_CTX_new()) {
-  if (!ctx_ || EVP_DigestInit_ex(ctx_.get(), BoundMd5(), nullptr) != 1) {
+void Md5Stream::FreeContext::operator()(Context* ctx) const { EVP_MD_CTX_free(Evp(ctx)); }
+
+Md5Stream::Md5Stream() : ctx_(reinterpret_cast<Context*>(EVP_MD_CTX_new())) {
+  if (!ctx_ || EVP_DigestInit_ex(Evp(ctx_.get()), BoundMd5(), nullptr) != 1) {
     throw std::runtime_error("MD5 context cannot be created");
   }
 }
 
 void Md5Stream::Update(std::span<const std::uint8_t> data) {
-  if (EVP_DigestUpdate(ctx_.get(), data.data(), data.size()) != 1) throw std::runtime_error("MD5 update failed");
+  if (EVP_DigestUpdate(Evp(ctx_.get()), data.data(), data.size()) != 1) throw std::runtime_error("MD5 update failed");
 }
 
 Md5Digest Md5Stream::Finish() {
   Md5Digest digest{};
   unsigned int length = 0;
-  if (EVP_DigestFinal_ex(ctx_.get(), digest.data(), &length) != 1 ||
-      EVP_DigestInit_ex(ctx_.get(), BoundMd5(), nullptr) != 1) {
+  if (EVP_DigestFinal_ex(Evp(ctx_.get()), digest.data(), &length) != 1 ||
+      EVP_DigestInit_ex(Evp(ctx_.get()), BoundMd5(), nullptr) != 1) {
     throw std::runtime_error("MD5 final failed");
   }
   return digest;

@@ -11,6 +11,10 @@
 // it holds its state and the session's by shared ownership, so it may outlive both
 // handles.
 //
+// Fresh connections: "Connection: close" on every request, so that none is kept. WinInet
+// pools idle connections per process, not per session, so a fresh session's first
+// request may still go out on one that another session of the process left idle.
+//
 // Redirects are followed here rather than by WinInet (INTERNET_FLAG_NO_AUTO_REDIRECT),
 // so that they are counted, limited to http and https, and sent with the same headers.
 #include "platform/http.h"

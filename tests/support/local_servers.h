@@ -1,12 +1,15 @@
 // The project's local download servers (nginx on two loopback ports, started by
-// scripts/local-servers) for the life of a test.
+// scripts/local-servers) for the life of a test. The Windows build's tests start them
+// on the Linux machine that runs wine, with the Linux names of their folders.
 #pragma once
 
 #include <filesystem>
+#include <sstream>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
-#include "tests/support/command_output.h"
+#include "platform/test_host.h"
 
 namespace krdn::testing {
 
@@ -17,25 +20,39 @@ class LocalServers {
   // network namespace.
   LocalServers(const std::filesystem::path& root, const std::filesystem::path& state,
                const std::string& extra_options = {}, const std::string& launcher = {})
-      : state_(state) {
-    const std::string output = Run(launcher + " " + Script() + " start --root '" + root.string() + "' --state '" +
-                                   state.string() + "' " + extra_options);
+      : state_path_(state), state_(HostPath(state)) {
+    std::vector<std::string> command = Words(launcher);
+    for (std::string part : {Script(), std::string("start"), std::string("--root"), HostPath(root),
+                             std::string("--state"), state_}) {
+      command.push_back(std::move(part));
+    }
+    for (std::string& option : Words(extra_options)) command.push_back(std::move(option));
+    const std::string output = platform::RunOnHost(command);
     version_host_ = Value(output, "version-host=");
     repair_host_ = Value(output, "repair-host=");
     if (version_host_.empty() || repair_host_.empty()) throw std::runtime_error("local servers: " + output);
   }
-  ~LocalServers() { Run(Script() + " stop --state '" + state_.string() + "'"); }
+  ~LocalServers() { platform::RunOnHost({Script(), "stop", "--state", state_}); }
   LocalServers(const LocalServers&) = delete;
   LocalServers& operator=(const LocalServers&) = delete;
 
   const std::string& version_host() const { return version_host_; }
   const std::string& repair_host() const { return repair_host_; }
-  std::filesystem::path access_log() const { return state_ / "access.log"; }
+  std::filesystem::path access_log() const { return state_path_ / "access.log"; }
 
  private:
   static std::string Script() { return std::string(KRDN_SOURCE_DIR) + "/scripts/local-servers"; }
 
-  static std::string Run(const std::string& command) { return CommandOutput(command + " 2>&1"); }
+  static std::string HostPath(const std::filesystem::path& path) {
+    return platform::HostPath(path.u16string());
+  }
+
+  static std::vector<std::string> Words(const std::string& text) {
+    std::vector<std::string> words;
+    std::istringstream in(text);
+    for (std::string word; in >> word;) words.push_back(word);
+    return words;
+  }
 
   static std::string Value(const std::string& output, const std::string& key) {
     const std::size_t at = output.find(key);
@@ -44,7 +61,8 @@ class LocalServers {
     return output.substr(at + key.size(), end == std::string::npos ? std::string::npos : end - at - key.size());
   }
 
-  std::filesystem::path state_;
+  std::filesystem::path state_path_;
+  std::string state_;  // the host's name of the state folder
   std::string version_host_;
   std::string repair_host_;
 };

@@ -3,9 +3,6 @@
 // recorded, never followed, so a snapshot sees what a test has placed.
 #pragma once
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -24,18 +21,20 @@ struct TreeEntry {
 using TreeSnapshot = std::map<std::string, TreeEntry>;
 
 inline TreeEntry SnapshotEntry(const std::filesystem::path& path) {
+  namespace fs = std::filesystem;
   TreeEntry entry;
-  struct stat st {};
-  if (::lstat(path.c_str(), &st) != 0) return entry;
-  entry.mode = st.st_mode & 07777;
-  if (S_ISLNK(st.st_mode)) {
+  std::error_code error;
+  const fs::file_status status = fs::symlink_status(path, error);
+  if (error || !fs::exists(status)) return entry;
+  entry.mode = static_cast<unsigned>(status.permissions() & fs::perms::mask);
+  if (fs::is_symlink(status)) {
     entry.type = 'l';
-    entry.content = std::filesystem::read_symlink(path).string();
-  } else if (S_ISDIR(st.st_mode)) {
+    entry.content = fs::read_symlink(path, error).string();
+  } else if (fs::is_directory(status)) {
     entry.type = 'd';
-  } else if (S_ISREG(st.st_mode)) {
+  } else if (fs::is_regular_file(status)) {
     entry.type = 'f';
-    entry.content.resize(static_cast<std::size_t>(st.st_size));
+    entry.content.resize(static_cast<std::size_t>(fs::file_size(path, error)));
     std::ifstream in(path, std::ios::binary);
     in.read(entry.content.data(), static_cast<std::streamsize>(entry.content.size()));
     if (!in) entry.content = "<unreadable>";

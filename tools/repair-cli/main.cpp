@@ -16,14 +16,13 @@
 //
 // Exit codes: 0 the run completed; 1 the run ended early (its final text on standard
 // error); 2 usage error; 3 gave up after N network failures in a row.
-#include <unistd.h>
-
 #include <cstdio>
-#include <filesystem>
 #include <iostream>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "platform/console.h"
 #include "platform/files.h"
 #include "platform/utf.h"
 #include "repair/local_run_context.h"
@@ -70,10 +69,11 @@ bool ValidHost(const std::string& url) {
          url.find('/', scheme + 3) == std::string::npos;
 }
 
-std::optional<Options> ParseOptions(int argc, char** argv, std::string& problem) {
+std::optional<Options> ParseOptions(const std::vector<std::string>& argv, std::string& problem) {
   Options options;
   options.settings.trace = nullptr;  // standard output carries the status texts only
-  for (int i = 1; i < argc; ++i) {
+  const std::size_t argc = argv.size();
+  for (std::size_t i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--fresh-connections") {
       options.settings.fresh_connections = true;
@@ -118,14 +118,16 @@ std::optional<Options> ParseOptions(int argc, char** argv, std::string& problem)
 }
 
 // The install directory as the window keeps it: absolute, without a trailing separator,
-// created (one level) when missing.
+// created (one level) when missing. Windows takes drive and UNC paths, and under wine
+// also the Unix paths wine maps to a drive.
 std::optional<std::u16string> InstallDirectory(const std::string& dir, std::string& problem) {
-  std::error_code error;
-  std::string absolute = std::filesystem::absolute(dir, error).lexically_normal().string();
-  while (absolute.size() > 1 && absolute.back() == '/') absolute.pop_back();
-  const std::u16string path = platform::Utf8ToUtf16(absolute);
+  const std::u16string path = platform::AbsolutePath(platform::Utf8ToUtf16(dir));
+  if (path.empty()) {
+    problem = "the directory " + dir + " has no absolute form";
+    return std::nullopt;
+  }
   if (!platform::CreateDirectory(path)) {
-    problem = "cannot create the directory " + absolute;
+    problem = "cannot create the directory " + platform::Utf16ToUtf8(path);
     return std::nullopt;
   }
   return path;
@@ -178,8 +180,9 @@ class ErrorStream {
 }  // namespace
 
 int main(int argc, char** argv) {
+  platform::UseByteStandardStreams();
   std::string problem;
-  const std::optional<Options> options = ParseOptions(argc, argv, problem);
+  const std::optional<Options> options = ParseOptions(platform::CommandLineUtf8(argc, argv), problem);
   if (!options) return Usage(problem);
   const std::optional<std::u16string> install = InstallDirectory(options->dir, problem);
   if (!install) return Usage(problem);
@@ -188,7 +191,7 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  ErrorStream errors(::isatty(STDERR_FILENO) == 1);
+  ErrorStream errors(platform::IsTerminal(stderr));
   bool succeeded = false;
   bool gave_up = false;
   std::u16string final_text;

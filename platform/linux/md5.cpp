@@ -43,7 +43,7 @@ Md5Digest Md5(std::span<const std::uint8_t> data) {
 
 // The stream's context is OpenSSL's own, under the platform-neutral name.
 namespace {
-EVP_MD_CTX* Evp(Md5Stream::Context* ctx) { return reinterpret_cast<EVP_MD_CTX*>(ctx); }
+EVP_MD_CTX* Evp(void* ctx) { return static_cast<EVP_MD_CTX*>(ctx); }
 }  // namespace
 
 void Md5Stream::FreeContext::operator()(Context* ctx) const { EVP_MD_CTX_free(Evp(ctx)); }

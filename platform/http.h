@@ -25,8 +25,14 @@
 // Redirects. An answer with status 301, 302, 303, 307 or 308 and a Location is
 // followed, up to `max_redirects` times, to http and https URLs only; each hop sends the
 // same agent string, Range value and headers again. The body of a redirect answer never
-// reaches the receiver. One redirect answer more than allowed, or a Location with
-// another scheme, fails the transfer. Other 3xx answers are answers like any other.
+// reaches the receiver. One redirect answer more than allowed, a Location with another
+// scheme, or one that leads from https to plain http, fails the transfer. Other 3xx
+// answers are answers like any other.
+//
+// HTTPS. The server's certificate chain is checked against the system's CA store (or,
+// when `ca_file` is given, against the certificates of that file only), and the
+// certificate must name the URL's host; a certificate that fails either check fails the
+// transfer.
 //
 // Limits (per request, HttpLimits). A connection not established within
 // connect_timeout, nothing at all arriving for stall_timeout, or fewer than
@@ -95,6 +101,9 @@ struct HttpSessionOptions {
   int connections_per_host = 4;
   bool fresh_connections = false;
   int max_redirects = 5;
+  // PEM file of the only certificate authorities to trust; empty: the system's store.
+  // For tests and for private servers with a CA of their own.
+  std::string ca_file{};
 };
 
 class HttpSession;

@@ -1,10 +1,12 @@
 #include "repair/client_version.h"
 
 #include <array>
+#include <vector>
 
 #include "platform/files.h"
 #include "platform/http.h"
 #include "platform/utf.h"
+#include "repair/release_trust.h"
 #include "repair/run.h"
 #include "repair/status_texts.h"
 
@@ -12,17 +14,20 @@ namespace krdn {
 namespace {
 
 constexpr char16_t kVersionFileName[] = u"\\tern.sav";
+constexpr char kVersionFileSignedName[] = "tern.sav";
 
 // Streams the body into the version file, which is opened (and so emptied) only once a
 // 2xx answer has begun: a failed connect or an error page leaves the old file as it
-// was. A body longer than the cap is a failed download.
+// was. A body longer than the cap is a failed download. For a signed release the body
+// is held instead, and reaches the file only once its signature has been checked.
 class VersionFileWriter final : public platform::HttpReceiver {
  public:
-  explicit VersionFileWriter(const platform::InstallRoot& root) : root_(root) {}
+  VersionFileWriter(const platform::InstallRoot& root, bool hold_until_trusted)
+      : root_(root), hold_until_trusted_(hold_until_trusted) {}
 
   bool OnResponse(long status) override {
     if (status < 200 || status > 299) return false;  // nothing of an error page is kept
-    file_ = root_.OpenFile(kVersionFileName, platform::File::Mode::kCreate);
+    if (!hold_until_trusted_) file_ = root_.OpenFile(kVersionFileName, platform::File::Mode::kCreate);
     return true;
   }
 
@@ -32,15 +37,29 @@ class VersionFileWriter final : public platform::HttpReceiver {
       too_long_ = true;
       return false;
     }
-    if (file_ && !file_->Append(block)) file_.reset();  // whatever arrived stays; the read-back decides
+    if (hold_until_trusted_) {
+      held_.insert(held_.end(), block.begin(), block.end());
+    } else if (file_ && !file_->Append(block)) {
+      file_.reset();  // whatever arrived stays; the read-back decides
+    }
     return true;
   }
 
   bool too_long() const { return too_long_; }
+  const std::vector<std::uint8_t>& held() const { return held_; }
+
+  // Writes the held body as the version file; a file that cannot be written is left to
+  // the read-back, as in a streamed download.
+  void StoreHeld() const {
+    std::optional<platform::File> file = root_.OpenFile(kVersionFileName, platform::File::Mode::kCreate);
+    if (file) (void)file->Append(held_);
+  }
 
  private:
   const platform::InstallRoot& root_;
+  const bool hold_until_trusted_;
   std::optional<platform::File> file_;
+  std::vector<std::uint8_t> held_;
   std::size_t received_ = 0;
   bool too_long_ = false;
 };
@@ -49,22 +68,30 @@ enum class Download { kReached, kFailed };
 
 // One transfer of the version file. kFailed when no answer arrived, the server
 // answered with an error status (an error page is never a version file), or the body
-// was longer than a version file can be. The running flag is not read here; a hold
-// still waits, and an abandoned run cancels the transfer.
+// was longer than a version file can be, and for a signed release when its signature
+// does not arrive or does not match (the file on disk is then left as it was). The
+// running flag is not read here; a hold still waits, and an abandoned run cancels the
+// transfer.
 Download DownloadVersionFile(Run& run) {
   const platform::HttpRequest request{.url = run.settings().version_host + kVersionFilePath,
                                       .user_agent = "Version",
                                       .range = std::nullopt,
                                       .limits = run.http_limits()};
+  const bool signed_release = ReleasesSigned(run.settings());
   platform::HttpResult result;
-  bool too_long = false;
   {
-    VersionFileWriter writer(run.root());
+    VersionFileWriter writer(run.root(), signed_release);
     result = run.session().Get(request, writer, [&run] { return run.HoldWithinTransfer(); });
-    too_long = writer.too_long();
+    run.ThrowIfAbandoned();
+    if (result.status < 200 || result.status > 299 || writer.too_long()) return Download::kFailed;
+    if (signed_release) {
+      if (result.outcome != platform::HttpOutcome::kComplete ||
+          !SignatureTrusts(run, request.url, request.user_agent, kVersionFileSignedName, writer.held())) {
+        return Download::kFailed;
+      }
+      writer.StoreHeld();
+    }
   }  // the file is closed before it is read back
-  run.ThrowIfAbandoned();
-  if (result.status < 200 || result.status > 299 || too_long) return Download::kFailed;
   return Download::kReached;
 }
 

@@ -6,6 +6,7 @@
 
 #include "platform/utf.h"
 #include "repair/path_key.h"
+#include "repair/release_trust.h"
 #include "repair/run.h"
 #include "repair/status_texts.h"
 #include "transfer/digest.h"
@@ -134,8 +135,10 @@ int ParseManifest(Manifest& manifest, std::span<const std::uint8_t> bytes_with_n
   return 0;
 }
 
+std::u16string ManifestFileName(const std::u16string& version_text) { return version_text + u"_download.txt"; }
+
 std::u16string ManifestUrlPath(const std::u16string& version_text) {
-  return u"/krdn/repair/" + version_text + u"/" + version_text + u"_download.txt";
+  return u"/krdn/repair/" + version_text + u"/" + ManifestFileName(version_text);
 }
 
 Manifest FetchManifest(Run& run, const std::u16string& version_text) {
@@ -148,6 +151,12 @@ Manifest FetchManifest(Run& run, const std::u16string& version_text) {
   for (;;) {
     body.clear();
     if (run.Fetch(body, url, 0, ByteRange{}, FetchKind::kNone) == -1) {
+      run.FailedAttempt(attempts, text::kManifestUnavailable);
+      continue;
+    }
+    if (ReleasesSigned(run.settings()) &&
+        !SignatureTrusts(run, platform::Utf16ToUtf8(url), "VoRepair", platform::Utf16ToUtf8(ManifestFileName(version_text)),
+                         body)) {
       run.FailedAttempt(attempts, text::kManifestUnavailable);
       continue;
     }

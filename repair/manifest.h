@@ -51,10 +51,15 @@ struct Manifest {
 // case (see PathKey), or a file where another line needs a directory.
 int ParseManifest(Manifest& manifest, std::span<const std::uint8_t> bytes_with_nul);
 
+// "<version>_download.txt", the name the release gives the manifest (and signs it under).
+std::u16string ManifestFileName(const std::u16string& version_text);
+
 // "/krdn/repair/<version>/<version>_download.txt"
 std::u16string ManifestUrlPath(const std::u16string& version_text);
 
-// The manifest stage: fetches and parses the manifest, retrying until it holds one.
+// The manifest stage: fetches and parses the manifest, retrying until it holds one. For
+// a signed release the manifest's signature is fetched and checked first; a missing or
+// wrong one is a failed attempt, like a manifest that does not arrive.
 Manifest FetchManifest(Run& run, const std::u16string& version_text);
 
 }  // namespace krdn

@@ -10,7 +10,9 @@ namespace krdn {
 namespace {
 
 platform::HttpSessionOptions SessionOptions(const RunSettings& settings) {
-  return {.connections_per_host = std::max(1, settings.connections), .fresh_connections = settings.fresh_connections};
+  return {.connections_per_host = std::max(1, settings.connections),
+          .fresh_connections = settings.fresh_connections,
+          .ca_file = settings.ca_file};
 }
 
 }  // namespace

@@ -16,10 +16,19 @@ namespace krdn {
 // The hosts compiled into the program: scheme, host and optional port, no trailing "/".
 std::string CompiledVersionHost();
 std::string CompiledRepairHost();
+// The publisher's public key compiled in (PEM), empty when the build has none.
+std::string CompiledPublisherKey();
 
 struct RunSettings {
+  // "http://" or "https://" hosts; an https host's certificate is checked against the
+  // system's CA store, or against ca_file alone when it is set (tests, private servers).
   std::string version_host = CompiledVersionHost();
   std::string repair_host = CompiledRepairHost();
+  std::string ca_file{};
+  // The publisher's Ed25519 public key (PEM). When set, the version file and the
+  // manifest are trusted only with their detached signatures; a text that is no such
+  // key trusts nothing. Empty: no signature is fetched.
+  std::string publisher_key = CompiledPublisherKey();
   // One second of the retry protocol (the waits after a failed open or a body of the
   // wrong length). Tests shorten it; the program keeps the second.
   std::chrono::milliseconds second{1000};

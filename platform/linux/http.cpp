@@ -45,7 +45,8 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
   return true;
 }
 
-bool IsHttpUrl(std::string_view url) { return StartsWithNoCase(url, "http://") || StartsWithNoCase(url, "https://"); }
+bool IsHttpsUrl(std::string_view url) { return StartsWithNoCase(url, "https://"); }
+bool IsHttpUrl(std::string_view url) { return StartsWithNoCase(url, "http://") || IsHttpsUrl(url); }
 
 // "scheme://authority" of a URL, lower case: the key of its host's connections.
 std::string HostKey(std::string_view url) {
@@ -255,6 +256,12 @@ bool HttpSession::Impl::Configure(HttpTransfer::State& state) {
   curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(state.request.limits.connect_timeout.count()));
   curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 0L);  // redirects are followed here, by our own rules
+  curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 1L);
+  curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 2L);
+  if (!options_.ca_file.empty()) {
+    curl_easy_setopt(h, CURLOPT_CAINFO, options_.ca_file.c_str());
+    curl_easy_setopt(h, CURLOPT_CAPATH, static_cast<const char*>(nullptr));  // no system directory either
+  }
   if (options_.fresh_connections) {
     curl_easy_setopt(h, CURLOPT_FRESH_CONNECT, 1L);
     curl_easy_setopt(h, CURLOPT_FORBID_REUSE, 1L);
@@ -319,6 +326,9 @@ void HttpSession::Impl::OnDone(HttpTransfer::State& state, CURLcode code) {
   if (IsRedirectStatus(status) && state.has_location) {
     if (state.redirects >= options_.max_redirects) return Finish(state, HttpOutcome::kFailed, "too many redirects");
     if (location == nullptr || !IsHttpUrl(location)) return Finish(state, HttpOutcome::kFailed, "a redirect to another scheme");
+    if (IsHttpsUrl(state.url) && !IsHttpsUrl(location)) {
+      return Finish(state, HttpOutcome::kFailed, "a redirect from https to plain http");
+    }
     ++state.redirects;
     state.url = location;
     curl_multi_remove_handle(multi_, state.easy.get());

@@ -11,7 +11,9 @@
 #include <thread>
 
 #include "tests/repair/engine_fixture.h"
+#include "platform/release_signature.h"
 #include "tests/support/local_servers.h"
+#include "tests/support/test_certificates.h"
 #include "transfer/digest.h"
 
 extern char** environ;
@@ -239,6 +241,45 @@ TEST_F(Cli, TheEngineKeepsItsConnectionsToNginxUnlessToldToUseFreshOnes) {
     EXPECT_EQ(pieces[i].first, pieces[8].first) << "kept: one connection for every piece";
     EXPECT_GT(pieces[i].second, 1) << "after the version file and the manifest";
   }
+}
+
+TEST_F(Cli, RepairsASignedReleaseOverHttpsWithTheCaFileAndThePublisherKeyItIsGiven) {
+  if (!platform::MakeReleaseKeyPair()) GTEST_SKIP() << "this platform has no Ed25519";
+  fs::create_directories(work / "keys");
+  ASSERT_EQ(publish::MakeKey(work / "keys/release").code, publish::Outcome::kPublished);
+  AddClientFile("VoLauncher.exe", PatternBytes(3000, 49));
+  const auto published = publish::Publish(
+      {.client = client, .out = root, .version = "1.9.3", .piece_size = 1024, .sign_key = work / "keys/release"});
+  ASSERT_EQ(published.code, publish::Outcome::kPublished) << published.message;
+  const TestAuthority authority(work / "pki", "test");
+  const ServerCertificate certificate = authority.Issue("server", "IP:127.0.0.1");
+  LocalServers servers(root, work / "nginx",
+                       "--tls-cert " + certificate.certificate.string() + " --tls-key " + certificate.key.string());
+  std::vector<std::string> args = HostArgs(servers.version_host(), servers.repair_host());
+  args.insert(args.end(), {"--ca-file", authority.certificate().string(), "--publisher-key",
+                           (work / "keys/release.pub").string(), "--give-up-after", "1"});
+
+  const Finished run = RunCli(args);
+  EXPECT_EQ(run.exit_code, 0) << run.err;
+  ExpectInstallMatchesClient();
+  const std::string log = ReadText(servers.access_log());
+  EXPECT_NE(log.find("\"GET /krdn/barternsav/360/tern.sav.sig HTTP/1.1\" 200 64 \"Version\""), std::string::npos) << log;
+  EXPECT_NE(log.find("\"GET /krdn/repair/1.9.3/1.9.3_download.txt.sig HTTP/1.1\" 200 64"), std::string::npos) << log;
+
+  // The system's store does not know the test's authority: the probe never gets through.
+  fs::remove_all(install);
+  std::vector<std::string> untrusted = HostArgs(servers.version_host(), servers.repair_host());
+  untrusted.insert(untrusted.end(), {"--give-up-after", "1"});
+  const Finished refused = RunCli(untrusted);
+  EXPECT_EQ(refused.exit_code, 3);
+  EXPECT_NE(refused.err.find("(文件tern.sav下载失败)"), std::string::npos) << refused.err;
+
+  // Options that cannot be used are usage errors.
+  std::vector<std::string> bad_key = HostArgs(servers.version_host(), servers.repair_host());
+  bad_key.insert(bad_key.end(), {"--publisher-key", (work / "keys/release").string()});  // the private half
+  EXPECT_EQ(RunCli(bad_key).exit_code, 2);
+  EXPECT_EQ(RunCli({"--dir", install.string(), "--ca-file", (work / "no-such.pem").string()}).exit_code, 2);
+  EXPECT_EQ(RunCli({"--dir", install.string(), "--version-host", "ftp://127.0.0.1:21"}).exit_code, 2);
 }
 
 }  // namespace

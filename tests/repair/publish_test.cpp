@@ -3,8 +3,10 @@
 #include "tools/publish/publish.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/release_signature.h"
 #include "repair/client_version.h"
 #include "repair/manifest.h"
 #include "tests/support/temp_dir.h"
@@ -107,6 +109,59 @@ TEST_F(Publisher, RefusesFilesOf4GiBAndBadVersionsOrPieceSizes) {
   const auto outcome = Run();
   EXPECT_EQ(outcome.code, publish::Outcome::kRefused);
   EXPECT_NE(outcome.message.find("4 GiB"), std::string::npos);
+  EXPECT_FALSE(fs::exists(dir / "out"));
+}
+
+std::vector<std::uint8_t> Signature(const fs::path& file) { return ReadFile(file.string() + ".sig"); }
+
+TEST_F(Publisher, SignsTheVersionFileAndTheManifestWithAKeyItMade) {
+  if (!platform::MakeReleaseKeyPair()) GTEST_SKIP() << "this platform has no Ed25519";
+  const fs::path key = dir / "keys/release";
+  fs::create_directories(key.parent_path());
+  ASSERT_EQ(publish::MakeKey(key).code, publish::Outcome::kPublished);
+  struct stat st {};
+  ASSERT_EQ(stat(key.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u) << "the private key is its owner's only";
+  const std::string public_pem = ReadText(key.string() + ".pub");
+  EXPECT_EQ(public_pem.rfind("-----BEGIN PUBLIC KEY-----", 0), 0u);
+  EXPECT_EQ(ReadText(key).find("PUBLIC"), std::string::npos);
+  EXPECT_EQ(publish::MakeKey(key).code, publish::Outcome::kRefused) << "an existing key is never replaced";
+  EXPECT_EQ(ReadText(key.string() + ".pub"), public_pem);
+
+  WriteFile(dir / "client/bin/a.dll", PatternBytes(2500, 1));
+  const auto outcome = publish::Publish(
+      {.client = dir / "client", .out = dir / "out", .version = "1.9.3", .piece_size = 1000, .sign_key = key});
+  ASSERT_EQ(outcome.code, publish::Outcome::kPublished) << outcome.message;
+  const auto public_key = platform::ReadReleasePublicKey(public_pem);
+  ASSERT_TRUE(public_key);
+  const fs::path version_file = dir / "out/krdn/barternsav/360/tern.sav";
+  const fs::path manifest = dir / "out/krdn/repair/1.9.3/1.9.3_download.txt";
+  const auto version_bytes = ReadFile(version_file);
+  const auto manifest_bytes = ReadFile(manifest);
+  ASSERT_EQ(Signature(version_file).size(), 64u);
+  EXPECT_TRUE(platform::VerifyReleaseSignature(*public_key, "tern.sav", version_bytes, Signature(version_file)));
+  EXPECT_TRUE(platform::VerifyReleaseSignature(*public_key, "1.9.3_download.txt", manifest_bytes, Signature(manifest)));
+
+  // Each signature holds for its own file under its own name only, and not for a change.
+  EXPECT_FALSE(platform::VerifyReleaseSignature(*public_key, "tern.sav", manifest_bytes, Signature(manifest)));
+  EXPECT_FALSE(platform::VerifyReleaseSignature(*public_key, "1.9.4_download.txt", manifest_bytes, Signature(manifest)));
+  auto altered = version_bytes;
+  altered[241] ^= 1;
+  EXPECT_FALSE(platform::VerifyReleaseSignature(*public_key, "tern.sav", altered, Signature(version_file)));
+  auto short_signature = Signature(version_file);
+  short_signature.pop_back();
+  EXPECT_FALSE(platform::VerifyReleaseSignature(*public_key, "tern.sav", version_bytes, short_signature));
+  EXPECT_FALSE(fs::exists(dir / "out/krdn/repair/Repair_Done.txt.sig"));
+
+  // Without a key nothing is signed; a file that is no private key is refused first.
+  fs::remove_all(dir / "out");
+  ASSERT_EQ(Run().code, publish::Outcome::kPublished);
+  EXPECT_FALSE(fs::exists(version_file.string() + ".sig"));
+  fs::remove_all(dir / "out");
+  const auto refused = publish::Publish(
+      {.client = dir / "client", .out = dir / "out", .version = "1.9.3", .sign_key = key.string() + ".pub"});
+  EXPECT_EQ(refused.code, publish::Outcome::kRefused);
+  EXPECT_NE(refused.message.find("private key"), std::string::npos) << refused.message;
   EXPECT_FALSE(fs::exists(dir / "out"));
 }
 

@@ -15,7 +15,8 @@ namespace krdn::testing {
 
 class LocalServers {
  public:
-  // extra_options go to the script as they are, e.g. "--max-ranges 0". launcher comes
+  // extra_options go to the script as they are, e.g. "--max-ranges 0", or
+  // "--tls-cert FILE --tls-key FILE" for https hosts (words split at blanks). launcher comes
   // before the script's start command, e.g. "ip netns exec NAME" to serve inside a
   // network namespace.
   LocalServers(const std::filesystem::path& root, const std::filesystem::path& state,

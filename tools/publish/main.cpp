@@ -1,6 +1,10 @@
-// krdn-publish --client DIR --out ROOT --version X.Y.Z [--mode N] [--piece-size BYTES]
+// krdn-publish --client DIR --out ROOT --version X.Y.Z [--mode N] [--piece-size BYTES] [--sign-key FILE]
+// krdn-publish --make-key FILE
 //
-// Writes what the version host and the repair host serve, under ROOT. Exit codes:
+// Writes what the version host and the repair host serve, under ROOT; with --sign-key
+// also the detached signatures of the version file and the manifest. --make-key writes
+// a new key pair: FILE (private, for --sign-key) and FILE.pub (public, for a build's
+// KRDN_PUBLISHER_KEY or the console front-end's --publisher-key). Exit codes:
 // 0 published, 1 a read or write failed, 2 usage error or a client the manifest
 // cannot carry (a name with a comma or a line break or not in UTF-8, two names that
 // differ only in case, a file of 4 GiB or more, pieces above 64 MiB).
@@ -14,7 +18,9 @@ namespace {
 
 int Usage(const std::string& problem) {
   std::cerr << "krdn-publish: " << problem << "\n"
-            << "usage: krdn-publish --client DIR --out ROOT --version X.Y.Z [--mode N] [--piece-size BYTES]\n";
+            << "usage: krdn-publish --client DIR --out ROOT --version X.Y.Z [--mode N] [--piece-size BYTES]"
+               " [--sign-key FILE]\n"
+            << "       krdn-publish --make-key FILE\n";
   return 2;
 }
 
@@ -26,7 +32,21 @@ bool ParseNumber(const std::string& text, std::uint64_t limit, std::uint64_t& va
 
 }  // namespace
 
+int MakeKey(const std::string& path) {
+  const krdn::publish::Outcome outcome = krdn::publish::MakeKey(path);
+  if (outcome.code != krdn::publish::Outcome::kPublished) {
+    std::cerr << "krdn-publish: " << outcome.message << "\n";
+    return outcome.code;
+  }
+  std::cout << "made " << outcome.message << "\n";
+  return 0;
+}
+
 int main(int argc, char** argv) {
+  if (argc >= 2 && std::string(argv[1]) == "--make-key") {
+    if (argc != 3) return Usage("--make-key takes one FILE and nothing else");
+    return MakeKey(argv[2]);
+  }
   krdn::publish::Options options;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -39,6 +59,8 @@ int main(int argc, char** argv) {
       options.out = value;
     } else if (arg == "--version") {
       options.version = value;
+    } else if (arg == "--sign-key") {
+      options.sign_key = value;
     } else if (arg == "--mode") {
       if (!ParseNumber(value, 65535, number)) return Usage("--mode takes a number from 0 to 65535");
       options.mode_word = static_cast<std::uint16_t>(number);

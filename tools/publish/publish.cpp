@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <array>
 #include <fstream>
+#include <sstream>
 #include <optional>
 #include <vector>
 
 #include "platform/files.h"
+#include "platform/release_signature.h"
 #include "platform/utf.h"
 #include "repair/manifest.h"
 #include "repair/path_key.h"
@@ -86,6 +88,25 @@ std::optional<std::string> ManifestLine(const ClientFile& file, std::uint64_t pi
   return line;
 }
 
+std::optional<std::string> ReadText(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::span<const std::uint8_t> Bytes(const std::string& text) {
+  return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
+
+// Writes "<path>.sig": the signature of the file's bytes under its release name.
+bool WriteSignature(const fs::path& path, const std::string& private_pem, const std::string& bytes) {
+  const std::optional<platform::ReleaseSignature> signature =
+      platform::SignRelease(private_pem, path.filename().string(), Bytes(bytes));
+  return signature && WriteBytes(path.string() + ".sig", std::string(signature->begin(), signature->end()));
+}
+
 Outcome Refuse(std::string message) { return Outcome{.code = Outcome::kRefused, .message = std::move(message)}; }
 Outcome Fail(std::string message) { return Outcome{.code = Outcome::kFailed, .message = std::move(message)}; }
 
@@ -127,6 +148,23 @@ std::optional<Outcome> CollectFiles(const fs::path& client, std::vector<ClientFi
 
 }  // namespace
 
+Outcome MakeKey(const fs::path& path) {
+  const fs::path public_path = path.string() + ".pub";
+  std::error_code error;
+  for (const fs::path& existing : {path, public_path}) {
+    if (fs::exists(fs::symlink_status(existing, error))) return Refuse(existing.string() + " exists already; it is kept");
+  }
+  const std::optional<platform::ReleaseKeyPair> pair = platform::MakeReleaseKeyPair();
+  if (!pair) return Fail("the crypto library made no Ed25519 key");
+  // Made readable by its owner only while still empty, before a byte of the key is in it.
+  if (!WriteBytes(path, {})) return Fail("cannot create " + path.string());
+  fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::replace, error);
+  if (error || !WriteBytes(path, pair->private_pem) || !WriteBytes(public_path, pair->public_pem)) {
+    return Fail("cannot write the key pair at " + path.string());
+  }
+  return Outcome{.message = path.string() + " (private, keep it secret) and " + public_path.string() + " (public)"};
+}
+
 bool ManifestPathFor(const fs::path& relative, std::string& path_or_reason) {
   const std::string text = relative.generic_string();
   if (!platform::IsUtf8(text)) {
@@ -159,6 +197,15 @@ Outcome Publish(const Options& options) {
   std::error_code error;
   if (!fs::is_directory(options.client, error)) return Refuse("no client folder at " + options.client.string());
   if (BindMd5() != 0) return Fail("MD5 is not available from the crypto library");
+  std::string private_pem;
+  if (!options.sign_key.empty()) {
+    const std::optional<std::string> key = ReadText(options.sign_key);
+    if (!key) return Refuse("cannot read the signing key " + options.sign_key.string());
+    if (!platform::SignRelease(*key, "probe", {})) {
+      return Refuse(options.sign_key.string() + " is no Ed25519 private key (make one with --make-key)");
+    }
+    private_pem = *key;
+  }
 
   std::vector<ClientFile> files;
   if (std::optional<Outcome> refused = CollectFiles(options.client, files)) return *refused;
@@ -180,12 +227,17 @@ Outcome Publish(const Options& options) {
     ++outcome.files;
     outcome.bytes += file.size;
   }
-  const std::string manifest =
-      Md5Hex({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}) + text;
-  if (!WriteBytes(version_dir / (options.version + "_download.txt"), manifest) ||
-      !WriteBytes(options.out / "krdn" / "barternsav" / "360" / "tern.sav", VersionFile(*version, options.mode_word)) ||
+  const std::string manifest = Md5Hex(Bytes(text)) + text;
+  const fs::path manifest_path = version_dir / (options.version + "_download.txt");
+  const fs::path version_file_path = options.out / "krdn" / "barternsav" / "360" / "tern.sav";
+  const std::string version_file = VersionFile(*version, options.mode_word);
+  if (!WriteBytes(manifest_path, manifest) || !WriteBytes(version_file_path, version_file) ||
       !WriteBytes(repair / "Repair_Done.txt", "done\n")) {
     return Fail("cannot write under " + options.out.string());
+  }
+  if (!private_pem.empty() &&
+      (!WriteSignature(manifest_path, private_pem, manifest) || !WriteSignature(version_file_path, private_pem, version_file))) {
+    return Fail("cannot sign the release under " + options.out.string());
   }
   return outcome;
 }

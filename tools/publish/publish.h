@@ -15,6 +15,10 @@ struct Options {
   std::string version;           // "X.Y.Z", each number 0 to 255
   std::uint16_t mode_word = 0;
   std::uint64_t piece_size = 4u << 20;
+  // The publisher's private key (PEM, as MakeKey writes it). When given, the version
+  // file and the manifest get detached signatures beside them: "tern.sav.sig" and
+  // "<version>_download.txt.sig".
+  std::filesystem::path sign_key{};
 };
 
 struct Outcome {
@@ -26,6 +30,11 @@ struct Outcome {
 
 // Checks every name and size first, so that a refused client writes nothing.
 Outcome Publish(const Options& options);
+
+// Makes a signing key pair: the private key at `path` (readable by its owner only) and
+// the public key at "<path>.pub", the file a build or the console front-end is given.
+// Refuses to replace an existing file: a lost private key cannot be made again.
+Outcome MakeKey(const std::filesystem::path& path);
 
 // The manifest line path of a file relative to the client folder ("\dir\name"), or an
 // explanation of why the manifest cannot carry it.

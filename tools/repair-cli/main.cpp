@@ -1,5 +1,5 @@
 // krdn-repair-cli --dir DIR [--version-host URL] [--repair-host URL] [--give-up-after N]
-//                 [--connections N] [--fresh-connections]
+//                 [--connections N] [--fresh-connections] [--ca-file FILE] [--publisher-key FILE]
 //
 // The repair engine in a terminal. Standard output carries exactly the status texts
 // the window would append, in UTF-8, as they arrive. Standard error reports every
@@ -13,17 +13,28 @@
 // --fresh-connections: a new connection for every request, closed after it.
 // "--connections 1 --fresh-connections" fetches one piece at a time, each on a new
 // connection.
+// Hosts are http:// or https:// URLs. An https host's certificate is checked against the
+// system's CA store; --ca-file FILE trusts the certificate authorities of that PEM file
+// instead (a private server with a CA of its own, and the tests).
+// --publisher-key FILE (a PEM public key, as krdn-publish --make-key writes FILE.pub):
+// the version file and the manifest are trusted only with their detached signatures by
+// that key, fetched beside each ("tern.sav.sig", "<version>_download.txt.sig"); it
+// replaces a key the build was configured with.
 //
 // Exit codes: 0 the run completed; 1 the run ended early (its final text on standard
 // error); 2 usage error; 3 gave up after N network failures in a row.
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "platform/console.h"
 #include "platform/files.h"
+#include "platform/release_signature.h"
 #include "platform/utf.h"
 #include "repair/local_run_context.h"
 #include "repair/notifications.h"
@@ -42,7 +53,8 @@ constexpr char16_t kNetworkFailedDialogText[] = u"网络不给力，建议检查
 int Usage(const std::string& problem) {
   std::cerr << "krdn-repair-cli: " << problem << "\n"
             << "usage: krdn-repair-cli --dir DIR [--version-host URL] [--repair-host URL] [--give-up-after N]\n"
-            << "                       [--connections N] [--fresh-connections]\n";
+            << "                       [--connections N] [--fresh-connections] [--ca-file FILE]\n"
+            << "                       [--publisher-key FILE]\n";
   return 2;
 }
 
@@ -62,11 +74,12 @@ struct Options {
   std::optional<unsigned long> give_up_after;
 };
 
-// Scheme, host and optional port: "http://host[:port]" with no path.
+// Scheme, host and optional port: "http://host[:port]" or "https://host[:port]", no path.
 bool ValidHost(const std::string& url) {
-  const std::size_t scheme = url.find("://");
-  return scheme != std::string::npos && scheme > 0 && url.size() > scheme + 3 &&
-         url.find('/', scheme + 3) == std::string::npos;
+  for (const std::string scheme : {"http://", "https://"}) {
+    if (url.rfind(scheme, 0) == 0) return url.size() > scheme.size() && url.find('/', scheme.size()) == std::string::npos;
+  }
+  return false;
 }
 
 std::optional<Options> ParseOptions(const std::vector<std::string>& argv, std::string& problem) {
@@ -88,10 +101,25 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& argv, std::s
       options.dir = value;
     } else if (arg == "--version-host" || arg == "--repair-host") {
       if (!ValidHost(value)) {
-        problem = arg + " takes scheme, host and optional port, e.g. http://127.0.0.1:18081";
+        problem = arg + " takes http:// or https://, a host and an optional port, e.g. http://127.0.0.1:18081";
         return std::nullopt;
       }
       (arg == "--version-host" ? options.settings.version_host : options.settings.repair_host) = value;
+    } else if (arg == "--ca-file") {
+      if (!std::filesystem::is_regular_file(value)) {
+        problem = "--ca-file takes a PEM file of certificate authorities: no file at " + value;
+        return std::nullopt;
+      }
+      options.settings.ca_file = value;
+    } else if (arg == "--publisher-key") {
+      std::ifstream in(value, std::ios::binary);
+      std::ostringstream pem;
+      pem << in.rdbuf();
+      if (!in || !platform::ReadReleasePublicKey(pem.str())) {
+        problem = "--publisher-key takes a PEM file of an Ed25519 public key (krdn-publish --make-key writes FILE.pub): " + value;
+        return std::nullopt;
+      }
+      options.settings.publisher_key = pem.str();
     } else if (arg == "--give-up-after") {
       options.give_up_after = Count(value, 999999999);
       if (!options.give_up_after) {

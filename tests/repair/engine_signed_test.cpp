@@ -1,0 +1,191 @@
+// Signed releases: with the publisher's key the run trusts the version file and the
+// manifest only with their signatures, fetched right after each; a tampered, missing or
+// foreign signature is a failed attempt and the file is never used. Without a key no
+// signature is asked for.
+#include "platform/release_signature.h"
+#include "tests/repair/engine_fixture.h"
+
+namespace krdn::testing {
+namespace {
+
+constexpr char kVersionFile[] = "krdn/barternsav/360/tern.sav";
+constexpr char kManifest[] = "krdn/repair/1.9.3/1.9.3_download.txt";
+
+class SignedRelease : public EngineTest {
+ protected:
+  void SetUp() override {
+    EngineTest::SetUp();
+    fs::create_directories(work / "keys");
+    ASSERT_EQ(publish::MakeKey(key).code, publish::Outcome::kPublished);
+    AddClientFile("VoLauncher.exe", PatternBytes(3000, 81));
+    AddClientFile("data/a.pak", PatternBytes(1500, 82));
+    publish::Outcome outcome = publish::Publish(
+        {.client = client, .out = root, .version = "1.9.3", .piece_size = 1024, .sign_key = key});
+    ASSERT_EQ(outcome.code, publish::Outcome::kPublished) << outcome.message;
+    settings.publisher_key = ReadText(key.string() + ".pub");
+  }
+
+  // Answers `count` retry dialogs with retry, then ends the run from the next one.
+  void AbandonAfterDialogs(std::size_t count) {
+    answer = [this, count](const Note& note) -> LRESULT {
+      if (note.message != kNotifyUnstable && note.message != kNotifyNetworkFailed) return 0;
+      if (++dialogs_seen <= count) return 4;
+      context->Control().Abandon();
+      return kDialogEndRun;
+    };
+  }
+
+  std::vector<std::string> RequestedPaths() const {
+    std::vector<std::string> out;
+    for (const auto& request : server->requests()) out.push_back(request.path);
+    return out;
+  }
+
+  std::size_t Requests(const std::string& path) const {
+    const auto paths = RequestedPaths();
+    return static_cast<std::size_t>(std::count(paths.begin(), paths.end(), path));
+  }
+
+  fs::path key = work / "keys/release";
+  std::size_t dialogs_seen = 0;
+};
+
+TEST_F(SignedRelease, IsTrustedWithBothSignaturesEachFetchedRightAfterItsFile) {
+  RunRepair();
+  ASSERT_TRUE(Succeeded()) << platform::Utf16ToUtf8(FinalText());
+  ExpectInstallMatchesClient();
+  const auto requests = server->requests();
+  ASSERT_GE(requests.size(), 4u);
+  EXPECT_EQ(requests[0].path, "/krdn/barternsav/360/tern.sav");
+  EXPECT_EQ(requests[1].path, "/krdn/barternsav/360/tern.sav.sig");
+  EXPECT_EQ(requests[1].user_agent, "Version");
+  EXPECT_EQ(requests[2].path, "/krdn/repair/1.9.3/1.9.3_download.txt");
+  EXPECT_EQ(requests[3].path, "/krdn/repair/1.9.3/1.9.3_download.txt.sig");
+  EXPECT_EQ(requests[3].user_agent, "VoRepair");
+  EXPECT_EQ(ReadFile(install / "tern.sav"), ReadFile(root / kVersionFile));
+}
+
+enum class Forgery { kTamperedSignature, kMissingSignature, kOtherKeysSignature, kReplacedFile };
+struct Untrusted {
+  std::string name;
+  std::string file;  // beneath the server root
+  Forgery forgery;
+};
+void PrintTo(const Untrusted& untrusted, std::ostream* out) { *out << untrusted.name; }
+
+class UntrustedFiles : public SignedRelease, public ::testing::WithParamInterface<Untrusted> {
+ protected:
+  // What a man in the middle would serve in the file's place: another release's file
+  // of the same name, consistent in itself (its digest matches), signed by nobody.
+  std::vector<std::uint8_t> Counterfeit(const std::string& file) {
+    const fs::path other = work / "other";
+    WriteFile(other / "client/VoLauncher.exe", PatternBytes(3000, 99));
+    const publish::Outcome outcome =
+        publish::Publish({.client = other / "client", .out = other / "root", .version = "1.9.3", .mode_word = 1});
+    EXPECT_EQ(outcome.code, publish::Outcome::kPublished);
+    return ReadFile(other / "root" / file);
+  }
+
+  void Forge(const Untrusted& c) {
+    const fs::path file = root / c.file;
+    const fs::path signature = file.string() + ".sig";
+    switch (c.forgery) {
+      case Forgery::kTamperedSignature: {
+        auto bytes = ReadFile(signature);
+        bytes[17] ^= 0x40;
+        WriteFile(signature, bytes);
+        break;
+      }
+      case Forgery::kMissingSignature:
+        fs::remove(signature);
+        break;
+      case Forgery::kOtherKeysSignature: {
+        const auto pair = platform::MakeReleaseKeyPair();
+        ASSERT_TRUE(pair);
+        const auto forged = platform::SignRelease(pair->private_pem, file.filename().string(), ReadFile(file));
+        ASSERT_TRUE(forged);
+        WriteFile(signature, std::vector<std::uint8_t>(forged->begin(), forged->end()));
+        break;
+      }
+      case Forgery::kReplacedFile:
+        WriteFile(file, Counterfeit(c.file));
+        break;
+    }
+  }
+};
+
+TEST_P(UntrustedFiles, AreFailedAttemptsWithTheStagesTextAndNeverUsed) {
+  const Untrusted c = GetParam();
+  Forge(c);
+  WriteFile(install / "tern.sav", "the old version file");
+  WriteFile(install / "data/a.pak", "left alone");
+  AbandonAfterDialogs(2);
+
+  RunRepair();
+  EXPECT_FALSE(Succeeded());
+  const bool version_file = c.file == kVersionFile;
+  const std::u16string text = version_file ? u"文件tern.sav下载失败\r\n" : u"无法获取验证文件信息。\r\n";
+  const auto unstable = NotesOf(kNotifyUnstable);
+  const auto failed = NotesOf(kNotifyNetworkFailed);
+  ASSERT_EQ(unstable.size(), 2u);
+  ASSERT_EQ(failed.size(), 1u);
+  for (const Note& note : unstable) EXPECT_EQ(note.text, text);
+  EXPECT_EQ(failed[0].text, text);
+  EXPECT_EQ(Requests("/" + c.file), 3u) << "each attempt fetches the file again";
+  EXPECT_EQ(Requests("/" + c.file + ".sig"), 3u) << "and its signature right after";
+
+  // Nothing of the untrusted file was used.
+  EXPECT_EQ(ReadText(install / "data/a.pak"), "left alone");
+  for (const auto& path : RequestedPaths()) {
+    EXPECT_EQ(path.find("/krdn/repair/1.9.3/VoLauncher.exe"), std::string::npos) << "no piece was fetched";
+  }
+  const std::vector<std::u16string> appended = Appended();
+  EXPECT_EQ(std::find_if(appended.begin(), appended.end(),
+                         [](const std::u16string& line) { return line.rfind(u"校验文件", 0) == 0; }),
+            appended.end());
+  if (version_file) {
+    EXPECT_EQ(ReadText(install / "tern.sav"), "the old version file");
+    EXPECT_EQ(Requests("/" + std::string(kManifest)), 0u);
+    EXPECT_EQ(std::find(appended.begin(), appended.end(), u"当前客户端版本号: "), appended.end());
+  } else {
+    EXPECT_EQ(ReadFile(install / "tern.sav"), ReadFile(root / kVersionFile));
+    EXPECT_TRUE(NotesOf(kNotifyTransient).empty() ||
+                NotesOf(kNotifyTransient).back().text != u"读取验证文件信息")
+        << "the manifest was not read";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Forgeries, UntrustedFiles,
+    ::testing::Values(Untrusted{"VersionFileTamperedSignature", kVersionFile, Forgery::kTamperedSignature},
+                      Untrusted{"VersionFileMissingSignature", kVersionFile, Forgery::kMissingSignature},
+                      Untrusted{"VersionFileOtherKeysSignature", kVersionFile, Forgery::kOtherKeysSignature},
+                      Untrusted{"VersionFileReplaced", kVersionFile, Forgery::kReplacedFile},
+                      Untrusted{"ManifestTamperedSignature", kManifest, Forgery::kTamperedSignature},
+                      Untrusted{"ManifestMissingSignature", kManifest, Forgery::kMissingSignature},
+                      Untrusted{"ManifestOtherKeysSignature", kManifest, Forgery::kOtherKeysSignature},
+                      Untrusted{"ManifestReplaced", kManifest, Forgery::kReplacedFile}),
+    [](const ::testing::TestParamInfo<Untrusted>& param_info) { return param_info.param.name; });
+
+TEST_F(SignedRelease, AKeyThatIsNoPublicKeyTrustsNothing) {
+  settings.publisher_key = ReadText(key);  // the private half: not what a build is given
+  AbandonAfterDialogs(0);
+  RunRepair();
+  EXPECT_FALSE(Succeeded());
+  ASSERT_EQ(NotesOf(kNotifyUnstable).size(), 1u);
+  EXPECT_EQ(NotesOf(kNotifyUnstable)[0].text, u"文件tern.sav下载失败\r\n");
+}
+
+TEST_F(SignedRelease, ARunWithoutAKeyAsksForNoSignatureAndIgnoresBadOnes) {
+  settings.publisher_key.clear();
+  WriteFile(root / (std::string(kVersionFile) + ".sig"), "not a signature");
+  fs::remove(root / (std::string(kManifest) + ".sig"));
+  RunRepair();
+  ASSERT_TRUE(Succeeded()) << platform::Utf16ToUtf8(FinalText());
+  ExpectInstallMatchesClient();
+  for (const auto& path : RequestedPaths()) EXPECT_EQ(path.find(".sig"), std::string::npos) << path;
+  EXPECT_EQ(RequestedPaths().front(), "/krdn/barternsav/360/tern.sav");
+}
+
+}  // namespace
+}  // namespace krdn::testing

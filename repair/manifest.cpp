@@ -41,11 +41,14 @@ bool SafePath(std::u16string_view path) {
   for (const char16_t c : path) {
     if (c < 0x20 || c == 0x7F || c == u':') return false;
   }
-  std::size_t start = 0;
+  std::size_t start = 1;  // past the leading "\"
   while (start < path.size()) {
     std::size_t end = start;
     while (end < path.size() && !IsSeparator(path[end])) ++end;
-    if (path.substr(start, end - start) == u"..") return false;
+    // "." and empty components name nothing the install directory can hold as a file of
+    // its own (it refuses them), and would make one file answer to two paths.
+    const std::u16string_view component = path.substr(start, end - start);
+    if (component.empty() || component == u"." || component == u"..") return false;
     start = end + 1;
   }
   return true;

@@ -44,8 +44,9 @@ struct Manifest {
 
 // Parses the received bytes, which end with one appended 0 byte. 0 for a complete
 // parse, -1 otherwise; the files of the lines before a failing line stay appended.
-// A path that could leave the install directory (not starting with "\", a ".."
-// component, a ":", a control character, no file name) fails the parse, as do a
+// A path that could leave the install directory or that it cannot hold (not starting
+// with "\", a "..", "." or empty component, a ":", a control character, no file name)
+// fails the parse, as do a
 // piece of size 0 or above kLargestPiece and a file of 4 GiB or more. So does a manifest
 // that is not valid UTF-8, or one that names a file twice, also on a disk that ignores
 // case (see PathKey), or a file where another line needs a directory.

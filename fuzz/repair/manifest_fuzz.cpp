@@ -1,12 +1,14 @@
 // ParseManifest on arbitrary bytes. With the first input byte odd, the rest becomes
 // the manifest text behind a correct digest, so that the line syntax is explored too.
-// Whatever parses must describe safe paths and pieces that tile each file.
+// Whatever parses must describe safe paths, each naming a file of its own also where
+// case does not count, and pieces of at most 64 MiB that tile each file.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "repair/manifest.h"
+#include "repair/path_key.h"
 #include "transfer/digest.h"
 
 namespace {
@@ -16,13 +18,17 @@ void Check(bool condition) {
 }
 
 void CheckManifest(const krdn::Manifest& manifest) {
+  krdn::PathClaims claims;
   for (const krdn::ManifestFile& file : manifest.files) {
+    Check(!claims.Claim(file.path).has_value());
+    Check(file.path.find(u"\\.\\") == std::u16string::npos && file.path.find(u"\\\\") == std::u16string::npos);
     Check(!file.path.empty() && file.path.front() == u'\\');
     Check(file.path.find(u':') == std::u16string::npos);
     Check(file.path.find(u"\\..\\") == std::u16string::npos);
     std::uint64_t offset = 0;
     for (const krdn::ManifestPiece& piece : file.pieces) {
       Check(piece.first_byte == offset && piece.last_byte >= piece.first_byte && piece.digest.size() == 32);
+      Check(piece.size() <= krdn::kLargestPiece);
       offset = std::uint64_t{piece.last_byte} + 1;
     }
     Check(offset == file.total_size);

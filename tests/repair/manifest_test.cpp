@@ -111,13 +111,14 @@ TEST_F(ManifestParse, RejectsPathsThatCouldLeaveTheInstallDirectory) {
   const std::vector<std::string> unsafe = {
       "a.dll",          "/a.dll",        "\\..\\a.dll",      "\\bin\\..\\..\\a", "\\bin/../../a",
       "\\c:\\a",        "\\a\tb",        "\\a\x7f",          "\\bin\\",          "\\",
+      "\\bin\\.\\a",    "\\.\\a",         "\\bin\\\\a",       "\\\\a",
   };
   for (const std::string& path : unsafe) {
     Manifest manifest;
     EXPECT_EQ(Parse(manifest, Served(",1\n" + path + ",1,4," + kDigestA + "\n")), -1) << path;
   }
   Manifest manifest;
-  EXPECT_EQ(Parse(manifest, Served(",1\n\\..a\\b..\\.\\c,1,4," + kDigestA + "\n")), 0);
+  EXPECT_EQ(Parse(manifest, Served(",1\n\\..a\\b..\\.c,1,4," + kDigestA + "\n")), 0);
 }
 
 // A line of count pieces of the given size each, then one of last bytes.
@@ -146,7 +147,6 @@ TEST_F(ManifestParse, RejectsAFileNamedTwiceAlsoWithoutRegardToCase) {
       {"\\bin\\a.dll", "\\bin\\a.dll"},
       {"\\bin\\a.dll", "\\BIN\\A.DLL"},
       {"\\bin\\a.dll", "\\bin/a.dll"},
-      {"\\bin\\a.dll", "\\bin\\\\.\\a.dll"},
       {"\\bin\\a.dll", "\\bin\\a.dll."},    // Windows drops trailing dots and spaces
       {"\\bin\\a.dll", "\\bin \\a.dll"},
       {"\\数据\\été.pak", "\\数据\\ÉTÉ.PAK"},

@@ -11,9 +11,9 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION games)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The CJK face the layouts are drawn with, and fontconfig for the aliases; wine starts
-# the Windows game, zenity is the desktop's folder picker.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-wqy-microhei, fontconfig")
+# The CJK face the layouts are drawn with, fontconfig for the aliases, the CA store for
+# https hosts; wine starts the Windows game, zenity is the desktop's folder picker.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-wqy-microhei, fontconfig, ca-certificates")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "wine, zenity")
 # The program checks its own file against its signature: the binary is shipped as built.
 set(CPACK_STRIP_FILES OFF)

@@ -14,12 +14,56 @@ PiecePipeline::~PiecePipeline() {
   fetches_.clear();
 }
 
-void PiecePipeline::StartUpTo(std::size_t index, std::size_t end) {
-  for (std::size_t i = index; i < std::min(end, pieces_.size()); ++i) {
-    if (fetches_.contains(i)) continue;
-    const PieceRequest& piece = pieces_[i];
-    fetches_.emplace(i, std::make_unique<BodyFetch>(session_, piece.url, piece.file_size, piece.range, piece.kind,
-                                                    std::u16string_view(), limits_, true));
+// The pass's wait for its piece, which starts the next pieces as the ones ahead arrive.
+class PiecePipeline::Waiting final : public FetchObserver {
+ public:
+  Waiting(PiecePipeline& pipeline, std::size_t index, FetchObserver& outer)
+      : pipeline_(pipeline), index_(index), outer_(outer) {}
+
+  void OnProgressText(const std::u16string& text) override { outer_.OnProgressText(text); }
+  bool ShouldContinue() override {
+    // First the run's say: while it is held nothing new is started.
+    if (!outer_.ShouldContinue()) return false;
+    pipeline_.TopUp(index_);
+    return true;
+  }
+  std::stop_token CancelToken() const override { return outer_.CancelToken(); }
+
+ private:
+  PiecePipeline& pipeline_;
+  const std::size_t index_;
+  FetchObserver& outer_;
+};
+
+std::uint64_t PiecePipeline::PieceBytes(std::size_t index) const {
+  const ByteRange& range = pieces_[index].range;
+  return std::uint64_t{*range.last} - range.first + 1;
+}
+
+void PiecePipeline::Start(std::size_t index) {
+  const PieceRequest& piece = pieces_[index];
+  fetches_.emplace(index, std::make_unique<BodyFetch>(session_, piece.url, piece.file_size, piece.range, piece.kind,
+                                                      std::u16string_view(), limits_, true));
+}
+
+// Starts pieces after the last one started while the bounds allow: requests in flight
+// (the pass's piece always counted), the bytes held and the number of pieces held.
+void PiecePipeline::TopUp(std::size_t index) {
+  if (!fetches_.contains(index)) Start(index);
+  std::uint64_t allowed = kArrivedAheadBytes;
+  for (std::size_t i = index; i < std::min(index + depth_, pieces_.size()); ++i) allowed += PieceBytes(i);
+  std::size_t in_flight = 1;
+  std::uint64_t held = 0;
+  for (const auto& [i, fetch] : fetches_) {
+    held += PieceBytes(i);
+    if (i != index && !fetch->Finished()) ++in_flight;
+  }
+  for (std::size_t next = fetches_.rbegin()->first + 1;
+       next < pieces_.size() && in_flight < depth_ && fetches_.size() < 2 * depth_ && held + PieceBytes(next) <= allowed;
+       ++next) {
+    Start(next);
+    held += PieceBytes(next);
+    ++in_flight;
   }
 }
 
@@ -28,11 +72,12 @@ FetchedPiece PiecePipeline::Take(std::size_t index, FetchObserver& observer) {
   if (index >= pieces_.size()) return piece;
   // Pieces behind the pass are done with (an out-of-order caller only costs requests).
   fetches_.erase(fetches_.begin(), fetches_.lower_bound(index));
-  StartUpTo(index, index + depth_);
+  TopUp(index);
 
   const auto found = fetches_.find(index);
   BodyFetch& fetch = *found->second;
-  piece.result = fetch.Wait(observer);
+  Waiting waiting(*this, index, observer);
+  piece.result = fetch.Wait(waiting);
   piece.digest = fetch.Digest();
   piece.body = std::move(fetch.body());
   fetches_.erase(found);

@@ -2,10 +2,16 @@
 //
 // The pass takes the pieces strictly in their order, one at a time, and judges,
 // digests and writes each itself; the pipeline only sees to it that the next few are
-// already on their way. `depth` bounds the requests in flight together with the piece
-// the pass holds: with a depth of 4, four are in flight while the pass waits for its
-// piece and three while it writes one; with a depth of 1 a piece is requested only when
-// the pass asks for it, one at a time.
+// already on their way. `depth` bounds the requests in flight, the piece the pass waits
+// for counted among them even once it has arrived: with a depth of 4, up to three more
+// are in flight while the pass waits for its piece or writes it; with a depth of 1 a
+// piece is requested only when the pass asks for it, one at a time.
+//
+// A piece ahead that has arrived frees its place in flight for the next one, so that a
+// slow piece does not leave the other connections idle. Arrived pieces wait for their
+// turn in memory, within a bound: all the bodies the pipeline holds come to at most
+// `depth` pieces (counted from the pass's piece) plus kArrivedAheadBytes, and at most
+// 2 x depth pieces.
 //
 // A piece fetched ahead whose transfer failed is kept as it ended: the pass learns of
 // the failure when the piece's turn comes, exactly as if it had been fetched only then,
@@ -51,16 +57,24 @@ class PiecePipeline {
 
   std::size_t size() const { return pieces_.size(); }
 
+  // Bytes of arrived pieces that may wait beyond the depth's.
+  static constexpr std::uint64_t kArrivedAheadBytes = std::uint64_t{16} << 20;
+
   // The piece at index, once its transfer has ended. Indices only go forwards; the same
-  // index again fetches that piece anew. Starts the pieces ahead up to the depth, then
-  // waits as FetchUrl waits (progress lines, the observer's checks).
+  // index again fetches that piece anew. Starts the pieces ahead as far as the bounds
+  // allow, then waits as FetchUrl waits (progress lines, the observer's checks), and
+  // starts more ahead whenever one has arrived.
   FetchedPiece Take(std::size_t index, FetchObserver& observer);
 
   // Body bytes held by the fetches ahead (in flight or ended, not taken yet).
   std::uint64_t BytesAhead() const;
 
  private:
-  void StartUpTo(std::size_t index, std::size_t end);
+  class Waiting;
+
+  void TopUp(std::size_t index);
+  void Start(std::size_t index);
+  std::uint64_t PieceBytes(std::size_t index) const;
 
   platform::HttpSession& session_;
   const std::vector<PieceRequest> pieces_;

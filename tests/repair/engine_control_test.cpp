@@ -100,6 +100,62 @@ TEST_F(EngineControl, StopWithFourPiecesInFlightRequestsNothingNewUntilStartAndN
   EXPECT_TRUE(NotesOf(kNotifyUnstable).empty());
 }
 
+// While the pass waits for a slow piece, the pieces after it that have arrived free
+// their places in flight for the next ones, up to the bounds of what may be held: at
+// most four requests in flight and eight pieces held for small pieces; for large ones
+// the pieces of four plus 16 MiB.
+TEST_F(EngineControl, ASlowPieceDoesNotHoldBackTheOtherConnectionsBeyondTheBoundsOfWhatMayBeHeld) {
+  struct Case {
+    std::size_t piece;
+    std::size_t held;  // pieces held while the first one trickles
+  };
+  for (const Case c : {Case{16 * 1024, 8}, Case{8u << 20, 6}}) {
+    SCOPED_TRACE(c.piece);
+    constexpr std::size_t kPieces = 10;
+    AddClientFile("a.bin", PatternBytes(kPieces * c.piece, 39));
+    Publish("1.9.3", 0, c.piece);
+    fs::remove_all(install);
+    fs::create_directories(install);
+    server->ClearRules();
+    server->ClearRequests();
+    const std::string first = "bytes=0-" + std::to_string(c.piece - 1);
+    server->AddRule(FaultRule{.path_prefix = "/krdn/repair/1.9.3/a.bin", .range = first, .fault = Fault::kTrickle,
+                              .bytes_per_second = c.piece / 8});
+    settings.connections = 4;
+    const auto pieces_requested = [this] {
+      std::set<std::string> ranges;
+      for (const auto& request : server->requests()) {
+        if (request.path == "/krdn/repair/1.9.3/a.bin") ranges.insert(request.range);
+      }
+      return ranges.size();
+    };
+    const auto first_done = [this, &first, &c] {
+      for (const auto& request : server->requests()) {
+        if (request.range == first) return request.body_bytes_sent >= c.piece;
+      }
+      return false;
+    };
+    StartWorker();
+    EXPECT_TRUE(Eventually([&] { return pieces_requested() >= c.held; })) << "only " << pieces_requested();
+    std::this_thread::sleep_for(300ms);
+    EXPECT_FALSE(first_done()) << "the first piece takes eight seconds";
+    EXPECT_EQ(pieces_requested(), c.held) << "nothing beyond the bounds while the first piece is on its way";
+    worker.join();
+    EXPECT_TRUE(Succeeded()) << platform::Utf16ToUtf8(FinalText());
+    ExpectInstallMatchesClient();
+    EXPECT_EQ(pieces_requested(), kPieces);
+    std::size_t piece_requests = 0;
+    std::set<std::uint64_t> connections;
+    for (const auto& request : server->requests()) {
+      if (request.path != "/krdn/repair/1.9.3/a.bin") continue;
+      ++piece_requests;
+      connections.insert(request.connection);
+    }
+    EXPECT_EQ(piece_requests, kPieces) << "every piece once";
+    EXPECT_LE(connections.size(), 4u);
+  }
+}
+
 TEST_F(EngineControl, StopAtAStopPointHoldsThereAndStartGoesOnWithTheSameRun) {
   AddClientFile("a.bin", PatternBytes(100, 32));
   AddClientFile("b.bin", PatternBytes(100, 33));

@@ -74,6 +74,8 @@ int BodyFetch::Wait(FetchObserver& observer) {
     }
     return observer.ShouldContinue();
   });
+  // A cancelled run takes nothing, also when the body was quicker than the cancel.
+  if (observer.CancelToken().stop_requested()) return -1;
   if (result.outcome == platform::HttpOutcome::kComplete) return 0;
   // A body longer than its range is handed back for the length test; an open-ended one
   // past the cap is a failure.

@@ -103,7 +103,8 @@ TEST_F(EngineControl, StopWithFourPiecesInFlightRequestsNothingNewUntilStartAndN
 // While the pass waits for a slow piece, the pieces after it that have arrived free
 // their places in flight for the next ones, up to the bounds of what may be held: at
 // most four requests in flight and eight pieces held for small pieces; for large ones
-// the pieces of four plus 16 MiB.
+// the pieces of four plus 16 MiB. (The run is ended then: the first piece would take
+// two minutes.)
 TEST_F(EngineControl, ASlowPieceDoesNotHoldBackTheOtherConnectionsBeyondTheBoundsOfWhatMayBeHeld) {
   struct Case {
     std::size_t piece;
@@ -120,39 +121,34 @@ TEST_F(EngineControl, ASlowPieceDoesNotHoldBackTheOtherConnectionsBeyondTheBound
     server->ClearRequests();
     const std::string first = "bytes=0-" + std::to_string(c.piece - 1);
     server->AddRule(FaultRule{.path_prefix = "/krdn/repair/1.9.3/a.bin", .range = first, .fault = Fault::kTrickle,
-                              .bytes_per_second = c.piece / 8});
+                              .bytes_per_second = c.piece / 120});
     settings.connections = 4;
-    const auto pieces_requested = [this] {
-      std::set<std::string> ranges;
+    const auto piece_requests = [this] {
+      std::vector<fault::RequestRecord> pieces;
       for (const auto& request : server->requests()) {
-        if (request.path == "/krdn/repair/1.9.3/a.bin") ranges.insert(request.range);
+        if (request.path == "/krdn/repair/1.9.3/a.bin") pieces.push_back(request);
       }
-      return ranges.size();
-    };
-    const auto first_done = [this, &first, &c] {
-      for (const auto& request : server->requests()) {
-        if (request.range == first) return request.body_bytes_sent >= c.piece;
-      }
-      return false;
+      return pieces;
     };
     StartWorker();
-    EXPECT_TRUE(Eventually([&] { return pieces_requested() >= c.held; })) << "only " << pieces_requested();
+    EXPECT_TRUE(Eventually([&] { return piece_requests().size() >= c.held; }, 120s))
+        << "only " << piece_requests().size();
     std::this_thread::sleep_for(300ms);
-    EXPECT_FALSE(first_done()) << "the first piece takes eight seconds";
-    EXPECT_EQ(pieces_requested(), c.held) << "nothing beyond the bounds while the first piece is on its way";
-    worker.join();
-    EXPECT_TRUE(Succeeded()) << platform::Utf16ToUtf8(FinalText());
-    ExpectInstallMatchesClient();
-    EXPECT_EQ(pieces_requested(), kPieces);
-    std::size_t piece_requests = 0;
+    const std::vector<fault::RequestRecord> requested = piece_requests();
+    EXPECT_EQ(requested.size(), c.held) << "nothing beyond the bounds while the first piece is on its way";
+    std::set<std::string> ranges;
     std::set<std::uint64_t> connections;
-    for (const auto& request : server->requests()) {
-      if (request.path != "/krdn/repair/1.9.3/a.bin") continue;
-      ++piece_requests;
+    for (const auto& request : requested) {
+      EXPECT_TRUE(ranges.insert(request.range).second) << request.range << " was asked for twice";
       connections.insert(request.connection);
+      if (request.range == first) {
+        EXPECT_LT(request.body_bytes_sent, c.piece) << "the first piece is still on its way";
+      }
     }
-    EXPECT_EQ(piece_requests, kPieces) << "every piece once";
+    EXPECT_TRUE(ranges.contains(first));
     EXPECT_LE(connections.size(), 4u);
+    context->Control().Abandon();
+    worker.join();
   }
 }
 

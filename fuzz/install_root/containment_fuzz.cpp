@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -31,8 +32,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void Check(bool condition) {
-  if (!condition) std::abort();
+// Aborts, naming the line of the invariant that failed.
+void Check(bool condition, int line = __builtin_LINE()) {
+  if (condition) return;
+  std::fprintf(stderr, "containment invariant broken at line %d\n", line);
+  std::abort();
 }
 
 // Reads the fuzzer's bytes one choice at a time; zeros once they run out.
@@ -169,9 +173,11 @@ std::string LinkTarget(Choices& choices, const Scratch& scratch, const std::stri
   }
 }
 
-// The components of a path, split at "/" and "\\"; nothing when one is empty, "." or "..".
+// The components of a path, split at "/" and "\"; nothing when one is empty, "." or "..";
+// none for the empty path, the install directory.
 std::optional<std::vector<std::string>> Components(const std::string& path) {
   std::vector<std::string> out;
+  if (path.empty()) return out;  // the install directory itself
   std::string current;
   for (const char c : path + "/") {
     if (c != '/' && c != '\\') {
@@ -230,6 +236,7 @@ void BuildTree(Choices& choices, const Scratch& scratch) {
 // stands where a directory is needed or a directory where the file is, the two cases
 // in which making the file must fail.
 bool FileCanBeMade(const Scratch& scratch, const std::vector<std::string>& components) {
+  if (components.empty()) return false;  // the install directory is no file
   std::string path = scratch.install;
   for (std::size_t i = 0; i < components.size(); ++i) {
     path += "/" + components[i];
@@ -258,7 +265,9 @@ void PlayRun(Choices& choices, const Scratch& scratch, const platform::InstallRo
   for (std::size_t p = 0; p < paths; ++p) {
     const std::string path = (choices.Below(2) == 0 ? "\\" : "") + RandomPath(choices, choices.Below(8) == 0);
     const std::u16string wide = platform::Utf8ToUtf16(path);
-    const std::optional<std::vector<std::string>> components = Components(path.front() == '\\' ? path.substr(1) : path);
+    // One leading separator of either kind is allowed, as a manifest path's "\".
+    const bool leading = path.front() == '\\' || path.front() == '/';
+    const std::optional<std::vector<std::string>> components = Components(leading ? path.substr(1) : path);
     (void)root.Attributes(wide);
     switch (choices.Below(6)) {
       case 0: {  // what the download pass does to a file: parent, create or extend, write

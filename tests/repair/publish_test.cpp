@@ -3,7 +3,6 @@
 #include "tools/publish/publish.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/release_signature.h"
@@ -119,9 +118,8 @@ TEST_F(Publisher, SignsTheVersionFileAndTheManifestWithAKeyItMade) {
   const fs::path key = dir / "keys/release";
   fs::create_directories(key.parent_path());
   ASSERT_EQ(publish::MakeKey(key).code, publish::Outcome::kPublished);
-  struct stat st {};
-  ASSERT_EQ(stat(key.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0600u) << "the private key is its owner's only";
+  EXPECT_EQ(fs::status(key).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write)
+      << "the private key is its owner's only";
   const std::string public_pem = ReadText(key.string() + ".pub");
   EXPECT_EQ(public_pem.rfind("-----BEGIN PUBLIC KEY-----", 0), 0u);
   EXPECT_EQ(ReadText(key).find("PUBLIC"), std::string::npos);

@@ -193,7 +193,7 @@ int Loopback(const Options& options, const krdn::bench::ClientTree& tree, const 
     std::printf("                  %-14s %9.2f %10.1f %13.2fx %8.1f MiB %5d\n", contender.name.c_str(), m.seconds,
                 MiBps(total, m.seconds), curl_fresh / m.seconds, static_cast<double>(m.max_rss_kib) / 1024, m.exit_code);
   }
-  if (results.count("engine") && curl_fresh > 0) {
+  if (results.count("engine") && results.at("engine").exit_code == 0 && curl_fresh > 0) {
     const double ratio = curl_fresh / results.at("engine").seconds;
     std::printf("goal: engine >= 1.5x curl with a new connection per piece: %.2fx, %s\n", ratio,
                 ratio >= 1.5 ? "met" : "NOT met");
@@ -260,7 +260,7 @@ int WideArea(const Options& options, const krdn::bench::ClientTree& tree, const 
       std::printf("  %-14s %9.2f %9.2f %8.1f MiB %5d\n", contender.name.c_str(), m.seconds, line_seconds / m.seconds,
                   static_cast<double>(m.max_rss_kib) / 1024, m.exit_code);
     }
-    if (results->count("engine")) {
+    if (results->count("engine") && results->at("engine").exit_code == 0) {
       const double engine = results->at("engine").seconds;
       const double goal = rtt <= 50 ? 0.90 : 0.85;
       const bool ahead = std::all_of(results->begin(), results->end(), [&](const auto& entry) {
@@ -310,6 +310,7 @@ int main(int argc, char** argv) {
     const int rounds = options->rounds > 0 ? options->rounds : (options->wide_area ? 1 : 2);
     code = options->wide_area ? WideArea(*options, *tree, cli, rounds) : Loopback(*options, *tree, cli, rounds);
   }
+  if (interrupted) std::printf("interrupted: the figures above are incomplete\n");
   std::printf("load at end:   %s", Load().c_str());
   fs::remove_all(work);
   return code;

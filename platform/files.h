@@ -15,6 +15,7 @@
 #include "platform/win_names.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <span>
 #include <string>
@@ -24,6 +25,10 @@ namespace platform {
 
 // The on-disk form of a system path: "\" turned into "/", encoded as UTF-8.
 std::string NativePath(std::u16string_view path);
+
+// A std::filesystem path as UTF-8 text with "/" separators: on Linux the path's own
+// bytes (which need not be UTF-8), on Windows its UTF-16 name converted.
+std::string PathUtf8(const std::filesystem::path& path);
 
 struct FileAttributes {
   bool directory = false;

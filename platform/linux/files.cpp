@@ -65,6 +65,8 @@ std::optional<FileAttributes> GetFileAttributes(std::u16string_view path) {
   return FileAttributes{.directory = S_ISDIR(st.st_mode), .read_only = (st.st_mode & S_IWUSR) == 0};
 }
 
+std::string PathUtf8(const std::filesystem::path& path) { return path.generic_string(); }
+
 std::u16string AbsolutePath(std::u16string_view path) {
   if (path.empty()) return {};
   std::error_code error;

@@ -88,6 +88,8 @@ std::string NativePath(std::u16string_view path) {
   return Utf16ToUtf8(slashed);
 }
 
+std::string PathUtf8(const std::filesystem::path& path) { return Utf16ToUtf8(path.generic_u16string()); }
+
 std::optional<FileAttributes> GetFileAttributes(std::u16string_view path) {
   const DWORD attributes = ::GetFileAttributesW(win32::WidePath(path).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return std::nullopt;

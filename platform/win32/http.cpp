@@ -5,11 +5,14 @@
 //
 // Nothing here ever waits for a blocking WinInet call. A transfer ends (limit broken,
 // abort, receiver's no) the moment the watcher or the transfer's own thread decides it:
-// its result is set, its handle closed to cut the call short, and its receiver is
-// called no more. Where closing the handle does not wake the call (wine), the
-// transfer's thread stays in it until WinInet's own timeout and then leaves quietly;
-// it holds its state and the session's by shared ownership, so it may outlive both
-// handles.
+// its result is set and its receiver is called no more. A transfer's thread owns its
+// URL handle and closes it; only while that thread is inside a call on the handle does
+// the end close it from outside, to cut the call short (the call holds the handle, so
+// its value cannot meanwhile name another transfer's). Where closing does not wake the
+// call (wine), the thread stays in it until WinInet's own timeout and then leaves
+// quietly: it holds its state and the session's by shared ownership. The session's end
+// waits a little for such threads, so that a program that ends right afterwards has
+// none left running.
 //
 // Fresh connections: "Connection: close" on every request, so that none is kept. WinInet
 // pools idle connections per process, not per session, so a fresh session's first
@@ -106,6 +109,7 @@ struct HttpTransfer::State {
 
   std::string host_key;
   HINTERNET url_handle = nullptr;  // of the current hop, once opened; whoever takes it closes it
+  bool in_call = false;            // the transfer's thread is inside a WinInet call on url_handle
   int redirects = 0;
   bool answered = false;  // the current hop's headers are in
   Clock::time_point sent;
@@ -150,8 +154,12 @@ class HttpSession::Impl : public std::enable_shared_from_this<HttpSession::Impl>
 
   // Ends a transfer once (later calls do nothing) and closes its handle.
   void Finish(HttpTransfer::State& state, HttpOutcome outcome, std::string error);
-  // The handle of the hop, taken out of the state (null when someone else took it).
-  HINTERNET TakeHandle(HttpTransfer::State& state);
+  // The transfer's thread around each call on its handle: false (and no call) once the
+  // transfer has ended.
+  bool EnterCall(HttpTransfer::State& state);
+  void LeaveCall(HttpTransfer::State& state);
+  // Closes the hop's handle unless the end already has.
+  void CloseHop(HttpTransfer::State& state);
 
   const HttpSessionOptions options_;
   InternetHandle internet_;
@@ -166,6 +174,8 @@ class HttpSession::Impl : public std::enable_shared_from_this<HttpSession::Impl>
   bool aborting_ = false;
   bool stopping_ = false;
   std::condition_variable wake_;
+  int threads_ = 0;  // transfers' threads that have not returned yet
+  std::condition_variable threads_ended_;
 
   std::thread watcher_;
 };
@@ -247,18 +257,40 @@ void HttpSession::Impl::Shutdown() {
     wake_.notify_all();
   }
   if (watcher_.joinable() && watcher_.get_id() != std::this_thread::get_id()) watcher_.join();
+  // Every transfer has ended; their threads leave at once unless a WinInet call that a
+  // closed handle does not wake holds one.
+  std::unique_lock lock(mutex);
+  threads_ended_.wait_for(lock, std::chrono::seconds(2), [this] { return threads_ == 0; });
 }
 
-HINTERNET HttpSession::Impl::TakeHandle(HttpTransfer::State& state) {
+bool HttpSession::Impl::EnterCall(HttpTransfer::State& state) {
   std::lock_guard lock(mutex);
-  return std::exchange(state.url_handle, nullptr);
+  if (state.done) return false;
+  state.in_call = true;
+  return true;
+}
+
+void HttpSession::Impl::LeaveCall(HttpTransfer::State& state) {
+  std::lock_guard lock(mutex);
+  state.in_call = false;
+}
+
+void HttpSession::Impl::CloseHop(HttpTransfer::State& state) {
+  HINTERNET handle = nullptr;
+  {
+    std::lock_guard lock(mutex);
+    handle = std::exchange(state.url_handle, nullptr);
+  }
+  if (handle != nullptr) ::InternetCloseHandle(handle);
 }
 
 void HttpSession::Impl::Finish(HttpTransfer::State& state, HttpOutcome outcome, std::string error) {
+  HINTERNET cut = nullptr;
   {
     std::lock_guard callbacks(state.callback_mutex);
     std::lock_guard lock(mutex);
     if (state.done) return;
+    if (state.in_call) cut = std::exchange(state.url_handle, nullptr);
     state.done = true;
     state.result = HttpResult{.outcome = outcome, .status = state.result.status, .redirects = state.redirects,
                               .error = std::move(error)};
@@ -270,8 +302,8 @@ void HttpSession::Impl::Finish(HttpTransfer::State& state, HttpOutcome outcome, 
       wake_.notify_all();  // the host has a connection to spare
     }
   }
-  // Cuts a blocked read short where WinInet allows it.
-  if (HINTERNET handle = TakeHandle(state)) ::InternetCloseHandle(handle);
+  // Cuts a blocked call short where WinInet allows it.
+  if (cut != nullptr) ::InternetCloseHandle(cut);
   ended.notify_all();
 }
 
@@ -314,7 +346,16 @@ void HttpSession::Impl::Admit() {
   for (const StatePtr& state : cancelled) Finish(*state, HttpOutcome::kCancelled, "cancelled");
   for (const StatePtr& state : admitted) {
     RaiseTimeouts(state->request.limits);
-    std::thread([self = shared_from_this(), state] { Run(self, state); }).detach();
+    {
+      std::lock_guard lock(mutex);
+      ++threads_;
+    }
+    std::thread([self = shared_from_this(), state] {
+      Run(self, state);
+      std::lock_guard lock(self->mutex);
+      --self->threads_;
+      self->threads_ended_.notify_all();
+    }).detach();
   }
 }
 
@@ -368,6 +409,7 @@ void HttpSession::Impl::Run(const std::shared_ptr<Impl>& self, const StatePtr& s
   if (!IsHttpUrl(url)) return self->Finish(*state, HttpOutcome::kFailed, "not an http or https URL");
   while (self->Hop(*state, url)) {
   }
+  self->CloseHop(*state);
 }
 
 // One request on the wire. True when it was a redirect to follow (url is then the next).
@@ -398,7 +440,12 @@ bool HttpSession::Impl::Hop(HttpTransfer::State& state, std::string& url) {
     ::InternetCloseHandle(opened);
     return false;
   }
-  HINTERNET handle = state.url_handle;  // stays valid until this thread or Finish closes it
+  HINTERNET handle = nullptr;
+  {
+    std::lock_guard lock(mutex);
+    handle = state.url_handle;
+  }
+  if (handle == nullptr) return false;
 
   DWORD status = 0;
   DWORD size = sizeof status;
@@ -431,7 +478,7 @@ bool HttpSession::Impl::Hop(HttpTransfer::State& state, std::string& url) {
       Finish(state, HttpOutcome::kFailed, "a redirect to another scheme");
       return false;
     }
-    if (HINTERNET own = TakeHandle(state)) ::InternetCloseHandle(own);
+    CloseHop(state);
     std::lock_guard lock(mutex);
     if (state.done) return false;
     ++state.redirects;
@@ -453,9 +500,10 @@ void HttpSession::Impl::Receive(HttpTransfer::State& state, HINTERNET handle) {
   std::vector<std::uint8_t> block(kBlockBytes);
   for (;;) {
     DWORD got = 0;
-    if (::InternetReadFile(handle, block.data(), static_cast<DWORD>(block.size()), &got) == 0) {
-      return Finish(state, HttpOutcome::kFailed, ErrorText("the answer broke off"));
-    }
+    if (!EnterCall(state)) return;
+    const BOOL read = ::InternetReadFile(handle, block.data(), static_cast<DWORD>(block.size()), &got);
+    LeaveCall(state);
+    if (read == 0) return Finish(state, HttpOutcome::kFailed, ErrorText("the answer broke off"));
     if (got == 0) break;
     {
       std::lock_guard lock(mutex);

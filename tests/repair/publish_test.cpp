@@ -104,7 +104,7 @@ TEST_F(Publisher, RefusesFilesOf4GiBAndBadVersionsOrPieceSizes) {
 
   // A sparse file of exactly 4 GiB costs no disk space.
   WriteFile(dir / "client/huge.bin", "");
-  ASSERT_EQ(truncate((dir / "client/huge.bin").c_str(), 4294967296), 0);
+  fs::resize_file(dir / "client/huge.bin", 4294967296);
   const auto outcome = Run();
   EXPECT_EQ(outcome.code, publish::Outcome::kRefused);
   EXPECT_NE(outcome.message.find("4 GiB"), std::string::npos);

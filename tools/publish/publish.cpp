@@ -24,6 +24,7 @@ constexpr std::size_t kVersionFileSize = 256;
 
 struct ClientFile {
   fs::path source;
+  fs::path relative_path;     // beneath the client folder
   std::string relative;       // with "/"
   std::string manifest_path;  // with "\"
   std::uint64_t size = 0;
@@ -68,7 +69,7 @@ std::string VersionFile(const std::array<std::uint8_t, 3>& version, std::uint16_
 
 // The manifest line of a file: its path, its piece count, then size and digest of each piece.
 std::optional<std::string> ManifestLine(const ClientFile& file, std::uint64_t piece_size, std::string& error) {
-  std::optional<platform::File> in = platform::File::Open(platform::Utf8ToUtf16(file.source.string()),
+  std::optional<platform::File> in = platform::File::Open(platform::Utf8ToUtf16(platform::PathUtf8(file.source)),
                                                           platform::File::Mode::kRead);
   if (!in) {
     error = "cannot read " + file.source.string();
@@ -133,9 +134,11 @@ std::optional<Outcome> CollectFiles(const fs::path& client, std::vector<ClientFi
     if (!it->is_regular_file(error)) continue;
     ClientFile file;
     file.source = it->path();
-    file.relative = fs::relative(it->path(), client, error).generic_string();
+    const fs::path relative = fs::relative(it->path(), client, error);
+    file.relative_path = relative;
+    file.relative = platform::PathUtf8(relative);
     std::string reason;
-    if (!ManifestPathFor(file.relative, reason)) return Refuse(reason);
+    if (!ManifestPathFor(relative, reason)) return Refuse(reason);
     file.manifest_path = reason;
     file.size = it->file_size(error);
     if (file.size > kLargestFile) return Refuse(file.relative + ": files of 4 GiB or more cannot be published");
@@ -166,7 +169,7 @@ Outcome MakeKey(const fs::path& path) {
 }
 
 bool ManifestPathFor(const fs::path& relative, std::string& path_or_reason) {
-  const std::string text = relative.generic_string();
+  const std::string text = platform::PathUtf8(relative);
   if (!platform::IsUtf8(text)) {
     path_or_reason = text + ": the file name is not UTF-8";
     return false;
@@ -219,7 +222,7 @@ Outcome Publish(const Options& options) {
     const std::optional<std::string> line = ManifestLine(file, options.piece_size, problem);
     if (!line) return Fail(problem);
     text += *line + "\r\n";
-    const fs::path target = version_dir / file.relative;
+    const fs::path target = version_dir / file.relative_path;
     fs::create_directories(target.parent_path(), error);
     if (error || !fs::copy_file(file.source, target, fs::copy_options::overwrite_existing, error)) {
       return Fail("cannot copy " + file.relative + ": " + error.message());

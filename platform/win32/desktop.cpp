@@ -8,8 +8,6 @@
 
 #include <string>
 
-#include "platform/files.h"
-
 namespace platform {
 namespace {
 

@@ -10,11 +10,13 @@
 
 #include "platform/files.h"
 #include "platform/utf.h"
+#include "platform/win32/command_line.h"
 #include "platform/win32/handle.h"
 
 namespace platform {
 namespace {
 
+using win32::QuoteArgument;
 using win32::UniqueHandle;
 
 std::wstring Wide(std::u16string_view text) {
@@ -35,23 +37,6 @@ bool IsRegularFile(const std::wstring& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-// One argument as the C runtime's command-line parser reads it back: quoted, with the
-// backslashes before a quote doubled.
-std::wstring QuoteArgument(const std::wstring& argument) {
-  std::wstring quoted = L"\"";
-  std::size_t backslashes = 0;
-  for (const wchar_t c : argument) {
-    if (c == L'\\') {
-      ++backslashes;
-      continue;
-    }
-    quoted.append(c == L'"' ? 2 * backslashes + 1 : backslashes, L'\\');
-    backslashes = 0;
-    quoted.push_back(c);
-  }
-  quoted.append(2 * backslashes, L'\\');
-  return quoted + L"\"";
-}
 
 std::wstring CommandLine(const std::vector<std::wstring>& arguments) {
   std::wstring line;

@@ -13,10 +13,13 @@
 
 #include "platform/files.h"
 #include "platform/utf.h"
+#include "platform/win32/command_line.h"
 #include "platform/win32/handle.h"
 
 namespace platform {
 namespace {
+
+using win32::QuoteArgument;
 
 template <typename Fn>
 Fn WineCall(const char* name) {
@@ -25,21 +28,6 @@ Fn WineCall(const char* name) {
   return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(proc));
 }
 
-std::wstring QuoteArgument(const std::wstring& argument) {
-  std::wstring quoted = L"\"";
-  std::size_t backslashes = 0;
-  for (const wchar_t c : argument) {
-    if (c == L'\\') {
-      ++backslashes;
-      continue;
-    }
-    quoted.append(c == L'"' ? 2 * backslashes + 1 : backslashes, L'\\');
-    backslashes = 0;
-    quoted.push_back(c);
-  }
-  quoted.append(2 * backslashes, L'\\');
-  return quoted + L"\"";
-}
 
 std::wstring Wide(std::string_view utf8) {
   const std::u16string text = Utf8ToUtf16(utf8);

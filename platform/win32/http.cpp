@@ -19,7 +19,12 @@
 // request may still go out on one that another session of the process left idle.
 //
 // Redirects are followed here rather than by WinInet (INTERNET_FLAG_NO_AUTO_REDIRECT),
-// so that they are counted, limited to http and https, and sent with the same headers.
+// so that they are counted, limited to http and https (never from https down to http),
+// and sent with the same headers.
+//
+// HTTPS: WinInet checks the chain against the system's store and the host name. It has
+// no way to trust the certificates of one file only, so a session given a CA file of its
+// own refuses https rather than trust more than it was told to.
 #include "platform/http.h"
 
 #include <windows.h>
@@ -62,6 +67,7 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
 }
 
 bool IsHttpUrl(std::string_view url) { return StartsWithNoCase(url, "http://") || StartsWithNoCase(url, "https://"); }
+bool IsHttpsUrl(std::string_view url) { return StartsWithNoCase(url, "https://"); }
 
 // "scheme://authority" of a URL, lower case: the key of its host's connections.
 std::string HostKey(std::string_view url) {
@@ -414,6 +420,10 @@ void HttpSession::Impl::Run(const std::shared_ptr<Impl>& self, const StatePtr& s
 
 // One request on the wire. True when it was a redirect to follow (url is then the next).
 bool HttpSession::Impl::Hop(HttpTransfer::State& state, std::string& url) {
+  if (IsHttpsUrl(url) && !options_.ca_file.empty()) {
+    Finish(state, HttpOutcome::kFailed, "a CA file of its own cannot be used with WinInet; https is refused");
+    return false;
+  }
   std::wstring headers = L"User-Agent: " + Wide(state.request.user_agent) + L"\r\n";
   headers += L"Pragma: no-cache\r\nCache-Control: no-cache\r\n";
   if (state.request.range) headers += L"Range: " + Wide(*state.request.range) + L"\r\n";
@@ -476,6 +486,10 @@ bool HttpSession::Impl::Hop(HttpTransfer::State& state, std::string& url) {
     next.resize(next_size);
     if (!IsHttpUrl(Narrow(next))) {
       Finish(state, HttpOutcome::kFailed, "a redirect to another scheme");
+      return false;
+    }
+    if (IsHttpsUrl(url) && !IsHttpsUrl(Narrow(next))) {
+      Finish(state, HttpOutcome::kFailed, "a redirect from https down to http");
       return false;
     }
     CloseHop(state);

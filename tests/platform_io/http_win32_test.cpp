@@ -129,5 +129,20 @@ TEST(WinInetLimits, AbortEndsATransferThatWaitsForHeadersAtOnce) {
   EXPECT_EQ(body.bytes, 0u);
 }
 
+// WinInet cannot trust the authorities of one file only: such a session refuses https
+// instead of trusting the whole system store, and nothing is sent.
+TEST(WinInetLimits, ASessionWithItsOwnCaFileRefusesHttps) {
+  SilentServer server;
+  HttpSessionOptions options;
+  options.ca_file = "C:\\ca.pem";
+  HttpSession session(options);
+  Count body;
+  std::string url = server.url();
+  url.replace(0, 4, "https");
+  const HttpResult result = session.Get(Quick(url), body);
+  EXPECT_EQ(result.outcome, HttpOutcome::kFailed);
+  EXPECT_NE(result.error.find("CA file"), std::string::npos) << result.error;
+}
+
 }  // namespace
 }  // namespace platform

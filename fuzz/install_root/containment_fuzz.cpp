@@ -140,8 +140,14 @@ struct Scratch {
   }
 };
 
+// Removed when the fuzzer ends normally; kept after a broken invariant, to be looked at.
 Scratch& TheScratch() {
   static Scratch scratch;
+  static const int registered = std::atexit([] {
+    std::error_code ignored;
+    fs::remove_all(TheScratch().base, ignored);
+  });
+  (void)registered;
   return scratch;
 }
 

@@ -7,6 +7,23 @@ set(KRDN_SIGNING_KEY "" CACHE FILEPATH "Ed25519 private key (PEM) to sign execut
 set(KRDN_SIGNING_DIR ${CMAKE_BINARY_DIR}/signing)
 set(KRDN_SIGNING_KEY_HEADER ${KRDN_SIGNING_DIR}/signing_key.h)
 
+# Windows trusts the program through its Authenticode signature (WinVerifyTrust): there
+# is no key to compile in, and the build signs nothing.
+if(WIN32)
+  file(CONFIGURE OUTPUT ${KRDN_SIGNING_KEY_HEADER} CONTENT [[
+// The Windows build checks its file's Authenticode signature; it holds no key.
+#pragma once
+
+#include "platform/signature.h"
+
+inline constexpr platform::SignaturePublicKey kProgramSigningKey{};
+]])
+  add_custom_target(krdn_signing_key)
+  function(krdn_sign_executable target)
+  endfunction()
+  return()
+endif()
+
 if(KRDN_SIGNING_KEY)
   set(KRDN_SIGNING_KEY_FILE ${KRDN_SIGNING_KEY})
 else()

@@ -15,19 +15,13 @@
 #include "core/res_provider.h"
 #include "core/res_provider_mgr.h"
 #include "platform/module_resources.h"
+#include "platform/ole_session.h"
 #include "platform/process.h"
 #include "platform/window.h"
 #include "platform/windowing.h"
 
 namespace krdn::app {
 namespace {
-
-// The folder of a file path ("/opt/krdn/krdn-repair" -> "/opt/krdn").
-std::u16string FolderOf(const std::u16string& path) {
-  const std::size_t slash = path.find_last_of(u'/');
-  if (slash == std::u16string::npos) return {};
-  return slash == 0 ? u"/" : path.substr(0, slash);
-}
 
 // What failed and what to do, for someone who started the program from a terminal or
 // reads the session's log.
@@ -57,7 +51,7 @@ int RunProgram(const ProgramOptions& options) {
   const std::u16string executable =
       options.executable_path.empty() ? platform::ModuleFileName(module) : options.executable_path;
   // Relative paths, and the launcher started later, see the program's own folder.
-  platform::SetCurrentDirectory(FolderOf(executable));
+  platform::SetCurrentDirectory(platform::FolderOfPath(executable));
 
   // The question of the trust check needs the display; everything else comes later.
   // Without one there is nothing to show: say so and end, rather than wait for ever.
@@ -69,7 +63,7 @@ int RunProgram(const ProgramOptions& options) {
   }
   if (!TrustOwnExecutable(executable)) return -1;
 
-  // There is no OLE to initialise here: the platform layer needs no per-thread set-up.
+  const platform::OleSession ole;
   const std::u16string decoder_name = u"imgdecoder-gdip";
   auto render_factory = Adopt(LOOM::NewRenderFactory());
   auto decoder_factory = Adopt(LOOM::NewImgDecoderFactory(decoder_name));

@@ -1,7 +1,6 @@
 #include "app/trust_check.h"
 
 #include "platform/message_box.h"
-#include "platform/utf.h"
 #include "signing_key.h"
 
 namespace krdn::app {
@@ -9,8 +8,7 @@ namespace krdn::app {
 const platform::SignaturePublicKey& ProgramSigningKey() { return kProgramSigningKey; }
 
 bool TrustOwnExecutable(const std::u16string& executable_path) {
-  const auto check = platform::CheckDetachedSignature(platform::Utf16ToUtf8(executable_path), kProgramSigningKey);
-  if (check == platform::SignatureCheck::kValid) return true;
+  if (platform::IsProgramFileTrusted(executable_path, kProgramSigningKey)) return true;
   return platform::MessageBoxW(nullptr, u"无法验证下载程序，仍然要运行么？", u"Velmora3", MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 

@@ -2,8 +2,8 @@
 #
 # Writes the resource script windres compiles for a resource list (the format of
 # tools/rescomp: "<type> <name> <file> [<language>]", '#' comments, "#<n>" numbers).
-# Named types and names are written in upper case, quoted, as the platform's resource
-# compiler stores them; ICON gives a group icon, BITMAP, CURSOR, HTML, MANIFEST and
+# Named types and names are written in upper case, as the platform's resource compiler
+# stores them: names quoted, types as bare words; ICON gives a group icon, BITMAP, CURSOR, HTML, MANIFEST and
 # VERSION their numbered types, any other type is a named type of raw bytes. A VERSION
 # line names the "name=value" text of the version record (res/version.txt), which
 # becomes a version resource. The language is Chinese (PRC), 2052, unless the line
@@ -105,8 +105,11 @@ foreach(line IN LISTS lines)
     set(kind 24)
   elseif(type MATCHES "^#([0-9]+)$")
     set(kind ${CMAKE_MATCH_1})
+  elseif(type MATCHES "^[A-Z_][A-Z0-9_]*$")
+    # windres takes a named type only as a bare word (a quoted one is a syntax error).
+    set(kind ${type})
   else()
-    rc_quote(kind "${type}")
+    message(FATAL_ERROR "${LIST}: a named resource type must be a word of letters, digits and _: ${type}")
   endif()
   string(APPEND rc "${language_line}\n${id} ${kind} ${file_text}\n")
 endforeach()

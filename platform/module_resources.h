@@ -52,6 +52,9 @@ inline constexpr int kRtHtml = 23;
 HINSTANCE CurrentModule();
 // The executable's full path (UTF-16), empty when unknown.
 std::u16string ModuleFileName(HINSTANCE module);
+// The folder of a file path: cut before its last separator ("/" on Linux, "\" or "/"
+// on Windows); a root keeps its separator; empty when the path has none.
+std::u16string FolderOfPath(std::u16string_view path);
 
 // Finds a resource by type and name without regard to case (ASCII letters). A numeric
 // type is passed as "#<n>". Returns the bytes in place, or an empty span.

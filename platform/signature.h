@@ -35,4 +35,9 @@ std::optional<std::array<std::uint8_t, 80>> SignedDigest(std::string_view file_p
 
 SignatureCheck CheckDetachedSignature(std::string_view file_path, const SignaturePublicKey& public_key);
 
+// Whether the platform trusts the program file at `path`: on Linux its detached
+// signature made with `key` (above); on Windows its Authenticode signature, through the
+// platform's trust verification, and the key is not used.
+bool IsProgramFileTrusted(std::u16string_view path, const SignaturePublicKey& key);
+
 }  // namespace platform

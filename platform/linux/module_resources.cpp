@@ -41,6 +41,12 @@ std::u16string ModuleFileName(HINSTANCE) {
   return Utf8ToUtf16(std::string_view(buf.data(), static_cast<std::size_t>(n)));
 }
 
+std::u16string FolderOfPath(std::u16string_view path) {
+  const std::size_t slash = path.find_last_of(u'/');
+  if (slash == std::u16string_view::npos) return {};
+  return std::u16string(slash == 0 ? u"/" : path.substr(0, slash));
+}
+
 std::span<const unsigned char> FindModuleResource(HINSTANCE module, std::u16string_view type,
                                                   std::u16string_view name) {
   if (!module || !module->entries) return {};

@@ -7,6 +7,8 @@
 #include <memory>
 #include <vector>
 
+#include "platform/utf.h"
+
 namespace platform {
 namespace {
 
@@ -71,6 +73,14 @@ SignatureCheck CheckDetachedSignature(std::string_view file_path, const Signatur
   }
   int ok = EVP_DigestVerify(md.get(), signature->data(), signature->size(), digest->data(), digest->size());
   return ok == 1 ? SignatureCheck::kValid : SignatureCheck::kInvalid;
+}
+
+}  // namespace platform
+
+namespace platform {
+
+bool IsProgramFileTrusted(std::u16string_view path, const SignaturePublicKey& key) {
+  return CheckDetachedSignature(Utf16ToUtf8(path), key) == SignatureCheck::kValid;
 }
 
 }  // namespace platform

@@ -20,6 +20,7 @@ constexpr std::array kSystemCursorIds = {32512, 32513, 32514, 32515, 32516, 3264
 struct IconRecord {
   IconImage image;
   std::vector<std::uint32_t> pixels;
+  std::vector<HICON> other_sizes;  // handles of their own, destroyed with this icon
 };
 
 struct IconTable {
@@ -145,11 +146,52 @@ HICON CreateIconFromPixels(int width, int height, std::span<const std::uint32_t>
 
 bool DestroyIcon(HICON icon) {
   if (icon == nullptr || SystemCursorId(icon) != 0) return false;
+  std::vector<HICON> other_sizes;
   {
     std::lock_guard lock(Icons().mutex);
-    Icons().records.erase(icon);
+    auto& records = Icons().records;
+    if (auto it = records.find(icon); it != records.end()) {
+      other_sizes = std::move(it->second->other_sizes);
+      records.erase(it);
+    }
   }
+  for (HICON other : other_sizes) platform::DestroyIcon(other);
   return ::DestroyIcon(icon) != FALSE;
+}
+
+bool AddIconSize(HICON icon, int width, int height, std::span<const std::uint32_t> bgra) {
+  if (icon == nullptr || SystemCursorId(icon) != 0 || GetIconImage(icon) == nullptr) return false;
+  ICONINFO info{};
+  if (!::GetIconInfo(icon, &info)) return false;
+  if (info.hbmMask) ::DeleteObject(info.hbmMask);
+  if (info.hbmColor) ::DeleteObject(info.hbmColor);
+  if (!info.fIcon) return false;  // a cursor has one size
+  HICON extra = CreateIconFromPixels(width, height, bgra);
+  if (extra == nullptr) return false;
+  std::lock_guard lock(Icons().mutex);
+  auto it = Icons().records.find(icon);
+  if (it == Icons().records.end()) {
+    ::DestroyIcon(extra);
+    return false;
+  }
+  it->second->other_sizes.push_back(extra);
+  return true;
+}
+
+std::vector<const IconImage*> IconSizes(HICON icon) {
+  std::vector<const IconImage*> sizes;
+  const IconImage* own = GetIconImage(icon);
+  if (own == nullptr) return sizes;
+  sizes.push_back(own);
+  std::vector<HICON> others;
+  {
+    std::lock_guard lock(Icons().mutex);
+    if (auto it = Icons().records.find(icon); it != Icons().records.end()) others = it->second->other_sizes;
+  }
+  for (HICON other : others) {
+    if (const IconImage* image = GetIconImage(other)) sizes.push_back(image);
+  }
+  return sizes;
 }
 
 HCURSOR LoadSystemCursor(int id) {

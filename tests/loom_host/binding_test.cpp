@@ -10,6 +10,7 @@
 #include "core/simple_wnd.h"
 #include "platform/monitor.h"
 #include "platform/test_input.h"
+#include "platform/wide_text.h"
 #include "platform/windowing.h"
 
 namespace LOOM {
@@ -185,10 +186,11 @@ LRESULT OriginalProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 
 TEST_F(BindingTest, SubclassingRoutesMessagesToTheObjectAndTheRestToTheOldProcedure) {
   WNDCLASSEXW wc{};
-  wc.lpszClassName = u"PlainWindowForSubclassing";
+  wc.cbSize = sizeof(wc);
+  wc.lpszClassName = AsWideText(u"PlainWindowForSubclassing");
   wc.lpfnWndProc = &OriginalProc;
   platform::RegisterClassExW(&wc);
-  HWND hwnd = platform::CreateWindowExW(0, wc.lpszClassName, u"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr,
+  HWND hwnd = platform::CreateWindowExW(0, AsU16Text(wc.lpszClassName), u"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr,
                                         nullptr);
   ASSERT_NE(hwnd, nullptr);
   Recorder wnd;

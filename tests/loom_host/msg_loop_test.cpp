@@ -163,7 +163,9 @@ TEST_F(MsgLoopTest, FilterListsKeepDuplicatesAndRemoveTheFirstEqualEntry) {
   EXPECT_TRUE(loop_.AddMessageFilter(&a));
   EXPECT_TRUE(loop_.AddMessageFilter(&a));
   EXPECT_TRUE(loop_.RemoveMessageFilter(&a));
-  MSG msg{hwnd_, WM_USER + 3};
+  MSG msg{};
+  msg.hwnd = hwnd_;
+  msg.message = WM_USER + 3;
   EXPECT_FALSE(loop_.PreTranslateMessage(&msg));
   EXPECT_EQ(Events(), (std::vector<std::string>{"a:3"}));  // one entry left
   EXPECT_TRUE(loop_.RemoveMessageFilter(&a));

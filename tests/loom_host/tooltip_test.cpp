@@ -29,7 +29,14 @@ class TooltipTest : public ::testing::Test {
     host_.DestroyWindow();
     platform::test::DrainMessages();
   }
-  MSG Move(int x, int y) { return MSG{host_hwnd_, WM_MOUSEMOVE, 0, MAKELONG(static_cast<WORD>(x), static_cast<WORD>(y))}; }
+  MSG Message(UINT message, LPARAM lp) const {
+    MSG msg{};
+    msg.hwnd = host_hwnd_;
+    msg.message = message;
+    msg.lParam = lp;
+    return msg;
+  }
+  MSG Move(int x, int y) { return Message(WM_MOUSEMOVE, MAKELONG(static_cast<WORD>(x), static_cast<WORD>(y))); }
   bool Visible() const { return platform::IsWindowVisible(ctrl_->NativeHandle()) != FALSE; }
   RECT TipRect() const { return ctrl_->WindowRect(); }
 
@@ -94,7 +101,7 @@ TEST_F(TooltipTest, APressHidesTheTipAndMovesOfOtherWindowsAreIgnored) {
   tip_->TrackMouseMessage(other);
   tip_->TrackMouseMessage(Move(5, 5));
   ASSERT_TRUE(platform::test::PumpUntil([&] { return Visible(); }, 3000));
-  tip_->TrackMouseMessage(MSG{host_hwnd_, WM_LBUTTONDOWN, 0, 0});
+  tip_->TrackMouseMessage(Message(WM_LBUTTONDOWN, 0));
   EXPECT_FALSE(Visible());
 }
 

@@ -87,11 +87,22 @@ TEST_F(ProvidersTest, IconsByNameAndSize) {
   EXPECT_EQ(mgr.OpenIconByRef(u"ICON_LOGO:100000"), nullptr);
 }
 
+// A module that holds none of the toolkit's resources.
+#ifdef _WIN32
+HINSTANCE ModuleWithoutResources() { return ::GetModuleHandleW(L"ntdll.dll"); }
+#else
+HINSTANCE ModuleWithoutResources() {
+  static HINSTANCE__ nothing{nullptr, 0};
+  return &nothing;
+}
+#endif
+
+// System cursors by number (IDC_HAND 32649, IDC_SIZEWE 32644, IDC_ARROW 32512).
 TEST_F(ProvidersTest, SystemCursorsByNameOrNumber) {
   SResProviderMgr& mgr = app_.ResProviders();
-  EXPECT_EQ(mgr.OpenCursor(u"HAND", false), platform::LoadSystemCursor(IDC_HAND));
-  EXPECT_EQ(mgr.OpenCursor(u"sizewe", false), platform::LoadSystemCursor(IDC_SIZEWE));
-  EXPECT_EQ(mgr.OpenCursor(u"32512", false), platform::LoadSystemCursor(IDC_ARROW));
+  EXPECT_EQ(mgr.OpenCursor(u"HAND", false), platform::LoadSystemCursor(32649));
+  EXPECT_EQ(mgr.OpenCursor(u"sizewe", false), platform::LoadSystemCursor(32644));
+  EXPECT_EQ(mgr.OpenCursor(u"32512", false), platform::LoadSystemCursor(32512));
   EXPECT_EQ(mgr.OpenCursor(u"no-such-cursor", false), nullptr);
   EXPECT_EQ(SystemCursorId(u"Help"), 32651);
   EXPECT_EQ(SystemCursorId(u"appstarting"), 0);
@@ -168,8 +179,7 @@ TEST_F(ProvidersTest, SystemResourcesLoadAndTheProviderIsRemovedAgain) {
   EXPECT_EQ(app_.MsgBoxMarkup().Child(u"LOOM").Attribute(u"title").Value(), u"mesagebox");
   // An empty provider fails all three.
   SAutoRefPtr<IResProvider> empty = SAutoRefPtr<IResProvider>::Adopt(NewResourceProvider(0));
-  HINSTANCE__ nothing{nullptr, 0};
-  OpenModuleSource(empty.get(), &nothing);
+  OpenModuleSource(empty.get(), ModuleWithoutResources());
   EXPECT_EQ(app_.InstallSystemResources(empty.get()), 7);
 }
 

@@ -23,21 +23,22 @@ class WindowThread {
   WindowThread(const char16_t* class_name, WNDPROC proc) {
     thread_ = std::thread([this, class_name, proc] {
       WNDCLASSEXW wc{};
+      wc.cbSize = sizeof(wc);
       wc.lpfnWndProc = proc;
-      wc.lpszClassName = class_name;
-      RegisterClassExW(&wc);  // a second registration of the same class fails harmlessly
-      hwnd_.store(CreateWindowExW(0, class_name, u"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr));
-      thread_id_.store(GetCurrentThreadId());
+      wc.lpszClassName = AsWideText(class_name);
+      platform::RegisterClassExW(&wc);  // a second registration of the same class fails harmlessly
+      hwnd_.store(platform::CreateWindowExW(0, class_name, u"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr));
+      thread_id_.store(platform::GetCurrentThreadId());
       ready_.count_down();
       MSG msg;
-      while (GetMessageW(&msg, nullptr, 0, 0)) DispatchMessageW(&msg);
+      while (platform::GetMessageW(&msg, nullptr, 0, 0)) platform::DispatchMessageW(&msg);
     });
     ready_.wait();
   }
   ~WindowThread() { Stop(); }
   void Stop() {
     if (!thread_.joinable()) return;
-    PostThreadMessageW(thread_id_.load(), WM_QUIT, 0, 0);
+    platform::PostThreadMessageW(thread_id_.load(), WM_QUIT, 0, 0);
     thread_.join();
   }
   HWND hwnd() const { return hwnd_.load(); }
@@ -58,7 +59,7 @@ TEST_F(CrossThreadTest, ASendBlocksUntilTheReceivingThreadHasRunTheHandler) {
     return static_cast<LRESULT>(wparam * 2);
   });
   std::atomic<LRESULT> answer{-1};
-  std::thread worker([&] { answer = SendMessageW(hwnd, kNotify, 21, 0); });
+  std::thread worker([&] { answer = platform::SendMessageW(hwnd, kNotify, 21, 0); });
   ASSERT_TRUE(test::PumpUntil([&] { return answer.load() != -1; }));
   worker.join();
   EXPECT_EQ(answer.load(), 42);
@@ -70,21 +71,21 @@ TEST_F(CrossThreadTest, SentMessagesComeBeforePostedOnesAndNeverThroughGetMessag
   std::atomic<bool> sent_done{false};
   // The worker posts, then sends, while this thread is not reading its queue.
   std::thread worker([&] {
-    PostMessageW(hwnd, kPosted, 0, 0);
-    SendMessageW(hwnd, kNotify, 0, 0);
+    platform::PostMessageW(hwnd, kPosted, 0, 0);
+    platform::SendMessageW(hwnd, kNotify, 0, 0);
     sent_done = true;
   });
   while (Received(hwnd, kNotify).empty()) {
     // The send may not have arrived yet: wait for anything, without taking messages.
-    WaitMessage();
+    platform::WaitMessage();
     MSG peeked;
-    PeekMessageW(&peeked, nullptr, 0, 0, PM_NOREMOVE);
+    platform::PeekMessageW(&peeked, nullptr, 0, 0, PM_NOREMOVE);
   }
   std::vector<UINT> returned;
   MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+  while (platform::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
     returned.push_back(msg.message);
-    DispatchMessageW(&msg);
+    platform::DispatchMessageW(&msg);
   }
   worker.join();
   EXPECT_TRUE(sent_done.load());
@@ -105,9 +106,9 @@ TEST_F(CrossThreadTest, ASendIsDeliveredInsideANestedModalLoopAndItsOwnModalLoop
       in_first = true;
       modal_running = true;
       MSG msg;
-      while (!end_modal.load() && GetMessageW(&msg, nullptr, 0, 0)) {
+      while (!end_modal.load() && platform::GetMessageW(&msg, nullptr, 0, 0)) {
         EXPECT_NE(msg.message, kNotify);
-        DispatchMessageW(&msg);
+        platform::DispatchMessageW(&msg);
       }
       in_first = false;
       return 1;
@@ -115,19 +116,19 @@ TEST_F(CrossThreadTest, ASendIsDeliveredInsideANestedModalLoopAndItsOwnModalLoop
     if (message == kNotify && wparam == 2) {
       second_send_seen_inside_first = in_first;
       end_modal = true;
-      PostMessageW(h, WM_NULL, 0, 0);  // wakes the modal loop to see the request
+      platform::PostMessageW(h, WM_NULL, 0, 0);  // wakes the modal loop to see the request
       return 2;
     }
     return std::nullopt;
   });
   std::thread first([&] {
-    EXPECT_EQ(SendMessageW(hwnd, kNotify, 1, 0), 1);
+    EXPECT_EQ(platform::SendMessageW(hwnd, kNotify, 1, 0), 1);
     EXPECT_TRUE(end_modal.load());  // it waited for the whole modal loop
     ++sends_returned;
   });
   std::thread second([&] {
     while (!modal_running.load()) std::this_thread::yield();
-    EXPECT_EQ(SendMessageW(hwnd, kNotify, 2, 0), 2);
+    EXPECT_EQ(platform::SendMessageW(hwnd, kNotify, 2, 0), 2);
     ++sends_returned;
   });
   ASSERT_TRUE(test::PumpUntil([&] { return sends_returned.load() == 2; }));
@@ -142,16 +143,16 @@ TEST_F(CrossThreadTest, OnlyTheWindowingThreadMakesWindowsOnScreen) {
   bool timer_on_foreign_window = true;
   HWND mine = Make();
   std::thread other([&] {
-    on_screen = CreateWindowExW(0, kClassName, u"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-    message_only = CreateWindowExW(0, kClassName, u"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-    timer_on_foreign_window = SetTimer(mine, 1, 10, nullptr) != 0;
-    DestroyWindow(message_only);
+    on_screen = platform::CreateWindowExW(0, kClassName, u"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    message_only = platform::CreateWindowExW(0, kClassName, u"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    timer_on_foreign_window = platform::SetTimer(mine, 1, 10, nullptr) != 0;
+    platform::DestroyWindow(message_only);
   });
   other.join();
   EXPECT_EQ(on_screen, nullptr);
   EXPECT_NE(message_only, nullptr);
   EXPECT_FALSE(timer_on_foreign_window);
-  EXPECT_FALSE(DestroyWindow(reinterpret_cast<HWND>(std::intptr_t{0x7777})));
+  EXPECT_FALSE(platform::DestroyWindow(reinterpret_cast<HWND>(std::intptr_t{0x7777})));
 }
 
 TEST_F(CrossThreadTest, ASendToAWindowWhoseThreadHasEndedReturnsAtOnce) {
@@ -161,12 +162,12 @@ TEST_F(CrossThreadTest, ASendToAWindowWhoseThreadHasEndedReturnsAtOnce) {
     orphan = owner.hwnd();
     ASSERT_NE(orphan, nullptr);
   }
-  EXPECT_FALSE(IsWindow(orphan));
+  EXPECT_FALSE(platform::IsWindow(orphan));
   SendCancellation never;
   LRESULT result = 5;
-  EXPECT_EQ(SendMessageCancellable(orphan, kNotify, 0, 0, never, &result), SendStatus::kNoWindow);
+  EXPECT_EQ(platform::SendMessageCancellable(orphan, kNotify, 0, 0, never, &result), SendStatus::kNoWindow);
   EXPECT_EQ(result, 0);
-  EXPECT_EQ(SendMessageW(orphan, kNotify, 0, 0), 0);
+  EXPECT_EQ(platform::SendMessageW(orphan, kNotify, 0, 0), 0);
 }
 
 TEST_F(CrossThreadTest, ASendStillQueuedWhenTheReceiverEndsIsReleased) {
@@ -175,10 +176,11 @@ TEST_F(CrossThreadTest, ASendStillQueuedWhenTheReceiverEndsIsReleased) {
   std::atomic<HWND> window{nullptr};
   std::thread owner([&] {
     WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
     wc.lpfnWndProc = RecordingProc;
-    wc.lpszClassName = u"EndingThreadWindow";
-    RegisterClassExW(&wc);
-    window = CreateWindowExW(0, wc.lpszClassName, u"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    wc.lpszClassName = AsWideText(u"EndingThreadWindow");
+    platform::RegisterClassExW(&wc);
+    window = platform::CreateWindowExW(0, AsU16Text(wc.lpszClassName), u"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     created.count_down();
     let_go.wait();  // ends without ever reading its queue
   });
@@ -187,7 +189,7 @@ TEST_F(CrossThreadTest, ASendStillQueuedWhenTheReceiverEndsIsReleased) {
   std::thread sender([&] {
     SendCancellation never;
     LRESULT result = 0;
-    status = SendMessageCancellable(window.load(), kNotify, 0, 0, never, &result);
+    status = platform::SendMessageCancellable(window.load(), kNotify, 0, 0, never, &result);
   });
   std::this_thread::sleep_for(std::chrono::milliseconds(20));  // let the send queue up
   let_go.count_down();
@@ -206,9 +208,9 @@ TEST_F(CrossThreadTest, CancellingFromInsideTheHandlersModalLoopReleasesTheSende
     if (message == kNotify) {
       ++deliveries;
       // The network-failure dialog: the user ends the run from inside it.
-      PostMessageW(h, kInner, 0, 0);
+      platform::PostMessageW(h, kInner, 0, 0);
       MSG msg;
-      while (!sender_back.load() && GetMessageW(&msg, nullptr, 0, 0)) DispatchMessageW(&msg);
+      while (!sender_back.load() && platform::GetMessageW(&msg, nullptr, 0, 0)) platform::DispatchMessageW(&msg);
       return 0;
     }
     if (message == kInner) {
@@ -221,11 +223,11 @@ TEST_F(CrossThreadTest, CancellingFromInsideTheHandlersModalLoopReleasesTheSende
   });
   std::thread worker([&] {
     LRESULT result = 0;
-    status = SendMessageCancellable(hwnd, kNotify, 0, 0, run, &result);
+    status = platform::SendMessageCancellable(hwnd, kNotify, 0, 0, run, &result);
     sender_back = true;
-    PostMessageW(hwnd, WM_NULL, 0, 0);
+    platform::PostMessageW(hwnd, WM_NULL, 0, 0);
     // An abandoned run sends nothing more.
-    EXPECT_EQ(SendMessageCancellable(hwnd, kNotify, 0, 0, run, &result), SendStatus::kCancelled);
+    EXPECT_EQ(platform::SendMessageCancellable(hwnd, kNotify, 0, 0, run, &result), SendStatus::kCancelled);
   });
   ASSERT_TRUE(test::PumpUntil([&] { return sender_back.load(); }));
   worker.join();
@@ -240,7 +242,7 @@ TEST_F(CrossThreadTest, ASendCancelledBeforeItsHandlerBeganIsNeverDelivered) {
   SendStatus status = SendStatus::kDelivered;
   std::thread worker([&] {
     LRESULT result = 0;
-    status = SendMessageCancellable(hwnd, kNotify, 0, 0, run, &result);
+    status = platform::SendMessageCancellable(hwnd, kNotify, 0, 0, run, &result);
   });
   std::this_thread::sleep_for(std::chrono::milliseconds(20));  // queued, this thread not reading
   run.Cancel();
@@ -263,23 +265,23 @@ TEST_F(CrossThreadTest, AStopTokenAbandonsTheSendAsACancellationDoes) {
   });
   std::thread worker([&] {
     LRESULT result = 0;
-    status = SendMessageCancellable(hwnd, kNotify, 0, 0, run.get_token(), &result);
+    status = platform::SendMessageCancellable(hwnd, kNotify, 0, 0, run.get_token(), &result);
     sender_back = true;
-    PostMessageW(hwnd, WM_NULL, 0, 0);
+    platform::PostMessageW(hwnd, WM_NULL, 0, 0);
   });
   ASSERT_TRUE(test::PumpUntil([&] { return sender_back.load(); }));
   worker.join();
   EXPECT_EQ(status, SendStatus::kCancelled);
   LRESULT result = 0;
-  EXPECT_EQ(SendMessageCancellable(hwnd, kNotify, 0, 0, run.get_token(), &result), SendStatus::kCancelled);
+  EXPECT_EQ(platform::SendMessageCancellable(hwnd, kNotify, 0, 0, run.get_token(), &result), SendStatus::kCancelled);
 }
 
 LRESULT EchoBackProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == kNotify) {
     // Sends back to the sender's window while the sender waits for this very send.
-    return SendMessageW(reinterpret_cast<HWND>(wparam), kInner, 0, 0) + 1;
+    return platform::SendMessageW(reinterpret_cast<HWND>(wparam), kInner, 0, 0) + 1;
   }
-  return DefWindowProcW(hwnd, message, wparam, lparam);
+  return platform::DefWindowProcW(hwnd, message, wparam, lparam);
 }
 
 TEST_F(CrossThreadTest, SendsInBothDirectionsDoNotDeadlock) {
@@ -289,7 +291,7 @@ TEST_F(CrossThreadTest, SendsInBothDirectionsDoNotDeadlock) {
     return std::nullopt;
   });
   WindowThread other(u"EchoBackWindow", EchoBackProc);
-  EXPECT_EQ(SendMessageW(other.hwnd(), kNotify, reinterpret_cast<WPARAM>(mine), 0), 41);
+  EXPECT_EQ(platform::SendMessageW(other.hwnd(), kNotify, reinterpret_cast<WPARAM>(mine), 0), 41);
 }
 
 TEST_F(CrossThreadTest, ManySendersEachGetTheirOwnAnswer) {
@@ -306,7 +308,7 @@ TEST_F(CrossThreadTest, ManySendersEachGetTheirOwnAnswer) {
   for (int t = 0; t < kThreads; ++t) {
     senders.emplace_back([&, t] {
       for (int i = 0; i < kSends; ++i) {
-        if (SendMessageW(hwnd, kNotify, static_cast<WPARAM>(t), i) != t * 1000 + i) ++wrong;
+        if (platform::SendMessageW(hwnd, kNotify, static_cast<WPARAM>(t), i) != t * 1000 + i) ++wrong;
       }
       ++finished;
     });

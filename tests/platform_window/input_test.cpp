@@ -42,10 +42,10 @@ TEST_F(InputTest, MouseMessagesCarryClientCoordinatesAndButtonFlags) {
   auto cursor = Received(hwnd, WM_SETCURSOR).at(0);
   EXPECT_EQ(LOWORD(static_cast<UINT_PTR>(cursor.lparam)), HTCLIENT);
   EXPECT_EQ(HIWORD(static_cast<UINT_PTR>(cursor.lparam)), WM_MOUSEMOVE);
-  EXPECT_EQ(GetCursor(), LoadSystemCursor(IDC_ARROW));  // the class cursor, set by DefWindowProc
+  EXPECT_EQ(platform::GetCursor(), platform::LoadSystemCursor(kArrowCursorId));  // the class cursor, set by DefWindowProc
   MSG last{};
   last.pt = POINT{};
-  EXPECT_EQ(static_cast<int>(static_cast<short>(LOWORD(GetMessagePos()))), 131);
+  EXPECT_EQ(static_cast<int>(static_cast<short>(LOWORD(platform::GetMessagePos()))), 131);
 }
 
 TEST_F(InputTest, ASecondClickInTimeAndPlaceIsADoubleClickAndAThirdStartsOver) {
@@ -62,8 +62,8 @@ TEST_F(InputTest, TheCaptureWindowGetsTheMouseWhereverThePointerIs) {
   HWND left = MakeShown({0, 0, 100, 100});
   HWND right = MakeShown({200, 0, 300, 100});
   On(left, [](HWND h, UINT message, WPARAM, LPARAM) -> std::optional<LRESULT> {
-    if (message == WM_LBUTTONDOWN) SetCapture(h);
-    if (message == WM_LBUTTONUP) ReleaseCapture();
+    if (message == WM_LBUTTONDOWN) platform::SetCapture(h);
+    if (message == WM_LBUTTONUP) platform::ReleaseCapture();
     return std::nullopt;
   });
   Log().clear();
@@ -79,20 +79,20 @@ TEST_F(InputTest, TheCaptureWindowGetsTheMouseWhereverThePointerIs) {
   EXPECT_TRUE(Received(right, WM_LBUTTONUP).empty());
   EXPECT_EQ(Received(right, WM_MOUSEMOVE).size(), 1u);
   EXPECT_EQ(Received(left, WM_CAPTURECHANGED).size(), 1u);
-  EXPECT_EQ(GetCapture(), nullptr);
+  EXPECT_EQ(platform::GetCapture(), nullptr);
 }
 
 TEST_F(InputTest, TakingTheCaptureTellsTheWindowThatLosesIt) {
   HWND first = MakeShown({0, 0, 100, 100});
   HWND second = MakeShown({200, 0, 300, 100});
-  SetCapture(first);
+  platform::SetCapture(first);
   Log().clear();
-  EXPECT_EQ(SetCapture(second), first);
+  EXPECT_EQ(platform::SetCapture(second), first);
   auto changed = Received(first, WM_CAPTURECHANGED);
   ASSERT_EQ(changed.size(), 1u);
   EXPECT_EQ(reinterpret_cast<HWND>(changed[0].lparam), second);
-  DestroyWindow(second);
-  EXPECT_EQ(GetCapture(), nullptr);
+  platform::DestroyWindow(second);
+  EXPECT_EQ(platform::GetCapture(), nullptr);
 }
 
 TEST_F(InputTest, TheLeaveNotificationComesOnceWhenAsked) {
@@ -103,7 +103,7 @@ TEST_F(InputTest, TheLeaveNotificationComesOnceWhenAsked) {
       TRACKMOUSEEVENT track{};
       track.dwFlags = TME_LEAVE;
       track.hwndTrack = h;
-      EXPECT_TRUE(TrackMouseEvent(&track));
+      EXPECT_TRUE(platform::TrackMouseEvent(&track));
     }
     return std::nullopt;
   });
@@ -125,23 +125,23 @@ TEST_F(InputTest, TheLeaveNotificationComesOnceWhenAsked) {
 TEST_F(InputTest, ADisabledWindowGetsNoInputAndAClickOnItBringsItsPopupForward) {
   HWND owner = MakeShown({0, 0, 300, 300});
   HWND popup = MakeShown({50, 50, 150, 150}, owner);
-  EnableWindow(owner, FALSE);  // as a modal dialog does
-  SetActiveWindow(owner);      // refused: it is disabled
-  ASSERT_EQ(GetActiveWindow(), popup);
+  platform::EnableWindow(owner, FALSE);  // as a modal dialog does
+  platform::SetActiveWindow(owner);      // refused: it is disabled
+  ASSERT_EQ(platform::GetActiveWindow(), popup);
   HWND third = MakeShown({400, 0, 500, 100});
-  ASSERT_EQ(GetActiveWindow(), third);
+  ASSERT_EQ(platform::GetActiveWindow(), third);
   Log().clear();
   test::MouseMove(owner, {200, 200});
   test::Click(owner, {200, 200});
   test::MouseWheel(owner, {200, 200}, 1);
   test::DrainMessages();
   EXPECT_TRUE(MessagesOf(owner, {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_SETCURSOR, WM_MOUSEACTIVATE}).empty());
-  EXPECT_EQ(GetActiveWindow(), popup);
-  SetFocus(owner);
+  EXPECT_EQ(platform::GetActiveWindow(), popup);
+  platform::SetFocus(owner);
   test::KeyPress('A');
   test::DrainMessages();
   EXPECT_TRUE(MessagesOf(owner, {WM_KEYDOWN, WM_CHAR, WM_KEYUP}).empty());
-  EnableWindow(owner, TRUE);
+  platform::EnableWindow(owner, TRUE);
   test::Click(owner, {200, 200});
   test::DrainMessages();
   EXPECT_EQ(Received(owner, WM_LBUTTONDOWN).size(), 1u);
@@ -150,19 +150,19 @@ TEST_F(InputTest, ADisabledWindowGetsNoInputAndAClickOnItBringsItsPopupForward) 
 TEST_F(InputTest, AClickActivatesAnInactiveWindowFirst) {
   HWND first = MakeShown({0, 0, 100, 100});
   HWND second = MakeShown({200, 0, 300, 100});
-  ASSERT_EQ(GetActiveWindow(), second);
+  ASSERT_EQ(platform::GetActiveWindow(), second);
   Log().clear();
   test::Click(first, {5, 5});
   test::DrainMessages();
   EXPECT_EQ(MessagesOf(first, {WM_MOUSEACTIVATE, WM_ACTIVATE, WM_LBUTTONDOWN}),
             (std::vector<UINT>{WM_MOUSEACTIVATE, WM_ACTIVATE, WM_LBUTTONDOWN}));
   EXPECT_EQ(LOWORD(Received(first, WM_ACTIVATE).at(0).wparam), WA_CLICKACTIVE);
-  EXPECT_EQ(GetActiveWindow(), first);
+  EXPECT_EQ(platform::GetActiveWindow(), first);
 }
 
 TEST_F(InputTest, KeysBecomeVirtualKeyMessagesAndTranslateIntoCharacters) {
   HWND hwnd = MakeShown();
-  ASSERT_EQ(GetFocus(), hwnd);
+  ASSERT_EQ(platform::GetFocus(), hwnd);
   Log().clear();
   test::KeyDown(VK_SHIFT);
   test::KeyPress('A');
@@ -191,7 +191,7 @@ TEST_F(InputTest, KeyStatesFollowTheMessagesAsTheyAreRetrieved) {
   HWND hwnd = MakeShown();
   SHORT shift_seen_with_a = 0;
   On(hwnd, [&](HWND, UINT message, WPARAM wparam, LPARAM) -> std::optional<LRESULT> {
-    if (message == WM_KEYDOWN && wparam == 'A') shift_seen_with_a = GetKeyState(VK_SHIFT);
+    if (message == WM_KEYDOWN && wparam == 'A') shift_seen_with_a = platform::GetKeyState(VK_SHIFT);
     return std::nullopt;
   });
   test::KeyDown(VK_SHIFT);
@@ -199,7 +199,7 @@ TEST_F(InputTest, KeyStatesFollowTheMessagesAsTheyAreRetrieved) {
   test::KeyUp(VK_SHIFT);  // already queued when 'A' is handled
   test::DrainMessages();
   EXPECT_NE(shift_seen_with_a & 0x8000, 0);
-  EXPECT_EQ(GetKeyState(VK_SHIFT) & 0x8000, 0);
+  EXPECT_EQ(platform::GetKeyState(VK_SHIFT) & 0x8000, 0);
 }
 
 TEST_F(InputTest, AltMakesSystemKeysAndAltF4Closes) {
@@ -218,7 +218,7 @@ TEST_F(InputTest, AltMakesSystemKeysAndAltF4Closes) {
   EXPECT_NE(static_cast<DWORD>(sys[1].lparam) & (1u << 29), 0u);  // context code: Alt held
   EXPECT_EQ(Received(hwnd, WM_SYSCHAR).at(0).wparam, static_cast<WPARAM>(u'x'));
   EXPECT_EQ(Received(hwnd, WM_CLOSE).size(), 1u);
-  EXPECT_FALSE(IsWindow(hwnd));
+  EXPECT_FALSE(platform::IsWindow(hwnd));
 }
 
 TEST_F(InputTest, CommittedTextArrivesAsCharactersWithoutTranslation) {
@@ -226,21 +226,21 @@ TEST_F(InputTest, CommittedTextArrivesAsCharactersWithoutTranslation) {
   Log().clear();
   test::TypeText(u"恭喜\U0001F600");
   MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);  // no TranslateMessage
+  while (platform::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) platform::DispatchMessageW(&msg);  // no TranslateMessage
   std::u16string typed;
   for (const Seen& seen : Received(hwnd, WM_CHAR)) typed += static_cast<char16_t>(seen.wparam);
   EXPECT_EQ(typed, u"恭喜\U0001F600");
 
   Log().clear();
   test::KeyPress('Q');  // a key's own character needs TranslateMessage
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+  while (platform::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) platform::DispatchMessageW(&msg);
   EXPECT_TRUE(Received(hwnd, WM_CHAR).empty());
 }
 
 TEST_F(InputTest, TheWheelGoesToTheFocusWindowInScreenCoordinates) {
   HWND hwnd = MakeShown({100, 80, 300, 230});
   HWND other = MakeShown({400, 80, 500, 230});
-  SetActiveWindow(hwnd);
+  platform::SetActiveWindow(hwnd);
   Log().clear();
   test::MouseWheel(other, {10, 20}, -2);
   test::DrainMessages();
@@ -256,9 +256,9 @@ TEST_F(InputTest, DragByTheCaptionMovesTheWindowUntilTheButtonIsReleased) {
   On(hwnd, [&](HWND h, UINT message, WPARAM wparam, LPARAM lparam) -> std::optional<LRESULT> {
     if (message == WM_LBUTTONDOWN) {
       // What a caption element does: the move loop, then a button-up of its own.
-      SendMessageW(h, WM_SYSCOMMAND, SC_MOVE | HTCAPTION, 0);
-      button_up_after_loop = (GetKeyState(VK_LBUTTON) & 0x8000) == 0;
-      PostMessageW(h, WM_LBUTTONUP, wparam, lparam);
+      platform::SendMessageW(h, WM_SYSCOMMAND, SC_MOVE | HTCAPTION, 0);
+      button_up_after_loop = (platform::GetKeyState(VK_LBUTTON) & 0x8000) == 0;
+      platform::PostMessageW(h, WM_LBUTTONUP, wparam, lparam);
       return 0;
     }
     return std::nullopt;
@@ -272,21 +272,21 @@ TEST_F(InputTest, DragByTheCaptionMovesTheWindowUntilTheButtonIsReleased) {
   test::MouseMoveScreen(hwnd, POINT{300, 300});  // after the release: an ordinary move
   test::DrainMessages();
   RECT rect{};
-  GetWindowRect(hwnd, &rect);
+  platform::GetWindowRect(hwnd, &rect);
   EXPECT_EQ(rect, (RECT{180, 160, 380, 260}));  // followed the pointer by (+80, +60)
   EXPECT_TRUE(button_up_after_loop);
   EXPECT_EQ(MessagesOf(hwnd, {WM_ENTERSIZEMOVE, WM_EXITSIZEMOVE}),
             (std::vector<UINT>{WM_ENTERSIZEMOVE, WM_EXITSIZEMOVE}));
   EXPECT_EQ(Received(hwnd, WM_LBUTTONUP).size(), 1u);  // only the caption's own
   EXPECT_FALSE(Received(hwnd, WM_MOVE).empty());
-  EXPECT_EQ(GetCapture(), nullptr);
+  EXPECT_EQ(platform::GetCapture(), nullptr);
 }
 
 TEST_F(InputTest, EscapeInTheMoveLoopPutsTheWindowBack) {
   HWND hwnd = MakeShown({100, 100, 300, 200});
   On(hwnd, [&](HWND h, UINT message, WPARAM, LPARAM) -> std::optional<LRESULT> {
     if (message == WM_LBUTTONDOWN) {
-      SendMessageW(h, WM_SYSCOMMAND, SC_MOVE | HTCAPTION, 0);
+      platform::SendMessageW(h, WM_SYSCOMMAND, SC_MOVE | HTCAPTION, 0);
       return 0;
     }
     return std::nullopt;
@@ -297,7 +297,7 @@ TEST_F(InputTest, EscapeInTheMoveLoopPutsTheWindowBack) {
   test::MouseUpScreen(hwnd, POINT{150, 130});
   test::DrainMessages();
   RECT rect{};
-  GetWindowRect(hwnd, &rect);
+  platform::GetWindowRect(hwnd, &rect);
   EXPECT_EQ(rect, (RECT{100, 100, 300, 200}));
 }
 
@@ -313,30 +313,30 @@ TEST_F(InputTest, AHitTestOfTheCaptionLetsThePlatformMoveTheWindow) {
   test::MouseUpScreen(hwnd, POINT{120, 115});
   test::DrainMessages();
   RECT rect{};
-  GetWindowRect(hwnd, &rect);
+  platform::GetWindowRect(hwnd, &rect);
   EXPECT_EQ(rect, (RECT{110, 105, 310, 205}));
   EXPECT_EQ(Received(hwnd, WM_NCLBUTTONDOWN).at(0).wparam, static_cast<WPARAM>(HTCAPTION));
 }
 
 TEST_F(InputTest, CursorsAreSetByWindowsAndHiddenByNull) {
   HWND hwnd = MakeShown();
-  HCURSOR hand = LoadSystemCursor(IDC_HAND);
+  HCURSOR hand = platform::LoadSystemCursor(kHandCursorId);
   On(hwnd, [&](HWND, UINT message, WPARAM, LPARAM) -> std::optional<LRESULT> {
     if (message == WM_SETCURSOR) {
-      SetCursor(hand);
+      platform::SetCursor(hand);
       return TRUE;
     }
     return std::nullopt;
   });
   test::MouseMove(hwnd, {10, 10});
   test::DrainMessages();
-  EXPECT_EQ(GetCursor(), hand);
+  EXPECT_EQ(platform::GetCursor(), hand);
   std::vector<std::uint32_t> pixels(32 * 32, 0xFF00FF00u);
-  HCURSOR custom = CreateIconFromPixels(32, 32, pixels, true, POINT{3, 4});
-  EXPECT_EQ(SetCursor(custom), hand);
-  EXPECT_EQ(SetCursor(nullptr), custom);
-  DestroyIcon(custom);
-  EXPECT_EQ(GetCursor(), nullptr);
+  HCURSOR custom = platform::CreateIconFromPixels(32, 32, pixels, true, POINT{3, 4});
+  EXPECT_EQ(platform::SetCursor(custom), hand);
+  EXPECT_EQ(platform::SetCursor(nullptr), custom);
+  platform::DestroyIcon(custom);
+  EXPECT_EQ(platform::GetCursor(), nullptr);
 }
 
 }  // namespace

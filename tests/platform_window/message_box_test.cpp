@@ -16,13 +16,13 @@ class MessageBoxTest : public WindowTest {
   }
   void DuringTheBox(std::function<void()> step) {
     Step() = std::move(step);
-    timer_ = SetTimer(nullptr, 0, 10, [](HWND, UINT, UINT_PTR id, DWORD) {
-      KillTimer(nullptr, id);
+    timer_ = platform::SetTimer(nullptr, 0, 10, [](HWND, UINT, UINT_PTR id, DWORD) {
+      platform::KillTimer(nullptr, id);
       if (auto next = std::exchange(Step(), nullptr)) next();
     });
   }
   void TearDown() override {
-    KillTimer(nullptr, timer_);
+    platform::KillTimer(nullptr, timer_);
     Step() = nullptr;
     test::KeyUp(VK_SHIFT);
     WindowTest::TearDown();
@@ -32,29 +32,29 @@ class MessageBoxTest : public WindowTest {
 
 TEST_F(MessageBoxTest, EnterTakesTheFirstButtonAndEscTheSafeAnswer) {
   test::KeyPress(VK_RETURN);
-  EXPECT_EQ(MessageBoxW(nullptr, u"无法验证下载程序，仍然要运行么？", u"Velmora3", MB_YESNO | MB_ICONQUESTION), IDYES);
+  EXPECT_EQ(platform::MessageBoxW(nullptr, u"无法验证下载程序，仍然要运行么？", u"Velmora3", MB_YESNO | MB_ICONQUESTION), IDYES);
   test::KeyPress(VK_ESCAPE);
-  EXPECT_EQ(MessageBoxW(nullptr, u"无法验证下载程序，仍然要运行么？", u"Velmora3", MB_YESNO | MB_ICONQUESTION), IDNO);
+  EXPECT_EQ(platform::MessageBoxW(nullptr, u"无法验证下载程序，仍然要运行么？", u"Velmora3", MB_YESNO | MB_ICONQUESTION), IDNO);
   test::KeyPress(VK_ESCAPE);
-  EXPECT_EQ(MessageBoxW(nullptr, u"请选择安装目录", u"错误", MB_OK | MB_ICONERROR), IDOK);
+  EXPECT_EQ(platform::MessageBoxW(nullptr, u"请选择安装目录", u"错误", MB_OK | MB_ICONERROR), IDOK);
   test::KeyPress(VK_ESCAPE);
-  EXPECT_EQ(MessageBoxW(nullptr, u"?", u"?", MB_OKCANCEL), IDCANCEL);
+  EXPECT_EQ(platform::MessageBoxW(nullptr, u"?", u"?", MB_OKCANCEL), IDCANCEL);
 }
 
 TEST_F(MessageBoxTest, TabAndArrowsMoveBetweenButtonsAndLettersChoose) {
   test::KeyPress(VK_TAB);
   test::KeyPress(VK_RETURN);
-  EXPECT_EQ(MessageBoxW(nullptr, u"t", u"c", MB_YESNO), IDNO);
+  EXPECT_EQ(platform::MessageBoxW(nullptr, u"t", u"c", MB_YESNO), IDNO);
   test::KeyPress(VK_RIGHT);
   test::KeyPress(VK_RIGHT);  // wraps round to the first
   test::KeyPress(VK_SPACE);
-  EXPECT_EQ(MessageBoxW(nullptr, u"t", u"c", MB_YESNO), IDYES);
+  EXPECT_EQ(platform::MessageBoxW(nullptr, u"t", u"c", MB_YESNO), IDYES);
   test::KeyPress('N');
-  EXPECT_EQ(MessageBoxW(nullptr, u"t", u"c", MB_YESNO), IDNO);
+  EXPECT_EQ(platform::MessageBoxW(nullptr, u"t", u"c", MB_YESNO), IDNO);
   test::KeyDown(VK_MENU);
   test::KeyPress(VK_F4);  // closing the box
   test::KeyUp(VK_MENU);
-  EXPECT_EQ(MessageBoxW(nullptr, u"t", u"c", MB_YESNO), IDNO);
+  EXPECT_EQ(platform::MessageBoxW(nullptr, u"t", u"c", MB_YESNO), IDNO);
 }
 
 TEST_F(MessageBoxTest, ItIsModalOverItsOwnerAndShowsItsCaptionIconAndText) {
@@ -65,10 +65,10 @@ TEST_F(MessageBoxTest, ItIsModalOverItsOwnerAndShowsItsCaptionIconAndText) {
     HWND box = test::CurrentMessageBox();
     ASSERT_NE(box, nullptr);
     checked = true;
-    EXPECT_FALSE(IsWindowEnabled(owner));
-    EXPECT_EQ(GetWindow(box, GW_OWNER), owner);
+    EXPECT_FALSE(platform::IsWindowEnabled(owner));
+    EXPECT_EQ(platform::GetWindow(box, GW_OWNER), owner);
     RECT rect{};
-    GetWindowRect(box, &rect);
+    platform::GetWindowRect(box, &rect);
     EXPECT_NEAR((rect.left + rect.right) / 2, 400, 1);  // centred over the owner
     EXPECT_NEAR((rect.top + rect.bottom) / 2, 300, 1);
     test::DrainMessages();
@@ -83,16 +83,16 @@ TEST_F(MessageBoxTest, ItIsModalOverItsOwnerAndShowsItsCaptionIconAndText) {
     test::Click(owner, {300, 300});
     test::DrainMessages();
     EXPECT_TRUE(Received(owner, WM_LBUTTONDOWN).empty());
-    EXPECT_EQ(GetActiveWindow(), box);
+    EXPECT_EQ(platform::GetActiveWindow(), box);
     RECT ok = test::MessageBoxButtonRect(box, IDOK);
     POINT middle{(ok.left + ok.right) / 2, (ok.top + ok.bottom) / 2};
     test::MouseMove(box, middle);
     test::Click(box, middle);
   });
-  EXPECT_EQ(MessageBoxW(child, u"创建目录失败", u"错误", MB_OK | MB_ICONERROR), IDOK);
+  EXPECT_EQ(platform::MessageBoxW(child, u"创建目录失败", u"错误", MB_OK | MB_ICONERROR), IDOK);
   EXPECT_TRUE(checked);
-  EXPECT_TRUE(IsWindowEnabled(owner));
-  EXPECT_EQ(GetActiveWindow(), owner);
+  EXPECT_TRUE(platform::IsWindowEnabled(owner));
+  EXPECT_EQ(platform::GetActiveWindow(), owner);
 }
 
 TEST_F(MessageBoxTest, APressReleasedAwayFromTheButtonChoosesNothing) {
@@ -104,24 +104,24 @@ TEST_F(MessageBoxTest, APressReleasedAwayFromTheButtonChoosesNothing) {
     test::MouseUp(box, POINT{yes.left - 40, yes.top - 40});
     test::KeyPress(VK_ESCAPE);
   });
-  EXPECT_EQ(MessageBoxW(nullptr, u"t", u"c", MB_YESNO), IDNO);
+  EXPECT_EQ(platform::MessageBoxW(nullptr, u"t", u"c", MB_YESNO), IDNO);
 }
 
 TEST_F(MessageBoxTest, AQuitEndsTheBoxAndReachesTheEnclosingLoop) {
-  DuringTheBox([] { PostQuitMessage(4); });
-  EXPECT_EQ(MessageBoxW(nullptr, u"t", u"c", MB_YESNO), IDNO);
+  DuringTheBox([] { platform::PostQuitMessage(4); });
+  EXPECT_EQ(platform::MessageBoxW(nullptr, u"t", u"c", MB_YESNO), IDNO);
   MSG msg;
-  ASSERT_TRUE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
+  ASSERT_TRUE(platform::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
   EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
   EXPECT_EQ(msg.wParam, 4u);
 }
 
 TEST_F(MessageBoxTest, ADisabledOwnerStaysDisabledAfterwards) {
   HWND owner = MakeShown();
-  EnableWindow(owner, FALSE);
+  platform::EnableWindow(owner, FALSE);
   test::KeyPress(VK_RETURN);
-  EXPECT_EQ(MessageBoxW(owner, u"t", u"c", MB_OK), IDOK);
-  EXPECT_FALSE(IsWindowEnabled(owner));
+  EXPECT_EQ(platform::MessageBoxW(owner, u"t", u"c", MB_OK), IDOK);
+  EXPECT_FALSE(platform::IsWindowEnabled(owner));
 }
 
 }  // namespace

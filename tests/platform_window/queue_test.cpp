@@ -18,9 +18,9 @@ class QueueTest : public WindowTest {};
 TEST_F(QueueTest, PostedMessagesKeepTheirOrderAndCarryTheirParameters) {
   HWND hwnd = Make();
   Log().clear();
-  PostMessageW(hwnd, kPing, 1, 10);
-  PostMessageW(hwnd, kPong, 2, 20);
-  PostMessageW(hwnd, kPing, 3, 30);
+  platform::PostMessageW(hwnd, kPing, 1, 10);
+  platform::PostMessageW(hwnd, kPong, 2, 20);
+  platform::PostMessageW(hwnd, kPing, 3, 30);
   test::DrainMessages();
   auto pings = MessagesOf(hwnd, {kPing, kPong});
   ASSERT_EQ(pings, (std::vector<UINT>{kPing, kPong, kPing}));
@@ -32,19 +32,19 @@ TEST_F(QueueTest, PostedMessagesKeepTheirOrderAndCarryTheirParameters) {
 TEST_F(QueueTest, PaintAndTimerComeOnlyWhenNothingElseWaits) {
   HWND hwnd = Make(WS_POPUP | WS_VISIBLE);
   test::DrainMessages();
-  SetTimer(hwnd, 7, 10, nullptr);
+  platform::SetTimer(hwnd, 7, 10, nullptr);
   std::this_thread::sleep_for(std::chrono::milliseconds(30));  // the timer is due before anything is read
-  InvalidateRect(hwnd, nullptr, FALSE);
-  PostMessageW(hwnd, kPing, 0, 0);
-  PostMessageW(hwnd, kPong, 0, 0);
+  platform::InvalidateRect(hwnd, nullptr, FALSE);
+  platform::PostMessageW(hwnd, kPing, 0, 0);
+  platform::PostMessageW(hwnd, kPong, 0, 0);
 
   MSG msg;
   std::vector<UINT> order;
-  for (int i = 0; i < 4 && GetMessageW(&msg, nullptr, 0, 0); ++i) {
+  for (int i = 0; i < 4 && platform::GetMessageW(&msg, nullptr, 0, 0); ++i) {
     order.push_back(msg.message);
-    DispatchMessageW(&msg);
+    platform::DispatchMessageW(&msg);
   }
-  KillTimer(hwnd, 7);
+  platform::KillTimer(hwnd, 7);
   EXPECT_EQ(order, (std::vector<UINT>{kPing, kPong, WM_PAINT, WM_TIMER}));
 }
 
@@ -54,55 +54,55 @@ TEST_F(QueueTest, ManyInvalidationsCostOnePaintOfTheirBoundingArea) {
   Log().clear();
   RECT a{10, 10, 20, 20};
   RECT b{50, 40, 60, 45};
-  InvalidateRect(hwnd, &a, FALSE);
-  InvalidateRect(hwnd, &b, FALSE);
+  platform::InvalidateRect(hwnd, &a, FALSE);
+  platform::InvalidateRect(hwnd, &b, FALSE);
   RECT paint_area{};
   On(hwnd, [&](HWND h, UINT message, WPARAM, LPARAM) -> std::optional<LRESULT> {
     if (message != WM_PAINT) return std::nullopt;
     PAINTSTRUCT ps;
-    BeginPaint(h, &ps);
+    platform::BeginPaint(h, &ps);
     paint_area = ps.rcPaint;
-    EndPaint(h, &ps);
+    platform::EndPaint(h, &ps);
     return 0;
   });
   test::DrainMessages();
   EXPECT_EQ(MessagesOf(hwnd, {WM_PAINT}).size(), 1u);
   EXPECT_EQ(paint_area, (RECT{10, 10, 60, 45}));
   RECT left{};
-  EXPECT_FALSE(GetUpdateRect(hwnd, &left, FALSE));
+  EXPECT_FALSE(platform::GetUpdateRect(hwnd, &left, FALSE));
 }
 
 TEST_F(QueueTest, PaintStaysUntilValidatedAndHiddenWindowsGetNone) {
   HWND hidden = Make(WS_POPUP);
-  InvalidateRect(hidden, nullptr, FALSE);
+  platform::InvalidateRect(hidden, nullptr, FALSE);
   MSG msg;
-  EXPECT_FALSE(PeekMessageW(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE));
+  EXPECT_FALSE(platform::PeekMessageW(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE));
 
   HWND shown = Make(WS_POPUP | WS_VISIBLE);
   test::DrainMessages();
-  InvalidateRect(shown, nullptr, FALSE);
-  ASSERT_TRUE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
+  platform::InvalidateRect(shown, nullptr, FALSE);
+  ASSERT_TRUE(platform::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
   EXPECT_EQ(msg.message, static_cast<UINT>(WM_PAINT));
-  ASSERT_TRUE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));  // not validated: it comes again
+  ASSERT_TRUE(platform::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));  // not validated: it comes again
   EXPECT_EQ(msg.message, static_cast<UINT>(WM_PAINT));
-  ValidateRect(shown, nullptr);
-  EXPECT_FALSE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
+  platform::ValidateRect(shown, nullptr);
+  EXPECT_FALSE(platform::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
 }
 
 TEST_F(QueueTest, FiltersSelectByWindowAndRangeWithoutLosingTheRest) {
   HWND first = Make();
   HWND second = Make();
-  PostMessageW(first, kPing, 0, 0);
-  PostMessageW(second, kPong, 0, 0);
+  platform::PostMessageW(first, kPing, 0, 0);
+  platform::PostMessageW(second, kPong, 0, 0);
   MSG msg;
-  ASSERT_TRUE(PeekMessageW(&msg, second, 0, 0, PM_REMOVE));
+  ASSERT_TRUE(platform::PeekMessageW(&msg, second, 0, 0, PM_REMOVE));
   EXPECT_EQ(msg.message, kPong);
-  ASSERT_TRUE(PeekMessageW(&msg, nullptr, kPing, kPing, PM_NOREMOVE));
+  ASSERT_TRUE(platform::PeekMessageW(&msg, nullptr, kPing, kPing, PM_NOREMOVE));
   EXPECT_EQ(msg.hwnd, first);
-  ASSERT_TRUE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));  // still there after the peek
+  ASSERT_TRUE(platform::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));  // still there after the peek
   EXPECT_EQ(msg.message, kPing);
-  EXPECT_FALSE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
-  EXPECT_EQ(GetMessageW(&msg, reinterpret_cast<HWND>(std::intptr_t{0x4242}), 0, 0), -1);
+  EXPECT_FALSE(platform::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
+  EXPECT_EQ(platform::GetMessageW(&msg, reinterpret_cast<HWND>(std::intptr_t{0x4242}), 0, 0), -1);
 }
 
 double ThreadCpuSeconds() {
@@ -114,29 +114,29 @@ double ThreadCpuSeconds() {
 TEST_F(QueueTest, AFilteredWaitSleepsWhileOtherMessagesWait) {
   HWND hwnd = Make();
   HWND other = Make();
-  PostMessageW(other, kPing, 0, 0);  // never taken by the filtered wait below
-  SetTimer(hwnd, 2, 150, nullptr);
+  platform::PostMessageW(other, kPing, 0, 0);  // never taken by the filtered wait below
+  platform::SetTimer(hwnd, 2, 150, nullptr);
   double cpu_before = ThreadCpuSeconds();
   MSG msg;
-  ASSERT_TRUE(GetMessageW(&msg, hwnd, WM_TIMER, WM_TIMER));
+  ASSERT_TRUE(platform::GetMessageW(&msg, hwnd, WM_TIMER, WM_TIMER));
   double cpu_used = ThreadCpuSeconds() - cpu_before;
-  KillTimer(hwnd, 2);
+  platform::KillTimer(hwnd, 2);
   EXPECT_LT(cpu_used, 0.075);  // a spinning wait would burn the whole 150 ms
-  ASSERT_TRUE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
+  ASSERT_TRUE(platform::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
   EXPECT_EQ(msg.message, kPing);
 }
 
 TEST_F(QueueTest, ThreadMessagesAndTimerProceduresAreDispatchedWithoutAWindow) {
   static int ticks = 0;
   ticks = 0;
-  UINT_PTR id = SetTimer(nullptr, 0, 10, [](HWND, UINT, UINT_PTR, DWORD) { ++ticks; });
+  UINT_PTR id = platform::SetTimer(nullptr, 0, 10, [](HWND, UINT, UINT_PTR, DWORD) { ++ticks; });
   ASSERT_NE(id, 0u);
   EXPECT_TRUE(test::PumpUntil([] { return ticks >= 2; }, 2000));
-  EXPECT_TRUE(KillTimer(nullptr, id));
+  EXPECT_TRUE(platform::KillTimer(nullptr, id));
 
-  PostMessageW(nullptr, kPing, 5, 0);
+  platform::PostMessageW(nullptr, kPing, 5, 0);
   MSG msg;
-  ASSERT_TRUE(PeekMessageW(&msg, reinterpret_cast<HWND>(std::intptr_t{-1}), 0, 0, PM_REMOVE));
+  ASSERT_TRUE(platform::PeekMessageW(&msg, reinterpret_cast<HWND>(std::intptr_t{-1}), 0, 0, PM_REMOVE));
   EXPECT_EQ(msg.hwnd, nullptr);
   EXPECT_EQ(msg.wParam, 5u);
 }
@@ -147,7 +147,7 @@ TEST_F(QueueTest, AForgedTimerMessageNeverCallsAnUnregisteredProcedure) {
   forged.message = WM_TIMER;
   forged.wParam = 99;
   forged.lParam = reinterpret_cast<LPARAM>(+[](HWND, UINT, UINT_PTR, DWORD) { called = true; });
-  DispatchMessageW(&forged);
+  platform::DispatchMessageW(&forged);
   EXPECT_FALSE(called);
 }
 
@@ -159,53 +159,53 @@ TEST_F(QueueTest, QuitEndsNestedLoopsInnermostFirst) {
   // loop does, so the outer loop ends too.
   On(hwnd, [&](HWND h, UINT message, WPARAM, LPARAM) -> std::optional<LRESULT> {
     if (message == kPing) {
-      PostMessageW(h, kPong, 0, 0);
+      platform::PostMessageW(h, kPong, 0, 0);
       MSG inner;
-      while (GetMessageW(&inner, nullptr, 0, 0)) DispatchMessageW(&inner);
+      while (platform::GetMessageW(&inner, nullptr, 0, 0)) platform::DispatchMessageW(&inner);
       trace.push_back("inner ended " + std::to_string(inner.wParam));
-      PostQuitMessage(static_cast<int>(inner.wParam));
+      platform::PostQuitMessage(static_cast<int>(inner.wParam));
       return 0;
     }
     if (message == kPong) {
-      PostQuitMessage(3);
-      PostMessageW(h, kPong + 1, 0, 0);  // posted after the quit: still delivered first
+      platform::PostQuitMessage(3);
+      platform::PostMessageW(h, kPong + 1, 0, 0);  // posted after the quit: still delivered first
       return 0;
     }
     if (message == kPong + 1) trace.push_back("late post");
     return std::nullopt;
   });
-  PostMessageW(hwnd, kPing, 0, 0);
+  platform::PostMessageW(hwnd, kPing, 0, 0);
   MSG outer;
-  while (GetMessageW(&outer, nullptr, 0, 0)) DispatchMessageW(&outer);
+  while (platform::GetMessageW(&outer, nullptr, 0, 0)) platform::DispatchMessageW(&outer);
   trace.push_back("outer ended " + std::to_string(outer.wParam));
   EXPECT_EQ(trace, (std::vector<std::string>{"late post", "inner ended 3", "outer ended 3"}));
 }
 
 TEST_F(QueueTest, MessagesToADestroyedWindowAreDropped) {
   HWND hwnd = Make();
-  PostMessageW(hwnd, kPing, 0, 0);
-  DestroyWindow(hwnd);
+  platform::PostMessageW(hwnd, kPing, 0, 0);
+  platform::DestroyWindow(hwnd);
   Log().clear();
   EXPECT_EQ(test::DrainMessages(), 0);
   EXPECT_TRUE(Log().empty());
-  EXPECT_FALSE(PostMessageW(hwnd, kPing, 0, 0));
-  EXPECT_EQ(SendMessageW(hwnd, kPing, 0, 0), 0);
+  EXPECT_FALSE(platform::PostMessageW(hwnd, kPing, 0, 0));
+  EXPECT_EQ(platform::SendMessageW(hwnd, kPing, 0, 0), 0);
   MSG stale{};
   stale.hwnd = hwnd;
   stale.message = kPing;
-  EXPECT_EQ(DispatchMessageW(&stale), 0);
+  EXPECT_EQ(platform::DispatchMessageW(&stale), 0);
   EXPECT_TRUE(Log().empty());
 }
 
 TEST_F(QueueTest, TimersFoldMissedExpirationsAndStopWhenKilled) {
   HWND hwnd = Make();
-  SetTimer(hwnd, 1, 10, nullptr);
+  platform::SetTimer(hwnd, 1, 10, nullptr);
   std::this_thread::sleep_for(std::chrono::milliseconds(60));  // several intervals pass unread
   Log().clear();
   test::DrainMessages();
   EXPECT_EQ(Received(hwnd, WM_TIMER).size(), 1u);
-  EXPECT_TRUE(KillTimer(hwnd, 1));
-  EXPECT_FALSE(KillTimer(hwnd, 1));
+  EXPECT_TRUE(platform::KillTimer(hwnd, 1));
+  EXPECT_FALSE(platform::KillTimer(hwnd, 1));
   std::this_thread::sleep_for(std::chrono::milliseconds(20));
   Log().clear();
   test::DrainMessages();
@@ -214,11 +214,11 @@ TEST_F(QueueTest, TimersFoldMissedExpirationsAndStopWhenKilled) {
 
 TEST_F(QueueTest, DestroyingAWindowKillsItsTimers) {
   HWND hwnd = Make();
-  SetTimer(hwnd, 1, 10, nullptr);
-  DestroyWindow(hwnd);
+  platform::SetTimer(hwnd, 1, 10, nullptr);
+  platform::DestroyWindow(hwnd);
   std::this_thread::sleep_for(std::chrono::milliseconds(20));
   MSG msg;
-  EXPECT_FALSE(PeekMessageW(&msg, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE));
+  EXPECT_FALSE(platform::PeekMessageW(&msg, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE));
 }
 
 }  // namespace

@@ -22,28 +22,28 @@ class ScaleTest : public XServerTest {
     On(hwnd, [](HWND h, UINT message, WPARAM, LPARAM) -> std::optional<LRESULT> {
       if (message != WM_PAINT) return std::nullopt;
       PAINTSTRUCT paint;
-      HDC dc = BeginPaint(h, &paint);
+      HDC dc = platform::BeginPaint(h, &paint);
       RECT client{};
-      GetClientRect(h, &client);
+      platform::GetClientRect(h, &client);
       std::vector<std::uint32_t> pixels(static_cast<std::size_t>(client.right) * client.bottom);
       for (int y = 0; y < client.bottom; ++y)
         for (int x = 0; x < client.right; ++x)
           pixels[static_cast<std::size_t>(y) * client.right + x] = x < client.right / 2 ? 0xFFFF0000u : 0xFF0000FFu;
-      BlitToDC(dc, 0, 0, client.right, client.bottom, pixels.data(), client.right);
-      EndPaint(h, &paint);
+      platform::BlitToDC(dc, 0, 0, client.right, client.bottom, pixels.data(), client.right);
+      platform::EndPaint(h, &paint);
       return 0;
     });
   }
 };
 
 TEST_F(ScaleTest, AWindowIsShownAtTwiceItsSizeAndKeepsItsOwnCoordinates) {
-  ASSERT_EQ(WindowScale(), 2);
+  ASSERT_EQ(platform::WindowScale(), 2);
   HWND hwnd = Make(WS_POPUP, 0, {100, 80, 300, 180});
   PaintHalves(hwnd);
-  ShowWindow(hwnd, SW_SHOWNA);
+  platform::ShowWindow(hwnd, SW_SHOWNA);
   ASSERT_TRUE(test::PumpUntil([&] { return test::PresentCount(hwnd) > 0; }));
   RECT rect{};
-  GetWindowRect(hwnd, &rect);
+  platform::GetWindowRect(hwnd, &rect);
   EXPECT_EQ(rect, (RECT{100, 80, 300, 180}));
   std::ostringstream id;
   id << "0x" << std::hex << test::NativeWindowId(hwnd);
@@ -66,7 +66,7 @@ TEST_F(ScaleTest, AWindowIsShownAtTwiceItsSizeAndKeepsItsOwnCoordinates) {
 TEST_F(ScaleTest, ARealClickLandsOnThePointOfTheWindowUnderIt) {
   HWND hwnd = Make(WS_POPUP, 0, {100, 80, 300, 180});
   PaintHalves(hwnd);
-  ShowWindow(hwnd, SW_SHOW);
+  platform::ShowWindow(hwnd, SW_SHOW);
   ASSERT_TRUE(test::PumpUntil([&] { return test::PresentCount(hwnd) > 0; }));
   Log().clear();
   // The screen point (500, 260) is the window's own point (150, 50): the blue half.
@@ -77,7 +77,7 @@ TEST_F(ScaleTest, ARealClickLandsOnThePointOfTheWindowUnderIt) {
   EXPECT_EQ(GET_X_LPARAM(down[0].lparam), 150);
   EXPECT_EQ(GET_Y_LPARAM(down[0].lparam), 50);
   POINT cursor{};
-  GetCursorPos(&cursor);
+  platform::GetCursorPos(&cursor);
   EXPECT_EQ(cursor, (POINT{250, 130}));
 }
 

@@ -18,6 +18,7 @@
 #include "platform/test_input.h"
 #include "platform/timer.h"
 #include "platform/window.h"
+#include "platform/wide_text.h"
 #include "platform/windowing.h"
 
 namespace window_test {
@@ -52,14 +53,18 @@ inline LRESULT RecordingProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpar
 }
 
 inline constexpr char16_t kClassName[] = u"RecordingWindow";
+// IDC_ARROW and IDC_HAND as numbers: the platform's macro is a resource pointer on Windows.
+inline constexpr int kArrowCursorId = 32512;
+inline constexpr int kHandCursorId = 32649;  // IDC_HAND
 
 inline void RegisterRecordingClass() {
   static bool done = [] {
     WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
     wc.style = CS_DBLCLKS;
     wc.lpfnWndProc = RecordingProc;
-    wc.hCursor = platform::LoadSystemCursor(IDC_ARROW);
-    wc.lpszClassName = kClassName;
+    wc.hCursor = platform::LoadSystemCursor(kArrowCursorId);
+    wc.lpszClassName = AsWideText(kClassName);
     return platform::RegisterClassExW(&wc) != 0;
   }();
   ASSERT_TRUE(done);

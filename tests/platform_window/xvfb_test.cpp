@@ -32,7 +32,7 @@ TEST_F(XvfbTest, RealPointerEventsArriveInClientCoordinates) {
   EXPECT_EQ(GET_X_LPARAM(down[0].lparam), 50);
   EXPECT_EQ(GET_Y_LPARAM(down[0].lparam), 60);
   POINT cursor{};
-  GetCursorPos(&cursor);
+  platform::GetCursorPos(&cursor);
   EXPECT_EQ(cursor, (POINT{150, 160}));
 }
 
@@ -56,10 +56,10 @@ TEST_F(XvfbTest, RealKeysBecomeKeyMessagesAndCharacters) {
 
 TEST_F(XvfbTest, DraggingByTheCaptionMovesTheWindowOnTheServer) {
   HWND hwnd = MakeShown({100, 100, 300, 250});
-  SetWindowTextW(hwnd, u"xvfb-drag-test");
+  platform::SetWindowTextW(hwnd, u"xvfb-drag-test");
   On(hwnd, [](HWND h, UINT message, WPARAM, LPARAM) -> std::optional<LRESULT> {
     if (message == WM_LBUTTONDOWN) {
-      SendMessageW(h, WM_SYSCOMMAND, SC_MOVE | HTCAPTION, 0);
+      platform::SendMessageW(h, WM_SYSCOMMAND, SC_MOVE | HTCAPTION, 0);
       return 0;
     }
     return std::nullopt;
@@ -73,8 +73,8 @@ TEST_F(XvfbTest, DraggingByTheCaptionMovesTheWindowOnTheServer) {
   });
   bool moved = test::PumpUntil([&] {
     RECT rect{};
-    GetWindowRect(hwnd, &rect);
-    return rect.left == 200 && rect.top == 160 && (GetKeyState(VK_LBUTTON) & 0x8000) == 0;
+    platform::GetWindowRect(hwnd, &rect);
+    return rect.left == 200 && rect.top == 160 && (platform::GetKeyState(VK_LBUTTON) & 0x8000) == 0;
   });
   gesture.join();
   test::DrainMessages();
@@ -92,17 +92,17 @@ TEST_F(XvfbTest, TheDisplayWaitWakesForSendsPostsAndTimers) {
   std::atomic<LRESULT> answer{0};
   std::thread worker([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));  // this thread is waiting in SDL by then
-    answer = SendMessageW(hwnd, WM_USER, 0, 0);
-    PostMessageW(hwnd, WM_USER + 1, 0, 0);
+    answer = platform::SendMessageW(hwnd, WM_USER, 0, 0);
+    platform::PostMessageW(hwnd, WM_USER + 1, 0, 0);
   });
   MSG msg;
-  ASSERT_TRUE(GetMessageW(&msg, hwnd, WM_USER + 1, WM_USER + 1));  // waits: no timer runs meanwhile
+  ASSERT_TRUE(platform::GetMessageW(&msg, hwnd, WM_USER + 1, WM_USER + 1));  // waits: no timer runs meanwhile
   worker.join();
   EXPECT_EQ(answer.load(), 7);
-  SetTimer(hwnd, 3, 30, nullptr);
-  ASSERT_TRUE(GetMessageW(&msg, hwnd, WM_TIMER, WM_TIMER));
+  platform::SetTimer(hwnd, 3, 30, nullptr);
+  ASSERT_TRUE(platform::GetMessageW(&msg, hwnd, WM_TIMER, WM_TIMER));
   EXPECT_EQ(msg.wParam, 3u);
-  KillTimer(hwnd, 3);
+  platform::KillTimer(hwnd, 3);
 }
 
 TEST_F(XvfbTest, WhatIsPaintedReachesTheWindowOnTheServer) {
@@ -110,13 +110,13 @@ TEST_F(XvfbTest, WhatIsPaintedReachesTheWindowOnTheServer) {
   On(hwnd, [](HWND h, UINT message, WPARAM, LPARAM) -> std::optional<LRESULT> {
     if (message != WM_PAINT) return std::nullopt;
     PAINTSTRUCT ps;
-    HDC hdc = BeginPaint(h, &ps);
+    HDC hdc = platform::BeginPaint(h, &ps);
     std::vector<std::uint32_t> green(80 * 60, 0xFF00FF00u);
-    BlitToDC(hdc, 0, 0, 80, 60, green.data(), 80);
-    EndPaint(h, &ps);
+    platform::BlitToDC(hdc, 0, 0, 80, 60, green.data(), 80);
+    platform::EndPaint(h, &ps);
     return 0;
   });
-  ShowWindow(hwnd, SW_SHOW);
+  platform::ShowWindow(hwnd, SW_SHOW);
   test::DrainMessages();
   test::Frame frame = test::CapturePresented(hwnd);
   ASSERT_EQ(frame.width, 80);

@@ -14,6 +14,7 @@ CSimpleWndHelper::CSimpleWndHelper(HINSTANCE instance, std::u16string_view class
     : instance_(instance), class_name_(class_name) {
   RegisterInstance(this);
   WNDCLASSEXW wc{};
+  wc.cbSize = sizeof(wc);
   wc.style = CS_DBLCLKS;
   if (enable_ime) wc.style |= CS_HREDRAW | CS_VREDRAW | CS_IME;
   wc.lpfnWndProc = &CSimpleWndHelper::StartWindowProc;

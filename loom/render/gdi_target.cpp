@@ -325,13 +325,28 @@ COLORREF SRenderTarget_GDI::SetTextColor(COLORREF color) {
   return old;
 }
 
+// The context is lent in the compatible graphics mode, as the platform's own drawing
+// code (the rich-edit engine among it) expects, and under the alpha guard of its clip:
+// what the borrower draws with GDI keeps the alpha the pixels had.
 LOOM::HDC SRenderTarget_GDI::LockDC(UINT flags) {
   lock_flags_ = flags;
+  if (!lock_guard_) {
+    RECT clip{};
+    if (::GetClipBox(dc_, &clip) == ERROR) clip = RECT{};
+    lock_guard_ = std::make_unique<SAlphaGuard>(dc_, bitmap_->Pixels(), static_cast<int>(bitmap_->Width()),
+                                                static_cast<int>(bitmap_->Height()), clip);
+    lock_graphics_mode_ = ::SetGraphicsMode(dc_, GM_COMPATIBLE);
+  }
   return dc_;
 }
 
 void SRenderTarget_GDI::UnlockDC(LOOM::HDC dc) {
-  if (dc == dc_) lock_flags_ = 0;
+  if (dc != dc_) return;
+  lock_flags_ = 0;
+  if (!lock_guard_) return;
+  ::GdiFlush();
+  if (lock_graphics_mode_ != 0) ::SetGraphicsMode(dc_, lock_graphics_mode_);
+  lock_guard_.reset();
 }
 
 HRESULT SRenderTarget_GDI::SetTransform(const float matrix[6], float old[6]) {

@@ -4,8 +4,10 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <vector>
 
+#include "gdi_alpha.h"
 #include "gdi_backend.h"
 
 namespace LOOM {
@@ -124,6 +126,10 @@ class SRenderTarget_GDI final : public TObjRefImpl<IRenderTarget> {
   SAutoRefPtr<IBrush> default_brush_;
   SAutoRefPtr<IFont> default_font_;
   UINT lock_flags_ = 0;
+  // While the context is lent out (LockDC): the alpha bytes under the clip, which the
+  // borrower's GDI drawing clears, and the graphics mode it is lent in.
+  std::unique_ptr<SAlphaGuard> lock_guard_;
+  int lock_graphics_mode_ = 0;
   DWORD raster_op_ = SRCCOPY;
   HGDIOBJ original_bitmap_ = nullptr;  // the context's own, selected back before it is deleted
   std::vector<SavedState> states_;

@@ -6,7 +6,11 @@ namespace platform {
 HWND SetCapture(HWND hwnd) { return ::SetCapture(hwnd); }
 BOOL ReleaseCapture() { return ::ReleaseCapture(); }
 HWND GetCapture() { return ::GetCapture(); }
-BOOL TrackMouseEvent(TRACKMOUSEEVENT* track) { return ::TrackMouseEvent(track); }
+// The record's size is filled in, as the Linux definition defaults it.
+BOOL TrackMouseEvent(TRACKMOUSEEVENT* track) {
+  if (track) track->cbSize = sizeof(TRACKMOUSEEVENT);
+  return ::TrackMouseEvent(track);
+}
 SHORT GetKeyState(int virtual_key) { return ::GetKeyState(virtual_key); }
 SHORT GetAsyncKeyState(int virtual_key) { return ::GetAsyncKeyState(virtual_key); }
 BOOL GetCursorPos(POINT* point) { return ::GetCursorPos(point); }

@@ -6,7 +6,12 @@ namespace platform {
 HMONITOR MonitorFromWindow(HWND hwnd, DWORD flags) { return ::MonitorFromWindow(hwnd, flags); }
 HMONITOR MonitorFromPoint(POINT point, DWORD flags) { return ::MonitorFromPoint(point, flags); }
 HMONITOR MonitorFromRect(const RECT* rect, DWORD flags) { return ::MonitorFromRect(rect, flags); }
-BOOL GetMonitorInfoW(HMONITOR monitor, MONITORINFO* info) { return ::GetMonitorInfoW(monitor, info); }
+// The layer's records come with their size filled in (the Linux definitions default
+// it); the platform's start zeroed, so the size is set here for every caller.
+BOOL GetMonitorInfoW(HMONITOR monitor, MONITORINFO* info) {
+  if (info) info->cbSize = sizeof(MONITORINFO);
+  return ::GetMonitorInfoW(monitor, info);
+}
 int GetSystemMetrics(int index) { return ::GetSystemMetrics(index); }
 
 // The program declares no resolution awareness, so the platform shows it at 96 dots

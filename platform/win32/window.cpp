@@ -10,7 +10,13 @@
 
 namespace platform {
 
-ATOM RegisterClassExW(const WNDCLASSEXW* window_class) { return ::RegisterClassExW(window_class); }
+// The class record's size is filled in, as the Linux definition defaults it.
+ATOM RegisterClassExW(const WNDCLASSEXW* window_class) {
+  if (!window_class) return 0;
+  WNDCLASSEXW sized = *window_class;
+  sized.cbSize = sizeof(WNDCLASSEXW);
+  return ::RegisterClassExW(&sized);
+}
 
 BOOL UnregisterClassW(const char16_t* class_name, void* instance) {
   return ::UnregisterClassW(AsWideText(class_name), static_cast<HINSTANCE>(instance));

@@ -44,8 +44,9 @@ void SRichEdit::OnPaint(IRenderTarget* rt) {
   if (!rt || !services) return;
   const RECT client = ClientArea();
   rt->ClipPushRect(client);
-  // The engine draws with pango straight into the target's cairo context, over the
-  // background already painted; cairo keeps every pixel's alpha as it blends.
+  // The engine draws straight into the target's context, over the background already
+  // painted. The back-end keeps every pixel's alpha while the context is lent: cairo
+  // blends with it, GDI lends its context under the alpha guard of the clip.
   HDC dc = rt->LockDC(0);
   if (dc) {
     services->TxDraw(DVASPECT_CONTENT, 0, nullptr, nullptr, dc, nullptr, &client, nullptr, nullptr, nullptr, 0,

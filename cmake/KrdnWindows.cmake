@@ -30,6 +30,8 @@ set(pugixml_dir ${KRDN_DEBIAN_SOURCES}/pugixml/src)
 add_library(krdn_pugixml STATIC ${pugixml_dir}/pugixml.cpp)
 target_include_directories(krdn_pugixml SYSTEM PUBLIC ${pugixml_dir})
 
+# The static library, so that every executable is one file without zlib1.dll.
+set(ZLIB_USE_STATIC_LIBS ON)
 find_package(ZLIB REQUIRED)  # /usr/x86_64-w64-mingw32 (libz-mingw-w64-dev)
 set(png_dir ${KRDN_DEBIAN_SOURCES}/libpng1.6)
 set(png_config ${CMAKE_BINARY_DIR}/debian-sources/libpng)

@@ -2,6 +2,8 @@
 // asks for it (or makes a window through the layer).
 #include "platform/windowing.h"
 
+#include <shobjidl.h>
+
 #include <atomic>
 
 #include "platform/win_types.h"
@@ -20,5 +22,13 @@ bool InitWindowing() {
 bool IsWindowingThread() { return windowing_thread.load() == ::GetCurrentThreadId(); }
 
 std::string VideoDriverName() { return windowing_thread.load() != 0 ? "win32" : ""; }
+
+HRESULT SetCurrentProcessExplicitAppUserModelID(const char16_t* id) {
+  return ::SetCurrentProcessExplicitAppUserModelID(reinterpret_cast<const wchar_t*>(id));
+}
+
+// Windows has no display to open: a scale of one, and set-up never fails for want of one.
+int WindowScale() { return 1; }
+std::string WindowingError() { return {}; }
 
 }  // namespace platform

@@ -59,7 +59,7 @@ function(rc_version out file language)
   endforeach()
   set(${out} "1 VERSIONINFO\nFILEVERSION ${file_version}\nPRODUCTVERSION ${product_version}
 FILEFLAGSMASK 0x3F\nFILEFLAGS 0\nFILEOS 0x40004\nFILETYPE 1\nFILESUBTYPE 0\nBEGIN
-  BLOCK \"StringFileInfo\"\n  BEGIN\n    BLOCK \"080404B0\"\n    BEGIN\n${strings}    END\n  END
+  BLOCK \"StringFileInfo\"\n  BEGIN\n    BLOCK \"080404b0\"\n    BEGIN\n${strings}    END\n  END
   BLOCK \"VarFileInfo\"\n  BEGIN\n    VALUE \"Translation\", 0x0804, 1200\n  END\nEND\n" PARENT_SCOPE)
 endfunction()
 

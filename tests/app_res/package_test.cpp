@@ -2,6 +2,7 @@
 // layouts and their named elements, the value tables, the icon.
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -13,22 +14,68 @@
 #include "platform/icon.h"
 #include "platform/utf.h"
 
-extern "C" const HINSTANCE__ krdn_module_resources;
-
 namespace krdn::app::test {
 namespace {
+
+struct Entry {
+  std::u16string type;  // "#14" for a numbered type
+  std::u16string name;
+  int language = 0;
+};
+
+#ifdef _WIN32
+// The executable's resource section, walked type by type, name by name.
+std::u16string IdText(LPCWSTR id) {
+  if (IS_INTRESOURCE(id)) return u"#" + platform::Utf8ToUtf16(std::to_string(reinterpret_cast<std::uintptr_t>(id)));
+  return std::u16string(reinterpret_cast<const char16_t*>(id));
+}
+struct Walk {
+  std::vector<Entry> entries;
+  std::u16string type, name;
+};
+BOOL CALLBACK OnLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR param) {
+  auto* walk = reinterpret_cast<Walk*>(param);
+  walk->entries.push_back({walk->type, walk->name, language});
+  return TRUE;
+}
+BOOL CALLBACK OnName(HMODULE module, LPCWSTR type, LPWSTR name, LONG_PTR param) {
+  reinterpret_cast<Walk*>(param)->name = IdText(name);
+  ::EnumResourceLanguagesW(module, type, name, OnLanguage, param);
+  return TRUE;
+}
+BOOL CALLBACK OnType(HMODULE module, LPWSTR type, LONG_PTR param) {
+  reinterpret_cast<Walk*>(param)->type = IdText(type);
+  ::EnumResourceNamesW(module, type, OnName, param);
+  return TRUE;
+}
+std::vector<Entry> Inventory() {
+  Walk walk;
+  ::EnumResourceTypesW(::GetModuleHandleW(nullptr), OnType, reinterpret_cast<LONG_PTR>(&walk));
+  return walk.entries;
+}
+#else
+extern "C" const HINSTANCE__ krdn_module_resources;
+std::vector<Entry> Inventory() {
+  std::vector<Entry> entries;
+  for (std::size_t i = 0; i < krdn_module_resources.count; ++i) {
+    const auto& r = krdn_module_resources.entries[i];
+    entries.push_back({r.type, r.name, r.language});
+  }
+  return entries;
+}
+#endif
 
 std::span<const unsigned char> Resource(std::u16string_view type, std::u16string_view name) {
   return platform::FindModuleResource(platform::CurrentModule(), type, name);
 }
 
 TEST(PackageInventory, EveryResourceIsChineseExceptTheManifest) {
-  const HINSTANCE__& module = krdn_module_resources;
   int counts[5] = {};  // layouts, images, PNGs, XML, icons
-  for (std::size_t i = 0; i < module.count; ++i) {
-    const auto& r = module.entries[i];
-    std::u16string type = r.type;
-    EXPECT_EQ(r.language, type == u"#24" ? 1033 : 2052) << platform::Utf16ToUtf8(r.name);
+  for (const Entry& r : Inventory()) {
+    const std::u16string& type = r.type;
+    // On Windows the compiler adds the images of the group icons as RT_ICON (3).
+    if (type == u"#3") continue;
+    EXPECT_EQ(r.language, type == u"#24" ? 1033 : 2052) << platform::Utf16ToUtf8(type + u" " + r.name);
     if (type == u"LAYOUT") ++counts[0];
     if (type == u"IMAGE") ++counts[1];
     if (type == u"PNG") ++counts[2];

@@ -22,6 +22,8 @@ void RunningDigest::Published(std::size_t size) {
   {
     std::lock_guard lock(mutex_);
     published_ = std::max(published_, size);
+    if (published_ - woken_at_ < kWakeStep) return;
+    woken_at_ = published_;
   }
   more_.notify_one();
 }

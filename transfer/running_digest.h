@@ -22,8 +22,14 @@ class RunningDigest {
   RunningDigest(const RunningDigest&) = delete;
   RunningDigest& operator=(const RunningDigest&) = delete;
 
-  // The receiving thread: the first `size` bytes are final.
+  // The receiving thread: the first `size` bytes are final. The helper is woken only
+  // once a step's worth of bytes waits for it (or at Finish): a wake-up per received
+  // block would hand the CPU back and forth between the receiving thread and the
+  // helper dozens of times a piece, and on a busy machine each hand-over waits for a
+  // time slice.
   void Published(std::size_t size);
+
+  static constexpr std::size_t kWakeStep = std::size_t{1} << 20;
   // Waits for the helper and returns the digest of the first `size` bytes.
   platform::Md5Digest Finish(std::size_t size);
 
@@ -35,6 +41,7 @@ class RunningDigest {
   std::mutex mutex_;
   std::condition_variable more_;
   std::size_t published_ = 0;
+  std::size_t woken_at_ = 0;  // published_ when the helper was last woken
   std::size_t digested_ = 0;  // written by the helper only
   bool finishing_ = false;
   std::thread helper_;

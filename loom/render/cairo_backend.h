@@ -12,21 +12,11 @@
 
 #include "core/img_decoder.h"
 #include "core/render.h"
+#include "render_obj.h"
 
 namespace LOOM {
 
 class SRenderFactory_Cairo;
-
-template <class I, int Type>
-class TRenderObj : public TObjRefImpl<I> {
- public:
-  explicit TRenderObj(IRenderFactory* f) : factory_(f) {}
-  int ObjectType() const override { return Type; }
-  IRenderFactory* RenderFactoryOf() const override { return factory_.get(); }
-
- protected:
-  SAutoRefPtr<IRenderFactory> factory_;
-};
 
 class SBitmap_Cairo final : public TRenderObj<IBitmap, OT_BITMAP> {
  public:

@@ -1,5 +1,6 @@
 #include <cstring>
 
+#include "bitmap_copies.h"
 #include "cairo_backend.h"
 
 namespace LOOM {
@@ -74,43 +75,18 @@ void* SBitmap_Cairo::LockBits() { return Pixels(); }
 void SBitmap_Cairo::UnlockBits(void*) { PixelsChanged(); }
 const void* SBitmap_Cairo::Bits() const { return Pixels(); }
 
-HRESULT SBitmap_Cairo::Clone(IBitmap** out) const {
-  if (!out) return E_POINTER;
-  IBitmap* copy = nullptr;
-  if (!factory_->NewBitmap(&copy) || !copy) return E_UNEXPECTED;
-  HRESULT hr = copy->InitBlank(width_, height_, Pixels());
-  if (FAILED(hr)) {
-    copy->Release();
-    return hr;
-  }
-  *out = copy;
-  return S_OK;
-}
+HRESULT SBitmap_Cairo::Clone(IBitmap** out) const { return CloneBitmap(*factory_, *this, out); }
 
 HRESULT SBitmap_Cairo::Resample(IBitmap** out, int width, int height, int filter_level) const {
-  if (!out) return E_POINTER;
-  if (width == width_ && height == height_) return Clone(out);
-  IRenderTarget* target = nullptr;
-  if (!factory_->NewTarget(&target, width, height) || !target) return E_OUTOFMEMORY;
-  RECT dst{0, 0, width, height}, src{0, 0, width_, height_};
-  target->DrawImageExpanded(dst, const_cast<SBitmap_Cairo*>(this), src,
-                            (static_cast<UINT>(filter_level) << 16) | EM_STRETCH, 255);
-  auto* bmp = static_cast<IBitmap*>(target->CurrentObject(OT_BITMAP));
-  bmp->AddRef();
-  target->Release();
-  *out = bmp;
-  return S_OK;
+  return ResampleBitmap(*factory_, *this, width, height, filter_level, out);
 }
 
 HRESULT SBitmap_Cairo::ResamplePercent(IBitmap** out, int percent, int filter_level) const {
-  auto scaled = [percent](LONG v) { return static_cast<int>((static_cast<long long>(v) * percent + 50) / 100); };
-  return Resample(out, scaled(width_), scaled(height_), filter_level);
+  return ResampleBitmapPercent(*factory_, *this, percent, filter_level, out);
 }
 
 HRESULT SBitmap_Cairo::SaveFile(std::u16string_view path, int format) const {
-  IImgDecoderFactory* decoders = factory_->DecoderFactory();
-  if (!decoders) return E_FAIL;
-  return decoders->SaveBitmap(this, path, format);
+  return SaveBitmapFile(*factory_, *this, path, format);
 }
 
 }  // namespace LOOM

@@ -9,23 +9,13 @@
 
 #include "core/img_decoder.h"
 #include "core/render.h"
+#include "render_obj.h"
 
 namespace LOOM {
 
-template <class I, int Type>
-class TRenderObj_GDI : public TObjRefImpl<I> {
+class SBitmap_GDI final : public TRenderObj<IBitmap, OT_BITMAP> {
  public:
-  explicit TRenderObj_GDI(IRenderFactory* f) : factory_(f) {}
-  int ObjectType() const override { return Type; }
-  IRenderFactory* RenderFactoryOf() const override { return factory_.get(); }
-
- protected:
-  SAutoRefPtr<IRenderFactory> factory_;
-};
-
-class SBitmap_GDI final : public TRenderObj_GDI<IBitmap, OT_BITMAP> {
- public:
-  using TRenderObj_GDI::TRenderObj_GDI;
+  using TRenderObj::TRenderObj;
   ~SBitmap_GDI() override;
   HRESULT InitFromImageFrame(const IImgFrame* frame) override;
   HRESULT InitBlank(int width, int height, const void* pixels = nullptr) override;
@@ -54,7 +44,7 @@ class SBitmap_GDI final : public TRenderObj_GDI<IBitmap, OT_BITMAP> {
   LONG height_ = 0;
 };
 
-class SPen_GDI final : public TRenderObj_GDI<IPen, OT_PEN> {
+class SPen_GDI final : public TRenderObj<IPen, OT_PEN> {
  public:
   SPen_GDI(IRenderFactory* f, int style, COLORREF color, int width);
   ~SPen_GDI() override;
@@ -70,7 +60,7 @@ class SPen_GDI final : public TRenderObj_GDI<IPen, OT_PEN> {
   HPEN pen_ = nullptr;
 };
 
-class SBrush_GDI final : public TRenderObj_GDI<IBrush, OT_BRUSH> {
+class SBrush_GDI final : public TRenderObj<IBrush, OT_BRUSH> {
  public:
   SBrush_GDI(IRenderFactory* f, COLORREF color);
   SBrush_GDI(IRenderFactory* f, SBitmap_GDI* pattern);
@@ -86,7 +76,7 @@ class SBrush_GDI final : public TRenderObj_GDI<IBrush, OT_BRUSH> {
   HBRUSH brush_ = nullptr;
 };
 
-class SFont_GDI final : public TRenderObj_GDI<IFont, OT_FONT> {
+class SFont_GDI final : public TRenderObj<IFont, OT_FONT> {
  public:
   SFont_GDI(IRenderFactory* f, const SLogFont& lf);
   ~SFont_GDI() override;
@@ -108,7 +98,7 @@ class SFont_GDI final : public TRenderObj_GDI<IFont, OT_FONT> {
   HFONT font_ = nullptr;
 };
 
-class SRegion_GDI final : public TRenderObj_GDI<IRegion, OT_REGION> {
+class SRegion_GDI final : public TRenderObj<IRegion, OT_REGION> {
  public:
   explicit SRegion_GDI(IRenderFactory* f);
   ~SRegion_GDI() override;

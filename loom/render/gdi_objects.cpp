@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "bitmap_copies.h"
 #include "gdi_backend.h"
 #include "gdi_target.h"
 #include "platform/wide_text.h"
@@ -122,43 +123,18 @@ void* SBitmap_GDI::LockBits() { return Pixels(); }
 void SBitmap_GDI::UnlockBits(void*) {}
 const void* SBitmap_GDI::Bits() const { return Pixels(); }
 
-HRESULT SBitmap_GDI::Clone(IBitmap** out) const {
-  if (!out) return E_POINTER;
-  IBitmap* copy = nullptr;
-  if (!factory_->NewBitmap(&copy) || !copy) return E_UNEXPECTED;
-  HRESULT hr = copy->InitBlank(width_, height_, Pixels());
-  if (FAILED(hr)) {
-    copy->Release();
-    return hr;
-  }
-  *out = copy;
-  return S_OK;
-}
+HRESULT SBitmap_GDI::Clone(IBitmap** out) const { return CloneBitmap(*factory_, *this, out); }
 
 HRESULT SBitmap_GDI::Resample(IBitmap** out, int width, int height, int filter_level) const {
-  if (!out) return E_POINTER;
-  if (width == width_ && height == height_) return Clone(out);
-  IRenderTarget* target = nullptr;
-  if (!factory_->NewTarget(&target, width, height) || !target) return E_OUTOFMEMORY;
-  RECT dst{0, 0, width, height}, src{0, 0, width_, height_};
-  target->DrawImageExpanded(dst, const_cast<SBitmap_GDI*>(this), src,
-                            (static_cast<UINT>(filter_level) << 16) | EM_STRETCH, 255);
-  auto* bmp = static_cast<IBitmap*>(target->CurrentObject(OT_BITMAP));
-  bmp->AddRef();
-  target->Release();
-  *out = bmp;
-  return S_OK;
+  return ResampleBitmap(*factory_, *this, width, height, filter_level, out);
 }
 
 HRESULT SBitmap_GDI::ResamplePercent(IBitmap** out, int percent, int filter_level) const {
-  auto scaled = [percent](LONG v) { return static_cast<int>((static_cast<long long>(v) * percent + 50) / 100); };
-  return Resample(out, scaled(width_), scaled(height_), filter_level);
+  return ResampleBitmapPercent(*factory_, *this, percent, filter_level, out);
 }
 
 HRESULT SBitmap_GDI::SaveFile(std::u16string_view path, int format) const {
-  IImgDecoderFactory* decoders = factory_->DecoderFactory();
-  if (!decoders) return E_FAIL;
-  return decoders->SaveBitmap(this, path, format);
+  return SaveBitmapFile(*factory_, *this, path, format);
 }
 
 // ---------------------------------------------------------------------------
@@ -166,7 +142,7 @@ HRESULT SBitmap_GDI::SaveFile(std::u16string_view path, int format) const {
 // opacity the target draws them with.
 
 SPen_GDI::SPen_GDI(IRenderFactory* f, int style, COLORREF color, int width)
-    : TRenderObj_GDI(f), style_(style), color_(color), width_(width < 1 ? 1 : width) {
+    : TRenderObj(f), style_(style), color_(color), width_(width < 1 ? 1 : width) {
   const COLORREF rgb = color & 0x00FFFFFF;
   if (style & PS_GEOMETRIC) {
     LOGBRUSH brush{BS_SOLID, rgb, 0};
@@ -181,10 +157,10 @@ SPen_GDI::~SPen_GDI() {
 }
 
 SBrush_GDI::SBrush_GDI(IRenderFactory* f, COLORREF color)
-    : TRenderObj_GDI(f), color_(color), brush_(::CreateSolidBrush(color & 0x00FFFFFF)) {}
+    : TRenderObj(f), color_(color), brush_(::CreateSolidBrush(color & 0x00FFFFFF)) {}
 
 SBrush_GDI::SBrush_GDI(IRenderFactory* f, SBitmap_GDI* pattern)
-    : TRenderObj_GDI(f), color_(0xFF000000), pattern_(pattern),
+    : TRenderObj(f), color_(0xFF000000), pattern_(pattern),
       brush_(pattern && pattern->Handle() ? ::CreatePatternBrush(pattern->Handle()) : nullptr) {}
 
 SBrush_GDI::~SBrush_GDI() {
@@ -194,7 +170,7 @@ SBrush_GDI::~SBrush_GDI() {
 // ---------------------------------------------------------------------------
 // Fonts
 
-SFont_GDI::SFont_GDI(IRenderFactory* f, const SLogFont& lf) : TRenderObj_GDI(f), lf_(lf) { Build(); }
+SFont_GDI::SFont_GDI(IRenderFactory* f, const SLogFont& lf) : TRenderObj(f), lf_(lf) { Build(); }
 
 SFont_GDI::~SFont_GDI() {
   if (font_) ::DeleteObject(font_);
@@ -225,7 +201,7 @@ int SFont_GDI::UpdateFont(const SLogFont& lf) {
 // ---------------------------------------------------------------------------
 // Regions
 
-SRegion_GDI::SRegion_GDI(IRenderFactory* f) : TRenderObj_GDI(f), region_(::CreateRectRgn(0, 0, 0, 0)) {}
+SRegion_GDI::SRegion_GDI(IRenderFactory* f) : TRenderObj(f), region_(::CreateRectRgn(0, 0, 0, 0)) {}
 
 SRegion_GDI::~SRegion_GDI() {
   if (region_) ::DeleteObject(region_);

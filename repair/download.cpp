@@ -106,7 +106,8 @@ void DownloadFiles(Run& run, const std::vector<RepairItem>& items, const std::u1
   // Pieces are fetched ahead only once the pass has begun; what is still in flight when
   // the pass ends, by itself or not, is aborted with the pipeline.
   PiecePipeline pipeline(run.session(), std::move(requests),
-                         static_cast<std::size_t>(std::max(1, run.settings().connections)), run.fetch_limits());
+                         static_cast<std::size_t>(std::max(1, run.settings().connections)), run.fetch_limits(),
+                         run.settings().md5_kernel);
   Pass pass{.pipeline = pipeline, .total_bytes = total_bytes};
   if (total_bytes != 0) ReportBytes(run, pass);
   for (const RepairItem& item : items) RepairFile(run, item, pass);

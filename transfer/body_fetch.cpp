@@ -1,6 +1,7 @@
 #include "transfer/body_fetch.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "platform/utf.h"
 
@@ -24,7 +25,7 @@ std::u16string ProgressText(std::uint64_t received, std::uint64_t expected) {
 
 BodyFetch::BodyFetch(platform::HttpSession& session, std::u16string_view url, std::uint32_t file_size,
                      const ByteRange& range, FetchKind kind, std::u16string_view suffix, const FetchLimits& limits,
-                     bool digest) {
+                     bool digest, LaneDigests* lanes) {
   if (range.last && *range.last < range.first) return;  // an empty or inverted range asks for nothing sane
   if (range.last) {
     expected_ = std::uint64_t{*range.last} - range.first + 1;
@@ -34,7 +35,12 @@ BodyFetch::BodyFetch(platform::HttpSession& session, std::u16string_view url, st
   }
   if (expected_ && *expected_ <= kLargestReservedBody) {
     body_.reserve(limit_);
-    if (digest) running_.emplace(body_);
+    if (digest && lanes != nullptr) lane_ = lanes->Attach(body_.data());
+    if (lane_) {
+      lanes_ = lanes;
+    } else if (digest) {
+      running_.emplace(body_);
+    }
   }
   const platform::HttpRequest request{.url = RequestUrl(url),
                                       .user_agent = AgentString(file_size, range.first, kind, suffix),
@@ -46,6 +52,7 @@ BodyFetch::BodyFetch(platform::HttpSession& session, std::u16string_view url, st
 BodyFetch::~BodyFetch() {
   // The transfer ends before the body and the digest it writes into.
   transfer_ = platform::HttpTransfer();
+  if (lane_) lanes_->Release(*lane_);
 }
 
 bool BodyFetch::Receiver::OnBody(std::span<const std::uint8_t> block) {
@@ -53,7 +60,8 @@ bool BodyFetch::Receiver::OnBody(std::span<const std::uint8_t> block) {
   const std::size_t take = std::min(block.size(), fetch.limit_ - fetch.body_.size());
   fetch.body_.insert(fetch.body_.end(), block.begin(), block.begin() + static_cast<std::ptrdiff_t>(take));
   fetch.received_.store(fetch.body_.size(), std::memory_order_relaxed);
-  if (fetch.running_) fetch.running_->Published(fetch.body_.size());
+  if (fetch.lane_) fetch.lanes_->Published(*fetch.lane_, fetch.body_.size());
+  else if (fetch.running_) fetch.running_->Published(fetch.body_.size());
   if (fetch.body_.size() >= fetch.limit_) {
     fetch.overflowed_ = true;  // read no further
     return false;
@@ -86,6 +94,10 @@ int BodyFetch::Wait(FetchObserver& observer) {
 }
 
 platform::Md5Digest BodyFetch::Digest() {
+  if (lane_) {
+    const std::size_t lane = *std::exchange(lane_, std::nullopt);
+    return lanes_->Finish(lane, body_.size());
+  }
   if (running_) return running_->Finish(body_.size());
   return platform::Md5(body_);
 }

@@ -13,6 +13,7 @@
 #include "platform/http.h"
 #include "platform/md5.h"
 #include "transfer/fetch_url.h"
+#include "transfer/lane_digests.h"
 #include "transfer/running_digest.h"
 
 namespace krdn {
@@ -20,9 +21,11 @@ namespace krdn {
 class BodyFetch {
  public:
   // Starts the request at once (an inverted range starts nothing and fails). With
-  // `digest`, a bounded body is digested while it arrives.
+  // `digest`, a bounded body is digested while it arrives: in a lane of `lanes` when one
+  // is free, else by a helper thread of its own.
   BodyFetch(platform::HttpSession& session, std::u16string_view url, std::uint32_t file_size, const ByteRange& range,
-            FetchKind kind, std::u16string_view suffix, const FetchLimits& limits, bool digest);
+            FetchKind kind, std::u16string_view suffix, const FetchLimits& limits, bool digest,
+            LaneDigests* lanes = nullptr);
   // Aborts the transfer if it still runs and waits for its end.
   ~BodyFetch();
   BodyFetch(const BodyFetch&) = delete;
@@ -60,6 +63,8 @@ class BodyFetch {
   std::atomic<std::uint64_t> received_{0};
   bool overflowed_ = false;  // written by the session's thread before the transfer ends
   std::optional<RunningDigest> running_;
+  LaneDigests* lanes_ = nullptr;
+  std::optional<std::size_t> lane_;  // held in lanes_ until the digest is taken or the fetch ends
   Receiver receiver_{*this};
   platform::HttpTransfer transfer_;  // last: ended before everything it writes into goes
 };

@@ -4,9 +4,31 @@
 
 namespace krdn {
 
+namespace {
+
+// The kernel for the bodies of a pipeline `depth` deep, up to 2 x depth of them held:
+// the narrowest vector kernel whose lanes hold them all (a step of a wider one costs
+// more for the same busy lanes), or the scalar kernel for one piece at a time, which a
+// single stream digests faster than a lane.
+platform::Md5Kernel LaneKernel(std::size_t depth, platform::Md5Kernel widest) {
+  using platform::Md5Kernel;
+  if (depth < 2 || widest == Md5Kernel::kScalar) return Md5Kernel::kScalar;
+  if (widest == Md5Kernel::kAvx512 && 2 * depth <= platform::Md5KernelLanes(Md5Kernel::kAvx2) &&
+      platform::Md5KernelSupported(Md5Kernel::kAvx2)) {
+    return Md5Kernel::kAvx2;
+  }
+  return platform::Md5KernelSupported(widest) ? widest : Md5Kernel::kScalar;
+}
+
+}  // namespace
+
 PiecePipeline::PiecePipeline(platform::HttpSession& session, std::vector<PieceRequest> pieces, std::size_t depth,
-                             FetchLimits limits)
-    : session_(session), pieces_(std::move(pieces)), depth_(std::max<std::size_t>(1, depth)), limits_(limits) {}
+                             FetchLimits limits, platform::Md5Kernel widest)
+    : session_(session), pieces_(std::move(pieces)), depth_(std::max<std::size_t>(1, depth)), limits_(limits) {
+  if (const platform::Md5Kernel kernel = LaneKernel(depth_, widest); kernel != platform::Md5Kernel::kScalar) {
+    lanes_.emplace(kernel);
+  }
+}
 
 PiecePipeline::~PiecePipeline() {
   // Abort them all first, then wait for each: the ends overlap instead of queueing.
@@ -43,7 +65,8 @@ std::uint64_t PiecePipeline::PieceBytes(std::size_t index) const {
 void PiecePipeline::Start(std::size_t index) {
   const PieceRequest& piece = pieces_[index];
   fetches_.emplace(index, std::make_unique<BodyFetch>(session_, piece.url, piece.file_size, piece.range, piece.kind,
-                                                      std::u16string_view(), limits_, true));
+                                                      std::u16string_view(), limits_, true,
+                                                      lanes_ ? &*lanes_ : nullptr));
 }
 
 // Starts pieces after the last one started while the bounds allow: requests in flight

@@ -22,13 +22,16 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/http.h"
 #include "platform/md5.h"
+#include "platform/md5_lanes.h"
 #include "transfer/body_fetch.h"
 #include "transfer/fetch_url.h"
+#include "transfer/lane_digests.h"
 
 namespace krdn {
 
@@ -48,8 +51,10 @@ struct FetchedPiece {
 
 class PiecePipeline {
  public:
+  // The pieces in flight are digested side by side in the lanes of a vector kernel no
+  // wider than `widest` (the scalar kernel: each on a stream of its own).
   PiecePipeline(platform::HttpSession& session, std::vector<PieceRequest> pieces, std::size_t depth,
-                FetchLimits limits);
+                FetchLimits limits, platform::Md5Kernel widest = platform::BestMd5Kernel());
   // Aborts every fetch still in flight.
   ~PiecePipeline();
   PiecePipeline(const PiecePipeline&) = delete;
@@ -80,6 +85,7 @@ class PiecePipeline {
   const std::vector<PieceRequest> pieces_;
   const std::size_t depth_;
   const FetchLimits limits_;
+  std::optional<LaneDigests> lanes_;  // outlives the fetches that digest in it
   std::map<std::size_t, std::unique_ptr<BodyFetch>> fetches_;  // by piece index
 };
 

@@ -18,6 +18,7 @@
 #include "platform/text_defs.h"
 #include "platform/test_input.h"
 #include "platform/utf.h"
+#include "platform/wide_text.h"
 #include "platform/window.h"
 
 namespace krdn::app::e2e {
@@ -63,9 +64,10 @@ bool Enabled(LOOM::SWindow* element) { return element != nullptr && !element->Ha
 }  // namespace
 
 UiInvoker::UiInvoker() {
-  WNDCLASSEXW wc;
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof(wc);
   wc.lpfnWndProc = InvokerProc;
-  wc.lpszClassName = kInvokerClass;
+  wc.lpszClassName = AsWideText(kInvokerClass);
   platform::RegisterClassExW(&wc);
   window_ = platform::CreateWindowExW(0, kInvokerClass, u"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
 }
@@ -202,7 +204,7 @@ namespace {
 
 std::vector<std::string> CurrentThreads() {
   std::vector<std::string> ids;
-  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) ids.push_back(entry.path().filename());
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) ids.push_back(entry.path().filename().string());
   std::sort(ids.begin(), ids.end());
   return ids;
 }

@@ -9,7 +9,7 @@ std::u16string DefaultInstallDirectory() { return JoinPath(platform::HomeDirecto
 std::u16string JoinPath(std::u16string_view folder, std::u16string_view name) {
   std::u16string path(folder);
   while (!path.empty() && (path.back() == u'/' || path.back() == u'\\')) path.pop_back();
-  path += u'/';
+  path += platform::PathSeparator();
   path += name;
   return path;
 }

@@ -9,8 +9,9 @@ namespace krdn::app {
 // "$HOME/KRDN" (the platform's "C:\KRDN"); "/KRDN" when no home is known.
 std::u16string DefaultInstallDirectory();
 
-// Joins a name to a folder with one separator, as the platform's path join does:
-// "/games" + "KRDN" = "/games/KRDN", "/" + "KRDN" = "/KRDN".
+// Joins a name to a folder with one separator, the platform's, as its path join does:
+// "/games" + "KRDN" = "/games/KRDN", "/" + "KRDN" = "/KRDN"; on Windows "C:\games\"
+// + "KRDN" = "C:\games\KRDN".
 std::u16string JoinPath(std::u16string_view folder, std::u16string_view name);
 
 // The game launcher of an install directory.

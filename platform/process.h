@@ -18,6 +18,10 @@ namespace platform {
 // The user's home folder: $HOME, else the account's entry; empty when neither is known.
 std::u16string HomeDirectory();
 
+// The separator of the platform's own paths between folder names: '/', and on
+// Windows the backslash ("C:\users\me\KRDN").
+char16_t PathSeparator();
+
 // Makes the folder the process's working directory. False when it cannot.
 bool SetCurrentDirectory(std::u16string_view path);
 

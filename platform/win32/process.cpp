@@ -58,6 +58,8 @@ std::u16string HomeDirectory() {
   return variable != nullptr ? FromWide(variable) : std::u16string();
 }
 
+char16_t PathSeparator() { return u'\\'; }
+
 bool SetCurrentDirectory(std::u16string_view path) { return ::SetCurrentDirectoryW(Wide(path).c_str()) != 0; }
 
 void EndProcessNow(int exit_code) {

@@ -11,6 +11,8 @@
 add_compile_definitions(UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0601 WINVER=0x0601)
 
 find_package(Threads REQUIRED)
+# Mends lost wake-ups in the C++ library's waits (KrdnWaitFix.cmake).
+include(KrdnWaitFix)
 # Resource scripts (KrdnResources.cmake) compile with windres.
 enable_language(RC)
 

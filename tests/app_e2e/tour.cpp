@@ -125,6 +125,7 @@ int main(int argc, char** argv) {
   ::platform::InitWindowing();
   UiInvoker invoker;
   Driver driver(invoker);
+  driver.SetBeforeFailedExit([&] { servers.Stop(); });
   krdn::app::ProgramOptions options;
   options.run_settings.version_host = servers.version_host();
   options.run_settings.repair_host = servers.repair_host();

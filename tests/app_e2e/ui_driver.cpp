@@ -228,6 +228,7 @@ void Driver::Expect(bool condition, const std::string& what) {
 void Driver::Fail(const std::string& what) {
   Expect(false, what);
   Report();
+  if (before_failed_exit_) before_failed_exit_();
   platform::EndProcessNow(kFailedExitCode);
 }
 

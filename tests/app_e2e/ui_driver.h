@@ -102,6 +102,10 @@ class Driver {
   bool HasRecordedThreads() const { return !baseline_threads_.empty(); }
   std::vector<std::string> ThreadsStartedSinceRecord() const;
 
+  // Runs on the failing thread before a failed Require or wait ends the process, for
+  // what would outlive it (servers of other processes).
+  void SetBeforeFailedExit(std::function<void()> fn) { before_failed_exit_ = std::move(fn); }
+
   void Expect(bool condition, const std::string& what);
   [[noreturn]] void Fail(const std::string& what);
   bool Failed() const;
@@ -116,6 +120,7 @@ class Driver {
   mutable std::mutex mutex_;
   std::vector<std::string> failures_;
   std::vector<std::string> baseline_threads_;
+  std::function<void()> before_failed_exit_;
 };
 
 }  // namespace krdn::app::e2e

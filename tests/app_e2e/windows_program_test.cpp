@@ -103,9 +103,12 @@ class WindowsProgram : public ::testing::Test {
     platform::InitWindowing();
     UiInvoker invoker;
     Driver driver(invoker);
-    std::thread([] {
+    // nginx is a process of the machine that runs wine: a failed run stops it first.
+    driver.SetBeforeFailedExit([this] { nginx_.reset(); });
+    std::thread([this] {
       std::this_thread::sleep_for(std::chrono::seconds(90));
       std::fprintf(stderr, "the program's run timed out\n");
+      nginx_.reset();
       platform::EndProcessNow(Driver::kFailedExitCode + 1);
     }).detach();
     ProgramOptions options;

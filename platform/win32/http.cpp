@@ -34,7 +34,9 @@
 #include <atomic>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -89,6 +91,27 @@ std::string ErrorText(const char* what) { return std::string(what) + " (error " 
 
 DWORD Milliseconds(std::chrono::milliseconds duration) {
   return static_cast<DWORD>(std::clamp<std::chrono::milliseconds::rep>(duration.count(), 1, 0x7FFFFFFF));
+}
+
+DWORD WINAPI RunUnjoined(void* parameter) {
+  const std::unique_ptr<std::function<void()>> body(static_cast<std::function<void()>*>(parameter));
+  (*body)();
+  return 0;
+}
+
+// Starts `body` on a thread that nobody joins; false when no thread can be made. A
+// native thread rather than a detached std::thread: the C++ library's threads here
+// (winpthreads) recycle the record of a detached thread while that thread is still
+// ending, and a thread started meanwhile may begin with another's start argument or
+// none, or its detach fail (seen under wine as a null start argument, a lock on a
+// mutex that is not one, and std::thread::detach throwing EINVAL).
+bool StartUnjoinedThread(std::function<void()> body) {
+  auto owned = std::make_unique<std::function<void()>>(std::move(body));
+  const HANDLE thread = ::CreateThread(nullptr, 0, &RunUnjoined, owned.get(), 0, nullptr);
+  if (thread == nullptr) return false;
+  owned.release();  // RunUnjoined owns it now
+  ::CloseHandle(thread);
+  return true;
 }
 
 struct InternetHandleClose {
@@ -356,12 +379,19 @@ void HttpSession::Impl::Admit() {
       std::lock_guard lock(mutex);
       ++threads_;
     }
-    std::thread([self = shared_from_this(), state] {
+    const bool started = StartUnjoinedThread([self = shared_from_this(), state] {
       Run(self, state);
       std::lock_guard lock(self->mutex);
       --self->threads_;
       self->threads_ended_.notify_all();
-    }).detach();
+    });
+    if (!started) {
+      {
+        std::lock_guard lock(mutex);
+        --threads_;
+      }
+      Finish(*state, HttpOutcome::kFailed, ErrorText("no thread for the transfer"));
+    }
   }
 }
 

@@ -249,7 +249,7 @@ TEST_F(CliUnderWine, RepairsEveryKindOfDamageLockedFilesOnTheirTurnAndWritesTheS
 
   // Done: a third run finds everything intact.
   const Finished again = Run(Args(servers, install.string()));
-  EXPECT_EQ(again.exit_code, 0u);
+  EXPECT_EQ(again.exit_code, 0u) << again.err;
   EXPECT_NE(again.out.find("恭喜，所有文件都成功通过检验\r\n"), std::string::npos) << again.out;
 }
 

@@ -4,7 +4,7 @@
 
 namespace krdn::app {
 
-std::u16string DefaultInstallDirectory() { return JoinPath(platform::HomeDirectory(), u"KRDN"); }
+std::u16string DefaultInstallDirectory() { return JoinPath(platform::DefaultInstallParent(), u"KRDN"); }
 
 std::u16string JoinPath(std::u16string_view folder, std::u16string_view name) {
   std::u16string path(folder);

@@ -6,7 +6,7 @@
 
 namespace krdn::app {
 
-// "$HOME/KRDN" (the platform's "C:\KRDN"); "/KRDN" when no home is known.
+// "C:\KRDN" on Windows; "$HOME/KRDN" on Linux, "/KRDN" when no home is known.
 std::u16string DefaultInstallDirectory();
 
 // Joins a name to a folder with one separator, the platform's, as its path join does:

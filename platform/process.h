@@ -18,6 +18,11 @@ namespace platform {
 // The user's home folder: $HOME, else the account's entry; empty when neither is known.
 std::u16string HomeDirectory();
 
+// The folder the program's default install directory lies in: the root of drive C: on
+// Windows ("C:\"), the user's home folder elsewhere, where the root is no place for a
+// game and not writable by a user.
+std::u16string DefaultInstallParent();
+
 // The separator of the platform's own paths between folder names: '/', and on
 // Windows the backslash ("C:\users\me\KRDN").
 char16_t PathSeparator();

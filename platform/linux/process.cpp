@@ -65,6 +65,8 @@ std::u16string HomeDirectory() {
   return {};
 }
 
+std::u16string DefaultInstallParent() { return HomeDirectory(); }
+
 char16_t PathSeparator() { return u'/'; }
 
 bool SetCurrentDirectory(std::u16string_view path) { return ::chdir(NativePath(path).c_str()) == 0; }

@@ -49,6 +49,8 @@ std::wstring CommandLine(const std::vector<std::wstring>& arguments) {
 
 }  // namespace
 
+std::u16string DefaultInstallParent() { return u"C:\\"; }
+
 std::u16string HomeDirectory() {
   wchar_t profile[MAX_PATH] = {};
   if (SUCCEEDED(::SHGetFolderPathW(nullptr, CSIDL_PROFILE, nullptr, SHGFP_TYPE_CURRENT, profile))) {

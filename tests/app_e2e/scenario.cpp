@@ -30,7 +30,31 @@ constexpr char kChildRepairHost[] = "KRDN_E2E_REPAIR_HOST";
 
 bool AppScenario::InChild() { return std::getenv(kChildWork) != nullptr; }
 
+namespace {
+
+std::optional<std::string> Variable(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
+}
+
+void Restore(const char* name, const std::optional<std::string>& value) {
+  if (value) {
+    ::setenv(name, value->c_str(), 1);
+  } else {
+    ::unsetenv(name);
+  }
+}
+
+}  // namespace
+
+void AppScenario::TearDown() {
+  Restore("PATH", saved_path_);
+  Restore("HOME", saved_home_);
+}
+
 void AppScenario::SetUp() {
+  saved_path_ = Variable("PATH");
+  saved_home_ = Variable("HOME");
   if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no X server";
   if (InChild()) {
     work_ = std::getenv(kChildWork);

@@ -21,6 +21,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/startup.h"
@@ -43,6 +44,9 @@ struct Outcome {
 class AppScenario : public ::testing::Test {
  protected:
   void SetUp() override;
+  // Gives PATH and HOME back before the servers stop: a test that leaves only its
+  // stand-ins on the PATH must not leave nginx running for want of the tools to stop it.
+  void TearDown() override;
 
   // A sample client of a few files (several pieces each) with a Windows launcher, and
   // a published tree of it. The install directory starts as a damaged copy.
@@ -80,6 +84,10 @@ class AppScenario : public ::testing::Test {
   RunSettings settings_;
   std::unique_ptr<fault::FaultServer> fault_server_;
   std::unique_ptr<testing::LocalServers> nginx_;
+
+ private:
+  // The variable's value before SetUp (nullopt: unset), put back by TearDown.
+  std::optional<std::string> saved_path_, saved_home_;
 };
 
 }  // namespace krdn::app::e2e

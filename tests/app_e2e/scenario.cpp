@@ -26,12 +26,6 @@ constexpr char kChildWork[] = "KRDN_E2E_WORK";
 constexpr char kChildVersionHost[] = "KRDN_E2E_VERSION_HOST";
 constexpr char kChildRepairHost[] = "KRDN_E2E_REPAIR_HOST";
 
-}  // namespace
-
-bool AppScenario::InChild() { return std::getenv(kChildWork) != nullptr; }
-
-namespace {
-
 std::optional<std::string> Variable(const char* name) {
   const char* value = std::getenv(name);
   return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
@@ -46,6 +40,8 @@ void Restore(const char* name, const std::optional<std::string>& value) {
 }
 
 }  // namespace
+
+bool AppScenario::InChild() { return std::getenv(kChildWork) != nullptr; }
 
 void AppScenario::TearDown() {
   Restore("PATH", saved_path_);

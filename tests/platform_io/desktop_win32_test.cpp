@@ -1,51 +1,17 @@
 // The desktop shortcut on Windows, read back through the shell link interface.
 #include "platform/desktop.h"
 
-#include <windows.h>
-#include <objbase.h>
-#include <shlobj.h>
-
 #include <gtest/gtest.h>
 
 #include "platform/utf.h"
+#include "tests/support/shell_link_reading.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
 
+using krdn::testing::ReadLink;
 using krdn::testing::TempDir;
 using krdn::testing::WriteFile;
-
-struct LinkReading {
-  std::wstring target;
-  std::wstring working_directory;
-  std::wstring description;
-};
-
-// What IShellLinkW reads from a saved link; nothing when it cannot be loaded.
-std::optional<LinkReading> ReadLink(const std::filesystem::path& path) {
-  if (FAILED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return std::nullopt;
-  std::optional<LinkReading> reading;
-  IShellLinkW* link = nullptr;
-  if (SUCCEEDED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                   reinterpret_cast<void**>(&link)))) {
-    IPersistFile* file = nullptr;
-    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
-      if (SUCCEEDED(file->Load(path.wstring().c_str(), STGM_READ))) {
-        wchar_t target[MAX_PATH] = {};
-        wchar_t folder[MAX_PATH] = {};
-        wchar_t description[MAX_PATH] = {};
-        link->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH);
-        link->GetWorkingDirectory(folder, MAX_PATH);
-        link->GetDescription(description, MAX_PATH);
-        reading = LinkReading{target, folder, description};
-      }
-      file->Release();
-    }
-    link->Release();
-  }
-  ::CoUninitialize();
-  return reading;
-}
 
 TEST(Desktop, TheDesktopFolderExistsAndTheShortcutIsALnk) {
   const std::u16string desktop = platform::DesktopDirectory();

@@ -14,6 +14,7 @@
 #include "platform/release_signature.h"
 #include "tests/support/local_servers.h"
 #include "tests/support/test_certificates.h"
+#include "tests/support/tree_snapshot.h"
 #include "transfer/digest.h"
 
 extern char** environ;
@@ -122,25 +123,6 @@ TEST_F(Cli, ExitCodesTellUsageErrorsEarlyEndsAndGivingUp) {
   EXPECT_EQ(gave_up.exit_code, 3);
   EXPECT_EQ(server->requests().size(), 1u + 5u) << "two unstable dialogs, then three network failures";
   EXPECT_EQ(gave_up.out, "下载文件tern.sav\r\n");
-}
-
-// The pieces of each file that are wrong on disk, as "path first-last".
-std::set<std::string> WrongPieces(const fs::path& client, const fs::path& install, std::size_t piece) {
-  std::set<std::string> wrong;
-  for (const auto& entry : fs::recursive_directory_iterator(client)) {
-    if (!entry.is_regular_file()) continue;
-    const std::string relative = fs::relative(entry.path(), client).generic_string();
-    const auto want = ReadFile(entry.path());
-    const auto have = ReadFile(install / relative);
-    for (std::size_t first = 0; first < want.size(); first += piece) {
-      const std::size_t last = std::min(want.size(), first + piece) - 1;
-      const bool same = have.size() > last && std::equal(want.begin() + static_cast<std::ptrdiff_t>(first),
-                                                         want.begin() + static_cast<std::ptrdiff_t>(last) + 1,
-                                                         have.begin() + static_cast<std::ptrdiff_t>(first));
-      if (!same) wrong.insert(relative + " " + std::to_string(first) + "-" + std::to_string(last));
-    }
-  }
-  return wrong;
 }
 
 TEST_F(Cli, ARunKilledMidDownloadFetchesOnlyThePiecesStillWrongWhenStartedAgain) {

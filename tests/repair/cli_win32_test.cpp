@@ -3,8 +3,6 @@
 // release, a run killed mid-download and resumed, Windows and Unix forms of the install
 // path, and the desktop shortcut read back through the shell link interface.
 #include <windows.h>
-#include <objbase.h>
-#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
@@ -18,7 +16,9 @@
 #include "platform/test_host.h"
 #include "platform/utf.h"
 #include "tests/support/local_servers.h"
+#include "tests/support/shell_link_reading.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/tree_snapshot.h"
 #include "tools/publish/publish.h"
 
 namespace krdn::testing {
@@ -95,53 +95,6 @@ class CliProcess {
   HANDLE out_ = INVALID_HANDLE_VALUE;
   HANDLE err_ = INVALID_HANDLE_VALUE;
 };
-
-struct LinkReading {
-  std::wstring target;
-  std::wstring working_directory;
-};
-
-std::optional<LinkReading> ReadLink(const fs::path& path) {
-  if (FAILED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return std::nullopt;
-  std::optional<LinkReading> reading;
-  IShellLinkW* link = nullptr;
-  if (SUCCEEDED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                   reinterpret_cast<void**>(&link)))) {
-    IPersistFile* file = nullptr;
-    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
-      if (SUCCEEDED(file->Load(path.wstring().c_str(), STGM_READ))) {
-        wchar_t target[MAX_PATH] = {};
-        wchar_t folder[MAX_PATH] = {};
-        link->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH);
-        link->GetWorkingDirectory(folder, MAX_PATH);
-        reading = LinkReading{target, folder};
-      }
-      file->Release();
-    }
-    link->Release();
-  }
-  ::CoUninitialize();
-  return reading;
-}
-
-// The pieces of each client file that are wrong in the install, as "path first-last".
-std::set<std::string> WrongPieces(const fs::path& client, const fs::path& install, std::size_t piece) {
-  std::set<std::string> wrong;
-  for (const auto& entry : fs::recursive_directory_iterator(client)) {
-    if (!entry.is_regular_file()) continue;
-    const std::string relative = fs::relative(entry.path(), client).generic_string();
-    const auto want = ReadFile(entry.path());
-    const auto have = ReadFile(install / relative);
-    for (std::size_t first = 0; first < want.size(); first += piece) {
-      const std::size_t last = std::min(want.size(), first + piece) - 1;
-      const bool same = have.size() > last && std::equal(want.begin() + static_cast<std::ptrdiff_t>(first),
-                                                         want.begin() + static_cast<std::ptrdiff_t>(last) + 1,
-                                                         have.begin() + static_cast<std::ptrdiff_t>(first));
-      if (!same) wrong.insert(relative + " " + std::to_string(first) + "-" + std::to_string(last));
-    }
-  }
-  return wrong;
-}
 
 // Every file of the tree (but the version file) with its bytes, by relative path.
 std::map<std::string, std::vector<std::uint8_t>> Files(const fs::path& tree) {

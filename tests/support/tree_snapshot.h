@@ -3,10 +3,14 @@
 // recorded, never followed, so a snapshot sees what a test has placed.
 #pragma once
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <set>
 #include <string>
+
+#include "tests/support/temp_dir.h"
 
 namespace krdn::testing {
 
@@ -54,6 +58,28 @@ inline TreeSnapshot Snapshot(const std::filesystem::path& root) {
     snapshot[std::filesystem::relative(it->path(), root).string()] = SnapshotEntry(it->path());
   }
   return snapshot;
+}
+
+// The pieces of each file of `client` that are wrong (missing, short or other bytes)
+// in `install`, as "path first-last" with byte offsets.
+inline std::set<std::string> WrongPieces(const std::filesystem::path& client, const std::filesystem::path& install,
+                                         std::size_t piece) {
+  namespace fs = std::filesystem;
+  std::set<std::string> wrong;
+  for (const auto& entry : fs::recursive_directory_iterator(client)) {
+    if (!entry.is_regular_file()) continue;
+    const std::string relative = fs::relative(entry.path(), client).generic_string();
+    const auto want = ReadFile(entry.path());
+    const auto have = ReadFile(install / relative);
+    for (std::size_t first = 0; first < want.size(); first += piece) {
+      const std::size_t last = std::min(want.size(), first + piece) - 1;
+      const bool same = have.size() > last && std::equal(want.begin() + static_cast<std::ptrdiff_t>(first),
+                                                         want.begin() + static_cast<std::ptrdiff_t>(last) + 1,
+                                                         have.begin() + static_cast<std::ptrdiff_t>(first));
+      if (!same) wrong.insert(relative + " " + std::to_string(first) + "-" + std::to_string(last));
+    }
+  }
+  return wrong;
 }
 
 }  // namespace krdn::testing

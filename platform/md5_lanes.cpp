@@ -16,7 +16,14 @@ using md5_lanes::kMaxLanes;
 using CompressFunction = void (*)(md5_lanes::LaneWords&, const std::uint8_t* const*, const std::uint32_t*);
 
 CompressFunction CompressFor(Md5Kernel kernel) {
-  return kernel == Md5Kernel::kAvx512 ? md5_lanes::CompressAvx512 : md5_lanes::CompressAvx2;
+  switch (kernel) {
+    case Md5Kernel::kAvx512:
+      return md5_lanes::CompressAvx512;
+    case Md5Kernel::kAvx512Vl:
+      return md5_lanes::CompressAvx512Vl;
+    default:
+      return md5_lanes::CompressAvx2;
+  }
 }
 
 void PutLittleEndian(std::uint8_t* out, std::uint64_t value, int bytes) {
@@ -31,6 +38,8 @@ bool Md5KernelSupported(Md5Kernel kernel) {
       return true;
     case Md5Kernel::kAvx2:
       return md5_lanes::ProcessorHasAvx2();
+    case Md5Kernel::kAvx512Vl:
+      return md5_lanes::ProcessorHasAvx512Vl();
     case Md5Kernel::kAvx512:
       return md5_lanes::ProcessorHasAvx512();
   }
@@ -48,6 +57,7 @@ std::size_t Md5KernelLanes(Md5Kernel kernel) {
     case Md5Kernel::kScalar:
       return 1;
     case Md5Kernel::kAvx2:
+    case Md5Kernel::kAvx512Vl:
       return 8;
     case Md5Kernel::kAvx512:
       return 16;
@@ -61,6 +71,8 @@ std::string_view Md5KernelName(Md5Kernel kernel) {
       return "scalar";
     case Md5Kernel::kAvx2:
       return "avx2";
+    case Md5Kernel::kAvx512Vl:
+      return "avx512vl";
     case Md5Kernel::kAvx512:
       return "avx512";
   }

@@ -67,13 +67,15 @@ constexpr int WordOfStep(int step) {
 
 // Each lane i runs the compression function over blocks[i] consecutive 64-byte blocks
 // at data[i] (at most kMaxBlocksPerCall); a lane with 0 blocks keeps its words and its
-// pointer is not read. 8 lanes for AVX2, 16 for AVX-512.
+// pointer is not read. 8 lanes for AVX2 and AVX-512VL, 16 for AVX-512.
 void CompressAvx2(LaneWords& words, const std::uint8_t* const* data, const std::uint32_t* blocks);
+void CompressAvx512Vl(LaneWords& words, const std::uint8_t* const* data, const std::uint32_t* blocks);
 void CompressAvx512(LaneWords& words, const std::uint8_t* const* data, const std::uint32_t* blocks);
 
 // Whether the processor, and the operating system's saving of vector registers, allow
 // the kernel.
 bool ProcessorHasAvx2();
+bool ProcessorHasAvx512Vl();
 bool ProcessorHasAvx512();
 
 }  // namespace platform::md5_lanes

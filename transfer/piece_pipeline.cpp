@@ -8,14 +8,16 @@ namespace {
 
 // The kernel for the bodies of a pipeline `depth` deep, up to 2 x depth of them held:
 // the narrowest vector kernel whose lanes hold them all (a step of a wider one costs
-// more for the same busy lanes), or the scalar kernel for one piece at a time, which a
-// single stream digests faster than a lane.
+// more for the same busy lanes), of the 8-lane ones the quicker, or the scalar kernel
+// for one piece at a time, which a single stream digests faster than a lane. The
+// kernels are ordered by width in the enumeration.
 platform::Md5Kernel LaneKernel(std::size_t depth, platform::Md5Kernel widest) {
   using platform::Md5Kernel;
   if (depth < 2 || widest == Md5Kernel::kScalar) return Md5Kernel::kScalar;
-  if (widest == Md5Kernel::kAvx512 && 2 * depth <= platform::Md5KernelLanes(Md5Kernel::kAvx2) &&
-      platform::Md5KernelSupported(Md5Kernel::kAvx2)) {
-    return Md5Kernel::kAvx2;
+  if (widest == Md5Kernel::kAvx512 && 2 * depth <= platform::Md5KernelLanes(Md5Kernel::kAvx512Vl)) {
+    for (const Md5Kernel narrow : {Md5Kernel::kAvx512Vl, Md5Kernel::kAvx2}) {
+      if (platform::Md5KernelSupported(narrow)) return narrow;
+    }
   }
   return platform::Md5KernelSupported(widest) ? widest : Md5Kernel::kScalar;
 }

@@ -58,9 +58,10 @@ void RepairFile(Run& run, const RepairItem& item, Pass& pass) {
 
   int retries = 0;
   for (const ManifestPiece& piece : item.pieces) {
-    const FetchedPiece fetched = FetchPiece(run, pass, piece, retries);
+    FetchedPiece fetched = FetchPiece(run, pass, piece, retries);
     if (DigestToWideHex(fetched.digest) != piece.digest) FailItem(run, text::kDownloadFailed);
     WritePiece(run, item.path, piece, fetched.body);
+    pass.pipeline.Recycle(std::move(fetched.body));
     ++pass.next;
     ++pass.written;
     pass.written_bytes += piece.size();

@@ -25,7 +25,9 @@ std::u16string ProgressText(std::uint64_t received, std::uint64_t expected) {
 
 BodyFetch::BodyFetch(platform::HttpSession& session, std::u16string_view url, std::uint32_t file_size,
                      const ByteRange& range, FetchKind kind, std::u16string_view suffix, const FetchLimits& limits,
-                     bool digest, LaneDigests* lanes) {
+                     bool digest, LaneDigests* lanes, std::vector<std::uint8_t> storage)
+    : body_(std::move(storage)) {
+  body_.clear();
   if (range.last && *range.last < range.first) return;  // an empty or inverted range asks for nothing sane
   if (range.last) {
     expected_ = std::uint64_t{*range.last} - range.first + 1;

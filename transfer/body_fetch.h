@@ -22,10 +22,11 @@ class BodyFetch {
  public:
   // Starts the request at once (an inverted range starts nothing and fails). With
   // `digest`, a bounded body is digested while it arrives: in a lane of `lanes` when one
-  // is free, else by a helper thread of its own.
+  // is free, else by a helper thread of its own. The body is received into `storage`
+  // (emptied first), whose memory a caller may hand on from an earlier body.
   BodyFetch(platform::HttpSession& session, std::u16string_view url, std::uint32_t file_size, const ByteRange& range,
             FetchKind kind, std::u16string_view suffix, const FetchLimits& limits, bool digest,
-            LaneDigests* lanes = nullptr);
+            LaneDigests* lanes = nullptr, std::vector<std::uint8_t> storage = {});
   // Aborts the transfer if it still runs and waits for its end.
   ~BodyFetch();
   BodyFetch(const BodyFetch&) = delete;

@@ -1,6 +1,7 @@
 #include "transfer/piece_pipeline.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace krdn {
 
@@ -66,29 +67,27 @@ std::uint64_t PiecePipeline::PieceBytes(std::size_t index) const {
 
 void PiecePipeline::Start(std::size_t index) {
   const PieceRequest& piece = pieces_[index];
+  std::vector<std::uint8_t> storage;
+  if (spare_) storage = std::move(*std::exchange(spare_, std::nullopt));
   fetches_.emplace(index, std::make_unique<BodyFetch>(session_, piece.url, piece.file_size, piece.range, piece.kind,
                                                       std::u16string_view(), limits_, true,
-                                                      lanes_ ? &*lanes_ : nullptr));
+                                                      lanes_ ? &*lanes_ : nullptr, std::move(storage)));
 }
 
-// Starts pieces after the last one started while the bounds allow: requests in flight
-// (the pass's piece always counted), the bytes held and the number of pieces held.
+// Starts the pass's piece, and with a depth above 1 the pieces after the last one
+// started while the bounds of what may be held allow: the bytes and the number of
+// pieces. The session keeps those beyond its connections until one comes free.
 void PiecePipeline::TopUp(std::size_t index) {
   if (!fetches_.contains(index)) Start(index);
+  if (depth_ == 1) return;
   std::uint64_t allowed = kArrivedAheadBytes;
   for (std::size_t i = index; i < std::min(index + depth_, pieces_.size()); ++i) allowed += PieceBytes(i);
-  std::size_t in_flight = 1;
   std::uint64_t held = 0;
-  for (const auto& [i, fetch] : fetches_) {
-    held += PieceBytes(i);
-    if (i != index && !fetch->Finished()) ++in_flight;
-  }
+  for (const auto& [i, fetch] : fetches_) held += PieceBytes(i);
   for (std::size_t next = fetches_.rbegin()->first + 1;
-       next < pieces_.size() && in_flight < depth_ && fetches_.size() < 2 * depth_ && held + PieceBytes(next) <= allowed;
-       ++next) {
+       next < pieces_.size() && fetches_.size() < 2 * depth_ && held + PieceBytes(next) <= allowed; ++next) {
     Start(next);
     held += PieceBytes(next);
-    ++in_flight;
   }
 }
 
@@ -107,6 +106,11 @@ FetchedPiece PiecePipeline::Take(std::size_t index, FetchObserver& observer) {
   piece.body = std::move(fetch.body());
   fetches_.erase(found);
   return piece;
+}
+
+void PiecePipeline::Recycle(std::vector<std::uint8_t> body) {
+  // One is enough: the pass hands one back for each piece it takes.
+  if (!spare_ || spare_->capacity() < body.capacity()) spare_ = std::move(body);
 }
 
 std::uint64_t PiecePipeline::BytesAhead() const {

@@ -1,17 +1,17 @@
 // The pieces of a download pass, fetched a few ahead of the one the pass is working on.
 //
 // The pass takes the pieces strictly in their order, one at a time, and judges,
-// digests and writes each itself; the pipeline only sees to it that the next few are
-// already on their way. `depth` bounds the requests in flight, the piece the pass waits
-// for counted among them even once it has arrived: with a depth of 4, up to three more
-// are in flight while the pass waits for its piece or writes it; with a depth of 1 a
-// piece is requested only when the pass asks for it, one at a time.
+// digests and writes each itself; the pipeline only sees to it that the next ones are
+// already on their way. With a depth of 1 a piece is requested only when the pass asks
+// for it, one at a time. With a depth above 1 the pieces ahead are started as far as
+// the bounds of what may be held allow, and the session puts them on the wire as its
+// connections to the host come free (the run gives it `depth` connections per host):
+// a connection whose answer has ended takes the next request at once, also while the
+// pass is busy writing.
 //
-// A piece ahead that has arrived frees its place in flight for the next one, so that a
-// slow piece does not leave the other connections idle. Arrived pieces wait for their
-// turn in memory, within a bound: all the bodies the pipeline holds come to at most
-// `depth` pieces (counted from the pass's piece) plus kArrivedAheadBytes, and at most
-// 2 x depth pieces.
+// Arrived pieces wait for their turn in memory, within a bound: all the bodies the
+// pipeline holds come to at most `depth` pieces (counted from the pass's piece) plus
+// kArrivedAheadBytes, and at most 2 x depth pieces.
 //
 // A piece fetched ahead whose transfer failed is kept as it ended: the pass learns of
 // the failure when the piece's turn comes, exactly as if it had been fetched only then,
@@ -74,6 +74,10 @@ class PiecePipeline {
   // Body bytes held by the fetches ahead (in flight or ended, not taken yet).
   std::uint64_t BytesAhead() const;
 
+  // Hands back the storage of a body taken and done with, for a piece still to come:
+  // memory already in use costs no page faults when the next body arrives into it.
+  void Recycle(std::vector<std::uint8_t> body);
+
  private:
   class Waiting;
 
@@ -87,6 +91,7 @@ class PiecePipeline {
   const FetchLimits limits_;
   std::optional<LaneDigests> lanes_;  // outlives the fetches that digest in it
   std::map<std::size_t, std::unique_ptr<BodyFetch>> fetches_;  // by piece index
+  std::optional<std::vector<std::uint8_t>> spare_;             // storage for the next fetch started
 };
 
 }  // namespace krdn

@@ -1,4 +1,4 @@
-// krdn-bench-verify [--gib 1,8] [--files 8] [--rounds 3] [--threads N] [--kernels avx512,avx2,scalar]
+// krdn-bench-verify [--gib 1,8] [--files 8] [--rounds 3] [--threads N] [--kernels avx512,avx512vl,avx2,scalar]
 //                   [--work DIR] [--keep]
 //
 // The verification pass over an intact client of 1 GiB and of 8 GiB (4 MiB pieces),

@@ -15,7 +15,8 @@
 //
 // Connections. At most `connections_per_host` transfers to one host are on the wire at
 // a time; the others wait in the session, in the order they were started, and their
-// limits (below) count only from the moment they are sent. A request whose reused
+// limits (below) count only from the moment they are sent; an urgent request waits in
+// front of them. A request whose reused
 // connection turns out to have been closed by the server before any byte of its answer
 // arrived is sent once more on a new connection (servers may close an idle connection
 // at any moment), so the server sees that request twice; every other failure is the
@@ -68,6 +69,9 @@ struct HttpRequest {
   std::string user_agent;            // sent exactly as given
   std::optional<std::string> range;  // value of a Range header, e.g. "bytes=0-99"; none: no Range header
   HttpLimits limits{};
+  // Waits for a connection in front of the transfers started before it: the one the
+  // caller needs next, asked for again while others it asked for ahead still wait.
+  bool urgent = false;
 };
 
 class HttpReceiver {

@@ -25,7 +25,7 @@ std::u16string ProgressText(std::uint64_t received, std::uint64_t expected) {
 
 BodyFetch::BodyFetch(platform::HttpSession& session, std::u16string_view url, std::uint32_t file_size,
                      const ByteRange& range, FetchKind kind, std::u16string_view suffix, const FetchLimits& limits,
-                     bool digest, LaneDigests* lanes, std::vector<std::uint8_t> storage)
+                     bool digest, LaneDigests* lanes, std::vector<std::uint8_t> storage, bool urgent)
     : body_(std::move(storage)) {
   body_.clear();
   if (range.last && *range.last < range.first) return;  // an empty or inverted range asks for nothing sane
@@ -47,7 +47,8 @@ BodyFetch::BodyFetch(platform::HttpSession& session, std::u16string_view url, st
   const platform::HttpRequest request{.url = RequestUrl(url),
                                       .user_agent = AgentString(file_size, range.first, kind, suffix),
                                       .range = RangeValue(range),
-                                      .limits = limits.http};
+                                      .limits = limits.http,
+                                      .urgent = urgent};
   transfer_ = session.Start(request, receiver_);
 }
 

@@ -65,20 +65,22 @@ std::uint64_t PiecePipeline::PieceBytes(std::size_t index) const {
   return std::uint64_t{*range.last} - range.first + 1;
 }
 
-void PiecePipeline::Start(std::size_t index) {
+void PiecePipeline::Start(std::size_t index, bool urgent) {
   const PieceRequest& piece = pieces_[index];
   std::vector<std::uint8_t> storage;
   if (spare_) storage = std::move(*std::exchange(spare_, std::nullopt));
   fetches_.emplace(index, std::make_unique<BodyFetch>(session_, piece.url, piece.file_size, piece.range, piece.kind,
                                                       std::u16string_view(), limits_, true,
-                                                      lanes_ ? &*lanes_ : nullptr, std::move(storage)));
+                                                      lanes_ ? &*lanes_ : nullptr, std::move(storage), urgent));
 }
 
 // Starts the pass's piece, and with a depth above 1 the pieces after the last one
 // started while the bounds of what may be held allow: the bytes and the number of
 // pieces. The session keeps those beyond its connections until one comes free.
 void PiecePipeline::TopUp(std::size_t index) {
-  if (!fetches_.contains(index)) Start(index);
+  // The pass's piece asked for again (its first transfer failed) goes before the
+  // pieces ahead that still wait for a connection.
+  if (!fetches_.contains(index)) Start(index, true);
   if (depth_ == 1) return;
   std::uint64_t allowed = kArrivedAheadBytes;
   for (std::size_t i = index; i < std::min(index + depth_, pieces_.size()); ++i) allowed += PieceBytes(i);
@@ -86,7 +88,7 @@ void PiecePipeline::TopUp(std::size_t index) {
   for (const auto& [i, fetch] : fetches_) held += PieceBytes(i);
   for (std::size_t next = fetches_.rbegin()->first + 1;
        next < pieces_.size() && fetches_.size() < 2 * depth_ && held + PieceBytes(next) <= allowed; ++next) {
-    Start(next);
+    Start(next, false);
     held += PieceBytes(next);
   }
 }

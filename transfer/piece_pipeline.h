@@ -82,7 +82,7 @@ class PiecePipeline {
   class Waiting;
 
   void TopUp(std::size_t index);
-  void Start(std::size_t index);
+  void Start(std::size_t index, bool urgent);
   std::uint64_t PieceBytes(std::size_t index) const;
 
   platform::HttpSession& session_;

@@ -156,7 +156,8 @@ void HttpSession::Impl::Submit(const StatePtr& state) {
   {
     std::lock_guard lock(mutex);
     if (!aborting_) {
-      waiting_.push_back(state);
+      if (state->request.urgent) waiting_.push_front(state);
+      else waiting_.push_back(state);
       Wake();
       return;
     }

@@ -90,26 +90,36 @@ TEST_F(Session, KeepsItsConnectionBetweenRequestsUnlessToldToUseFreshOnes) {
   EXPECT_EQ(Connections().size(), 3u);
 }
 
-TEST_F(Session, RunsTransfersAtOnceUpToTheConnectionsOfAHost) {
+TEST_F(Session, RunsTransfersAtOnceUpToTheConnectionsOfAHostAndSendsAnUrgentOneFirstOfThoseWaiting) {
   server.AddRule(FaultRule{.path_prefix = "/file.bin", .fault = Fault::kTrickle, .bytes_per_second = 40000});
   HttpSession session({.connections_per_host = 2});
-  std::vector<Collect> collects(3);
+  // The first ends well before the second (0.3 s against 1 s), so the connections come
+  // free one at a time.
+  const std::vector<std::pair<std::size_t, std::size_t>> ranges = {{0, 12000}, {20000, 40000}, {80000, 20000}, {120000, 20000}};
+  const auto range_of = [&](std::size_t i) {
+    return "bytes=" + std::to_string(ranges[i].first) + "-" + std::to_string(ranges[i].first + ranges[i].second - 1);
+  };
+  std::vector<Collect> collects(4);
   std::vector<HttpTransfer> transfers;
-  for (int i = 0; i < 3; ++i) {
-    const std::string range = "bytes=" + std::to_string(i * 20000) + "-" + std::to_string(i * 20000 + 19999);
-    transfers.push_back(session.Start(Request("/file.bin", range), collects[static_cast<std::size_t>(i)]));
-  }
+  for (std::size_t i = 0; i < 3; ++i) transfers.push_back(session.Start(Request("/file.bin", range_of(i)), collects[i]));
   ASSERT_TRUE(server.WaitFor(2, 1, 20s));
+  // Started last, while the third waits: sent before it.
+  HttpRequest urgent = Request("/file.bin", range_of(3));
+  urgent.urgent = true;
+  transfers.push_back(session.Start(urgent, collects[3]));
   std::this_thread::sleep_for(100ms);
-  EXPECT_EQ(server.requests().size(), 2u) << "the third waits for a free connection";
+  EXPECT_EQ(server.requests().size(), 2u) << "the others wait for a free connection";
+  const auto whole = PatternBytes(200000, 5);
   for (std::size_t i = 0; i < transfers.size(); ++i) {
     EXPECT_EQ(transfers[i].Wait().outcome, HttpOutcome::kComplete);
-    const auto whole = PatternBytes(200000, 5);
-    EXPECT_EQ(collects[i].body, std::vector<std::uint8_t>(whole.begin() + static_cast<std::ptrdiff_t>(i * 20000),
-                                                          whole.begin() + static_cast<std::ptrdiff_t>(i * 20000 + 20000)));
+    const auto first = whole.begin() + static_cast<std::ptrdiff_t>(ranges[i].first);
+    EXPECT_EQ(collects[i].body, std::vector<std::uint8_t>(first, first + static_cast<std::ptrdiff_t>(ranges[i].second)));
   }
-  EXPECT_EQ(server.requests().size(), 3u);
-  EXPECT_EQ(Connections().size(), 2u) << "the third went over a kept connection";
+  const auto requests = server.requests();
+  ASSERT_EQ(requests.size(), 4u);
+  EXPECT_EQ(requests[2].range, range_of(3)) << "the urgent one goes first of those waiting";
+  EXPECT_EQ(requests[3].range, range_of(2));
+  EXPECT_EQ(Connections().size(), 2u) << "the waiting ones went over kept connections";
 }
 
 TEST_F(Session, HoldKeepsNewTransfersBackAndAbortEndsEverythingAtOnce) {

@@ -13,10 +13,7 @@
 namespace platform::md5_lanes {
 namespace {
 
-using Vec = __m256i;
-constexpr int kLanes = 8;
-
-alignas(64) constexpr std::uint8_t kIdleBlock[kBlockBytes] = {};
+#include "platform/md5_lanes_ymm.inc"
 
 // F, G, H and I, each written so that the operand computed last (b) enters late.
 template <int Step>
@@ -36,8 +33,6 @@ template <int Shift>
 KRDN_YMM_INLINE Vec RotateLeft(Vec x) {
   return _mm256_or_si256(_mm256_slli_epi32(x, Shift), _mm256_srli_epi32(x, 32 - Shift));
 }
-
-#include "platform/md5_lanes_ymm.inc"
 
 }  // namespace
 

@@ -27,11 +27,9 @@ constexpr int kLanes = 16;
 
 alignas(64) constexpr std::uint8_t kIdleBlock[kBlockBytes] = {};
 
-// F, G, H and I as truth tables over (b, c, d): b = 0xF0, c = 0xCC, d = 0xAA.
 template <int Step>
 KRDN_AVX512_INLINE Vec RoundFunction(Vec b, Vec c, Vec d) {
-  constexpr int kTables[4] = {0xCA, 0xE4, 0x96, 0x39};
-  return _mm512_ternarylogic_epi32(b, c, d, kTables[Step / 16]);
+  return _mm512_ternarylogic_epi32(b, c, d, kRoundTruthTables[Step / 16]);
 }
 
 // Steps Step..63. The next step works on the word before: (a, b, c, d) become

@@ -17,24 +17,17 @@
 namespace platform::md5_lanes {
 namespace {
 
-using Vec = __m256i;
-constexpr int kLanes = 8;
+#include "platform/md5_lanes_ymm.inc"
 
-alignas(64) constexpr std::uint8_t kIdleBlock[kBlockBytes] = {};
-
-// F, G, H and I as truth tables over (b, c, d): b = 0xF0, c = 0xCC, d = 0xAA.
 template <int Step>
 KRDN_YMM_INLINE Vec RoundFunction(Vec b, Vec c, Vec d) {
-  constexpr int kTables[4] = {0xCA, 0xE4, 0x96, 0x39};
-  return _mm256_ternarylogic_epi32(b, c, d, kTables[Step / 16]);
+  return _mm256_ternarylogic_epi32(b, c, d, kRoundTruthTables[Step / 16]);
 }
 
 template <int Shift>
 KRDN_YMM_INLINE Vec RotateLeft(Vec x) {
   return _mm256_rol_epi32(x, Shift);
 }
-
-#include "platform/md5_lanes_ymm.inc"
 
 }  // namespace
 

@@ -43,6 +43,10 @@ inline constexpr std::uint32_t kSines[64] = {
     0x6fa87e4f, 0xfe2ce6e0, 0xa3014314, 0x4e0811a1, 0xf7537e82, 0xbd3af235, 0x2ad7d2bb, 0xeb86d391,
 };
 
+// F, G, H and I as truth tables over (b, c, d) for a ternary-logic instruction, with
+// b = 0xF0, c = 0xCC, d = 0xAA.
+inline constexpr int kRoundTruthTables[4] = {0xCA, 0xE4, 0x96, 0x39};
+
 // The left rotation of step i: four per round, repeated four times.
 constexpr int ShiftOfStep(int step) {
   constexpr int kShifts[4][4] = {{7, 12, 17, 22}, {5, 9, 14, 20}, {4, 11, 16, 23}, {6, 10, 15, 21}};

@@ -128,10 +128,8 @@ class HttpTransfer {
   bool Finished() const;
 
   // Waits on the calling thread for the end of the transfer and returns its result.
-  // While it waits, `idle` (when given) is called on the calling thread every `tick`,
-  // and may be called sooner, when another transfer of the session has ended (so that
-  // the caller can start the next one at once); it may block (the transfer goes on
-  // meanwhile). When it returns false the transfer
+  // While it waits, `idle` (when given) is called on the calling thread every `tick`;
+  // it may block (the transfer goes on meanwhile). When it returns false the transfer
   // is cancelled and Wait returns once it has ended. Called again after the end, Wait
   // returns the same result at once.
   HttpResult Wait(const std::function<bool()>& idle = {},

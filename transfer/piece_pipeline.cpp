@@ -10,8 +10,7 @@ namespace {
 // The kernel for the bodies of a pipeline `depth` deep, up to 2 x depth of them held:
 // the narrowest vector kernel whose lanes hold them all (a step of a wider one costs
 // more for the same busy lanes), of the 8-lane ones the quicker, or the scalar kernel
-// for one piece at a time, which a single stream digests faster than a lane. The
-// kernels are ordered by width in the enumeration.
+// for one piece at a time, which a single stream digests faster than a lane.
 platform::Md5Kernel LaneKernel(std::size_t depth, platform::Md5Kernel widest) {
   using platform::Md5Kernel;
   if (depth < 2 || widest == Md5Kernel::kScalar) return Md5Kernel::kScalar;
@@ -38,27 +37,6 @@ PiecePipeline::~PiecePipeline() {
   for (auto& [index, fetch] : fetches_) fetch->Abort();
   fetches_.clear();
 }
-
-// The pass's wait for its piece, which starts the next pieces as the ones ahead arrive.
-class PiecePipeline::Waiting final : public FetchObserver {
- public:
-  Waiting(PiecePipeline& pipeline, std::size_t index, FetchObserver& outer)
-      : pipeline_(pipeline), index_(index), outer_(outer) {}
-
-  void OnProgressText(const std::u16string& text) override { outer_.OnProgressText(text); }
-  bool ShouldContinue() override {
-    // First the run's say: while it is held nothing new is started.
-    if (!outer_.ShouldContinue()) return false;
-    pipeline_.TopUp(index_);
-    return true;
-  }
-  std::stop_token CancelToken() const override { return outer_.CancelToken(); }
-
- private:
-  PiecePipeline& pipeline_;
-  const std::size_t index_;
-  FetchObserver& outer_;
-};
 
 std::uint64_t PiecePipeline::PieceBytes(std::size_t index) const {
   const ByteRange& range = pieces_[index].range;
@@ -102,8 +80,9 @@ FetchedPiece PiecePipeline::Take(std::size_t index, FetchObserver& observer) {
 
   const auto found = fetches_.find(index);
   BodyFetch& fetch = *found->second;
-  Waiting waiting(*this, index, observer);
-  piece.result = fetch.Wait(waiting);
+  // Nothing more may start while the pass waits: what may be held changes only when it
+  // takes a piece.
+  piece.result = fetch.Wait(observer);
   piece.digest = fetch.Digest();
   piece.body = std::move(fetch.body());
   fetches_.erase(found);

@@ -67,8 +67,7 @@ class PiecePipeline {
 
   // The piece at index, once its transfer has ended. Indices only go forwards; the same
   // index again fetches that piece anew. Starts the pieces ahead as far as the bounds
-  // allow, then waits as FetchUrl waits (progress lines, the observer's checks), and
-  // starts more ahead whenever one has arrived.
+  // allow, then waits as FetchUrl waits (progress lines, the observer's checks).
   FetchedPiece Take(std::size_t index, FetchObserver& observer);
 
   // Body bytes held by the fetches ahead (in flight or ended, not taken yet).
@@ -79,8 +78,6 @@ class PiecePipeline {
   void Recycle(std::vector<std::uint8_t> body);
 
  private:
-  class Waiting;
-
   void TopUp(std::size_t index);
   void Start(std::size_t index, bool urgent);
   std::uint64_t PieceBytes(std::size_t index) const;

@@ -103,7 +103,6 @@ class HttpSession::Impl {
 
   std::mutex mutex;
   std::condition_variable ended;
-  std::uint64_t ended_count = 0;  // transfers that have ended, under mutex: wakes the waiters of the others too
 
  private:
   using StatePtr = std::shared_ptr<HttpTransfer::State>;
@@ -163,7 +162,6 @@ void HttpSession::Impl::Submit(const StatePtr& state) {
     }
     state->done = true;
     state->result = HttpResult{.outcome = HttpOutcome::kCancelled, .error = "the session was aborted"};
-    ++ended_count;
   }
   ended.notify_all();
 }
@@ -386,7 +384,6 @@ void HttpSession::Impl::Finish(HttpTransfer::State& state, HttpOutcome outcome, 
     std::lock_guard lock(mutex);
     state.done = true;
     state.result = std::move(result);
-    ++ended_count;
   }
   ended.notify_all();
 }
@@ -458,10 +455,7 @@ HttpResult HttpTransfer::Wait(const std::function<bool()>& idle, std::chrono::mi
       session.ended.wait(lock, [this] { return state_->done; });
       break;
     }
-    // Also woken when another transfer of the session ends, so that the waiter may put
-    // the next one on the freed connection at once.
-    const std::uint64_t seen = session.ended_count;
-    session.ended.wait_for(lock, tick, [&] { return state_->done || session.ended_count != seen; });
+    session.ended.wait_for(lock, tick, [this] { return state_->done; });
     if (state_->done) break;
     lock.unlock();
     const bool go_on = idle();

@@ -100,10 +100,9 @@ TEST_F(EngineControl, StopWithFourPiecesInFlightRequestsNothingNewUntilStartAndN
   EXPECT_TRUE(NotesOf(kNotifyUnstable).empty());
 }
 
-// While the pass waits for a slow piece, the pieces after it that have arrived free
-// their places in flight for the next ones, up to the bounds of what may be held: at
-// most four requests in flight and eight pieces held for small pieces; for large ones
-// the pieces of four plus 16 MiB. (The run is ended then: the first piece would take
+// While the pass waits for a slow piece, the pieces after it go on over the other
+// connections, up to the bounds of what may be held: at most four requests in flight
+// and eight pieces held for small pieces; for large ones the pieces of four plus 16 MiB. (The run is ended then: the first piece would take
 // two minutes.)
 TEST_F(EngineControl, ASlowPieceDoesNotHoldBackTheOtherConnectionsBeyondTheBoundsOfWhatMayBeHeld) {
   struct Case {

@@ -1,7 +1,7 @@
 #include "app/edit_boxes.h"
 
 #include "core/rich_edit.h"
-#include "platform/text_defs.h"
+#include "platform/text/text_defs.h"
 
 namespace krdn::app {
 

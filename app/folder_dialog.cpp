@@ -2,8 +2,8 @@
 
 #include "app/message_dialogs.h"
 #include "core/event_args.h"
-#include "platform/folder_picker.h"
-#include "platform/process.h"
+#include "platform/shell/folder_picker.h"
+#include "platform/shell/process.h"
 
 namespace krdn::app {
 

@@ -1,6 +1,6 @@
 #include "app/install_paths.h"
 
-#include "platform/process.h"
+#include "platform/shell/process.h"
 
 namespace krdn::app {
 

@@ -8,10 +8,10 @@
 #include "core/button.h"
 #include "core/event_args.h"
 #include "core/progress.h"
-#include "platform/files.h"
-#include "platform/md5.h"
-#include "platform/message_box.h"
-#include "platform/process.h"
+#include "platform/io/files.h"
+#include "platform/hash/md5.h"
+#include "platform/ui/message_box.h"
+#include "platform/shell/process.h"
 #include "repair/notifications.h"
 
 namespace krdn::app {

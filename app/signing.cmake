@@ -14,7 +14,7 @@ if(WIN32)
 // The Windows build checks its file's Authenticode signature; it holds no key.
 #pragma once
 
-#include "platform/signature.h"
+#include "platform/shell/signature.h"
 
 inline constexpr platform::SignaturePublicKey kProgramSigningKey{};
 ]])

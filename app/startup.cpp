@@ -14,11 +14,11 @@
 #include "core/render.h"
 #include "core/res_provider.h"
 #include "core/res_provider_mgr.h"
-#include "platform/module_resources.h"
-#include "platform/ole_session.h"
-#include "platform/process.h"
-#include "platform/window.h"
-#include "platform/windowing.h"
+#include "platform/toolkit/module_resources.h"
+#include "platform/shell/ole_session.h"
+#include "platform/shell/process.h"
+#include "platform/ui/window.h"
+#include "platform/ui/windowing.h"
 
 namespace krdn::app {
 namespace {

@@ -1,6 +1,6 @@
 #include "app/trust_check.h"
 
-#include "platform/message_box.h"
+#include "platform/ui/message_box.h"
 #include "signing_key.h"
 
 namespace krdn::app {

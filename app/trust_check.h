@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "platform/signature.h"
+#include "platform/shell/signature.h"
 
 namespace krdn::app {
 

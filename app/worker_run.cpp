@@ -1,6 +1,6 @@
 #include "app/worker_run.h"
 
-#include "platform/message_queue.h"
+#include "platform/ui/message_queue.h"
 #include "repair/repair_worker.h"
 
 namespace krdn::app {

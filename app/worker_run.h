@@ -10,7 +10,7 @@
 #include <string>
 #include <thread>
 
-#include "platform/win_types.h"
+#include "platform/base/win_types.h"
 #include "repair/run_context.h"
 #include "repair/run_settings.h"
 

@@ -3,9 +3,9 @@
 #include <array>
 #include <vector>
 
-#include "platform/files.h"
-#include "platform/http.h"
-#include "platform/utf.h"
+#include "platform/io/files.h"
+#include "platform/http/http.h"
+#include "platform/base/utf.h"
 #include "repair/release_trust.h"
 #include "repair/run.h"
 #include "repair/status_texts.h"

@@ -1,7 +1,7 @@
 #include "repair/completion.h"
 
-#include "platform/desktop.h"
-#include "platform/utf.h"
+#include "platform/io/desktop.h"
+#include "platform/base/utf.h"
 #include "repair/run.h"
 #include "repair/status_texts.h"
 

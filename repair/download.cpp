@@ -4,7 +4,7 @@
 #include <functional>
 #include <optional>
 
-#include "platform/utf.h"
+#include "platform/base/utf.h"
 #include "repair/local_files.h"
 #include "repair/run.h"
 #include "repair/status_texts.h"

@@ -10,7 +10,7 @@
 #include <span>
 #include <string>
 
-#include "platform/files.h"
+#include "platform/io/files.h"
 
 namespace krdn {
 

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string_view>
 
-#include "platform/utf.h"
+#include "platform/base/utf.h"
 #include "repair/path_key.h"
 #include "repair/release_trust.h"
 #include "repair/run.h"

@@ -1,7 +1,7 @@
 // The worker's notifications to the window, and the texts it sends with them.
 #pragma once
 
-#include "platform/messages.h"
+#include "platform/base/messages.h"
 
 namespace krdn {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "platform/md5_lanes.h"
+#include "platform/hash/md5_lanes.h"
 #include "repair/run.h"
 #include "transfer/digest.h"
 

@@ -23,7 +23,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/files.h"
+#include "platform/io/files.h"
 #include "repair/manifest.h"
 
 namespace krdn {

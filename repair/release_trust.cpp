@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "platform/http.h"
-#include "platform/release_signature.h"
+#include "platform/http/http.h"
+#include "platform/io/release_signature.h"
 #include "repair/run.h"
 
 namespace krdn {

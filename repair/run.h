@@ -8,8 +8,8 @@
 #include <stop_token>
 #include <string>
 
-#include "platform/http.h"
-#include "platform/install_root.h"
+#include "platform/http/http.h"
+#include "platform/io/install_root.h"
 #include "repair/notifications.h"
 #include "repair/run_context.h"
 #include "repair/run_settings.h"

@@ -33,7 +33,7 @@
 #include <string>
 #include <chrono>
 
-#include "platform/win_types.h"
+#include "platform/base/win_types.h"
 
 namespace krdn {
 

@@ -1,6 +1,6 @@
 #include "repair/run_context.h"
 
-#include "platform/sleep.h"
+#include "platform/io/sleep.h"
 
 namespace krdn {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/install_root.h"
-#include "platform/md5_lanes.h"
+#include "platform/io/install_root.h"
+#include "platform/hash/md5_lanes.h"
 
 namespace krdn {
 

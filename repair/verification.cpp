@@ -2,8 +2,8 @@
 
 #include <optional>
 
-#include "platform/files.h"
-#include "platform/utf.h"
+#include "platform/io/files.h"
+#include "platform/base/utf.h"
 #include "repair/local_files.h"
 #include "repair/piece_checker.h"
 #include "repair/run.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "platform/utf.h"
+#include "platform/base/utf.h"
 
 namespace krdn {
 namespace {
@@ -25,7 +25,7 @@ std::u16string ProgressText(std::uint64_t received, std::uint64_t expected) {
 
 BodyFetch::BodyFetch(platform::HttpSession& session, std::u16string_view url, std::uint32_t file_size,
                      const ByteRange& range, FetchKind kind, std::u16string_view suffix, const FetchLimits& limits,
-                     bool digest, LaneDigests* lanes, std::vector<std::uint8_t> storage, bool urgent)
+                     bool digest, platform::LaneDigests* lanes, std::vector<std::uint8_t> storage, bool urgent)
     : body_(std::move(storage)) {
   body_.clear();
   if (range.last && *range.last < range.first) return;  // an empty or inverted range asks for nothing sane

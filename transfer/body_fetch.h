@@ -10,10 +10,10 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/http.h"
-#include "platform/md5.h"
+#include "platform/http/http.h"
+#include "platform/hash/md5.h"
 #include "transfer/fetch_url.h"
-#include "transfer/lane_digests.h"
+#include "platform/hash/lane_digests.h"
 #include "transfer/running_digest.h"
 
 namespace krdn {
@@ -27,7 +27,7 @@ class BodyFetch {
   // request waits for a connection in front of those started before it.
   BodyFetch(platform::HttpSession& session, std::u16string_view url, std::uint32_t file_size, const ByteRange& range,
             FetchKind kind, std::u16string_view suffix, const FetchLimits& limits, bool digest,
-            LaneDigests* lanes = nullptr, std::vector<std::uint8_t> storage = {}, bool urgent = false);
+            platform::LaneDigests* lanes = nullptr, std::vector<std::uint8_t> storage = {}, bool urgent = false);
   // Aborts the transfer if it still runs and waits for its end.
   ~BodyFetch();
   BodyFetch(const BodyFetch&) = delete;
@@ -65,7 +65,7 @@ class BodyFetch {
   std::atomic<std::uint64_t> received_{0};
   bool overflowed_ = false;  // written by the session's thread before the transfer ends
   std::optional<RunningDigest> running_;
-  LaneDigests* lanes_ = nullptr;
+  platform::LaneDigests* lanes_ = nullptr;
   std::optional<std::size_t> lane_;  // held in lanes_ until the digest is taken or the fetch ends
   Receiver receiver_{*this};
   platform::HttpTransfer transfer_;  // last: ended before everything it writes into goes

@@ -6,7 +6,7 @@
 #include <span>
 #include <string>
 
-#include "platform/md5.h"
+#include "platform/hash/md5.h"
 
 namespace krdn {
 

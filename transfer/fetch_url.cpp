@@ -1,6 +1,6 @@
 #include "transfer/fetch_url.h"
 
-#include "platform/utf.h"
+#include "platform/base/utf.h"
 #include "transfer/body_fetch.h"
 
 namespace krdn {

@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/http.h"
-#include "platform/md5.h"
+#include "platform/http/http.h"
+#include "platform/hash/md5.h"
 
 namespace krdn {
 

@@ -26,12 +26,12 @@
 #include <string>
 #include <vector>
 
-#include "platform/http.h"
-#include "platform/md5.h"
-#include "platform/md5_lanes.h"
+#include "platform/http/http.h"
+#include "platform/hash/md5.h"
+#include "platform/hash/md5_lanes.h"
 #include "transfer/body_fetch.h"
 #include "transfer/fetch_url.h"
-#include "transfer/lane_digests.h"
+#include "platform/hash/lane_digests.h"
 
 namespace krdn {
 
@@ -86,7 +86,7 @@ class PiecePipeline {
   const std::vector<PieceRequest> pieces_;
   const std::size_t depth_;
   const FetchLimits limits_;
-  std::optional<LaneDigests> lanes_;  // outlives the fetches that digest in it
+  std::optional<platform::LaneDigests> lanes_;  // outlives the fetches that digest in it
   std::map<std::size_t, std::unique_ptr<BodyFetch>> fetches_;  // by piece index
   std::optional<std::vector<std::uint8_t>> spare_;             // storage for the next fetch started
 };

@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/md5.h"
+#include "platform/hash/md5.h"
 
 namespace krdn {
 

@@ -9,8 +9,8 @@
 #include "core/render.h"
 #include "core/res_provider.h"
 #include "core/res_provider_mgr.h"
-#include "platform/test_input.h"
-#include "platform/windowing.h"
+#include "platform/testing/test_input.h"
+#include "platform/ui/windowing.h"
 
 namespace {
 

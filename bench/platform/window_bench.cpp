@@ -10,12 +10,12 @@
 #include <thread>
 #include <vector>
 
-#include "platform/message_queue.h"
-#include "platform/paint.h"
-#include "platform/test_input.h"
-#include "platform/timer.h"
-#include "platform/window.h"
-#include "platform/windowing.h"
+#include "platform/ui/message_queue.h"
+#include "platform/ui/paint.h"
+#include "platform/testing/test_input.h"
+#include "platform/ui/timer.h"
+#include "platform/ui/window.h"
+#include "platform/ui/windowing.h"
 
 namespace {
 

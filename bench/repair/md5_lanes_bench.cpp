@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/md5_lanes.h"
+#include "platform/hash/md5_lanes.h"
 
 namespace {
 

@@ -28,9 +28,9 @@
 #include <vector>
 
 #include "bench/repair/random_file.h"
-#include "platform/files.h"
-#include "platform/md5_lanes.h"
-#include "platform/utf.h"
+#include "platform/io/files.h"
+#include "platform/hash/md5_lanes.h"
+#include "platform/base/utf.h"
 #include "repair/local_run_context.h"
 #include "repair/manifest.h"
 #include "repair/notifications.h"

@@ -25,8 +25,8 @@
 #include <tuple>
 #include <vector>
 
-#include "platform/install_root.h"
-#include "platform/utf.h"
+#include "platform/io/install_root.h"
+#include "platform/base/utf.h"
 
 namespace {
 

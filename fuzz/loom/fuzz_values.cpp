@@ -6,7 +6,7 @@
 #include "core/font_pool.h"
 #include "core/values.h"
 #include "core/xml.h"
-#include "platform/utf.h"
+#include "platform/base/utf.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::u16string text = platform::Utf8ToUtf16(std::string_view(reinterpret_cast<const char*>(data), size));

@@ -11,8 +11,8 @@
 #include "core/application.h"
 #include "core/edit.h"
 #include "core/render.h"
-#include "platform/text_defs.h"
-#include "platform/windowing.h"
+#include "platform/text/text_defs.h"
+#include "platform/ui/windowing.h"
 #include "tests/loom_tree/test_container.h"
 
 namespace {

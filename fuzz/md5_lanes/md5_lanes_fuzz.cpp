@@ -8,7 +8,7 @@
 #include <span>
 #include <vector>
 
-#include "platform/md5_lanes.h"
+#include "platform/hash/md5_lanes.h"
 
 namespace {
 

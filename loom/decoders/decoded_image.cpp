@@ -4,7 +4,7 @@
 #include <cstring>
 #include <fstream>
 
-#include "platform/utf.h"
+#include "platform/base/utf.h"
 
 namespace LOOM {
 

@@ -4,7 +4,7 @@
 
 #include "core/render.h"
 #include "decoded_image.h"
-#include "platform/utf.h"
+#include "platform/base/utf.h"
 
 namespace LOOM {
 

@@ -9,8 +9,8 @@
 
 #include "core/render.h"
 #include "decoded_image.h"
-#include "platform/wide_text.h"
-#include "platform/win_types.h"
+#include "platform/base/wide_text.h"
+#include "platform/base/win_types.h"
 
 #include <objidl.h>
 #include <gdiplus.h>

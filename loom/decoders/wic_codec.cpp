@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "decoded_image.h"
-#include "platform/wide_text.h"
-#include "platform/win_types.h"
+#include "platform/base/wide_text.h"
+#include "platform/base/win_types.h"
 
 #include <wincodec.h>
 

@@ -2,7 +2,7 @@
 
 #include "cairo_backend.h"
 #include "cairo_target.h"
-#include "platform/font_faces.h"
+#include "platform/toolkit/font_faces.h"
 
 namespace LOOM {
 

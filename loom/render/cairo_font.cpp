@@ -1,7 +1,7 @@
 #include <algorithm>
 
 #include "cairo_backend.h"
-#include "platform/utf.h"
+#include "platform/base/utf.h"
 
 namespace LOOM {
 namespace {

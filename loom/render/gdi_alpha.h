@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/win_types.h"
+#include "platform/base/win_types.h"
 
 namespace LOOM {
 

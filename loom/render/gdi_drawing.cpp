@@ -7,7 +7,7 @@
 
 #include "gdi_alpha.h"
 #include "gdi_target.h"
-#include "platform/wide_text.h"
+#include "platform/base/wide_text.h"
 
 namespace LOOM {
 namespace {

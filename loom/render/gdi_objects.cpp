@@ -6,7 +6,7 @@
 #include "bitmap_copies.h"
 #include "gdi_backend.h"
 #include "gdi_target.h"
-#include "platform/wide_text.h"
+#include "platform/base/wide_text.h"
 
 namespace LOOM {
 

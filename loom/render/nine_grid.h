@@ -3,7 +3,7 @@
 // draws the cells with its own image operations.
 #pragma once
 
-#include "platform/win_types.h"
+#include "platform/base/win_types.h"
 
 namespace LOOM {
 

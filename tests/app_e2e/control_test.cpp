@@ -4,8 +4,8 @@
 #include <thread>
 
 #include "core/rich_edit.h"
-#include "platform/text_defs.h"
-#include "platform/utf.h"
+#include "platform/text/text_defs.h"
+#include "platform/base/utf.h"
 #include "tests/app_e2e/scenario.h"
 
 namespace krdn::app::e2e {

@@ -10,8 +10,8 @@
 
 #include "core/rich_edit.h"
 #include "core/swnd.h"
-#include "platform/test_input.h"
-#include "platform/utf.h"
+#include "platform/testing/test_input.h"
+#include "platform/base/utf.h"
 #include "tests/app_e2e/scenario.h"
 #include "tests/app_e2e/x_desktop.h"
 #include "tests/support/command_output.h"

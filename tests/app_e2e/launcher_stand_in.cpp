@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "platform/win32/handle.h"
+#include "platform/base/win32/handle.h"
 
 namespace {
 

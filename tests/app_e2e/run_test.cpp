@@ -2,8 +2,8 @@
 // the dialogs of a failing network, the run ended from the network-failure dialog.
 #include <algorithm>
 
-#include "platform/message_box.h"
-#include "platform/utf.h"
+#include "platform/ui/message_box.h"
+#include "platform/base/utf.h"
 #include "tests/app_e2e/scenario.h"
 
 namespace krdn::app::e2e {

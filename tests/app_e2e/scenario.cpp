@@ -12,8 +12,8 @@
 #include <sstream>
 #include <thread>
 
-#include "platform/process.h"
-#include "platform/windowing.h"
+#include "platform/shell/process.h"
+#include "platform/ui/windowing.h"
 #include "tools/publish/publish.h"
 
 namespace krdn::app::e2e {

@@ -1,6 +1,6 @@
 // Start-up: the trust question of an unsigned or altered program, the working
 // directory, and a chosen folder that cannot be created.
-#include "platform/utf.h"
+#include "platform/base/utf.h"
 #include "tests/app_e2e/scenario.h"
 
 namespace krdn::app::e2e {

@@ -16,10 +16,10 @@
 #include <thread>
 
 #include "app/startup.h"
-#include "platform/message_box.h"
-#include "platform/process.h"
-#include "platform/utf.h"
-#include "platform/windowing.h"
+#include "platform/ui/message_box.h"
+#include "platform/shell/process.h"
+#include "platform/base/utf.h"
+#include "platform/ui/windowing.h"
 #include "tests/app_e2e/tour_setting.h"
 #include "tests/app_e2e/ui_driver.h"
 #include "tests/support/temp_dir.h"

@@ -13,13 +13,13 @@
 #include "core/render.h"
 #include "core/progress.h"
 #include "core/simple_wnd.h"
-#include "platform/message_box.h"
-#include "platform/process.h"
-#include "platform/text_defs.h"
-#include "platform/test_input.h"
-#include "platform/utf.h"
-#include "platform/wide_text.h"
-#include "platform/window.h"
+#include "platform/ui/message_box.h"
+#include "platform/shell/process.h"
+#include "platform/text/text_defs.h"
+#include "platform/testing/test_input.h"
+#include "platform/base/utf.h"
+#include "platform/base/wide_text.h"
+#include "platform/ui/window.h"
 
 namespace krdn::app::e2e {
 namespace {

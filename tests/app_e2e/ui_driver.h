@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "app/main_dlg.h"
-#include "platform/message_queue.h"
+#include "platform/ui/message_queue.h"
 
 namespace krdn::app::e2e {
 

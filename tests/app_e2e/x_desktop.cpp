@@ -14,7 +14,7 @@
 #include <sstream>
 #include <thread>
 
-#include "platform/process.h"
+#include "platform/shell/process.h"
 #include "tests/support/command_output.h"
 
 namespace krdn::app::e2e {

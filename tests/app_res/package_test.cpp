@@ -11,59 +11,12 @@
 #include "core/values.h"
 #include "core/xml.h"
 #include "package_fixture.h"
-#include "platform/icon.h"
-#include "platform/utf.h"
+#include "package_inventory.h"
+#include "platform/base/icon.h"
+#include "platform/base/utf.h"
 
 namespace krdn::app::test {
 namespace {
-
-struct Entry {
-  std::u16string type;  // "#14" for a numbered type
-  std::u16string name;
-  int language = 0;
-};
-
-#ifdef _WIN32
-// The executable's resource section, walked type by type, name by name.
-std::u16string IdText(LPCWSTR id) {
-  if (IS_INTRESOURCE(id)) return u"#" + platform::Utf8ToUtf16(std::to_string(reinterpret_cast<std::uintptr_t>(id)));
-  return std::u16string(reinterpret_cast<const char16_t*>(id));
-}
-struct Walk {
-  std::vector<Entry> entries;
-  std::u16string type, name;
-};
-BOOL CALLBACK OnLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR param) {
-  auto* walk = reinterpret_cast<Walk*>(param);
-  walk->entries.push_back({walk->type, walk->name, language});
-  return TRUE;
-}
-BOOL CALLBACK OnName(HMODULE module, LPCWSTR type, LPWSTR name, LONG_PTR param) {
-  reinterpret_cast<Walk*>(param)->name = IdText(name);
-  ::EnumResourceLanguagesW(module, type, name, OnLanguage, param);
-  return TRUE;
-}
-BOOL CALLBACK OnType(HMODULE module, LPWSTR type, LONG_PTR param) {
-  reinterpret_cast<Walk*>(param)->type = IdText(type);
-  ::EnumResourceNamesW(module, type, OnName, param);
-  return TRUE;
-}
-std::vector<Entry> Inventory() {
-  Walk walk;
-  ::EnumResourceTypesW(::GetModuleHandleW(nullptr), OnType, reinterpret_cast<LONG_PTR>(&walk));
-  return walk.entries;
-}
-#else
-extern "C" const HINSTANCE__ krdn_module_resources;
-std::vector<Entry> Inventory() {
-  std::vector<Entry> entries;
-  for (std::size_t i = 0; i < krdn_module_resources.count; ++i) {
-    const auto& r = krdn_module_resources.entries[i];
-    entries.push_back({r.type, r.name, r.language});
-  }
-  return entries;
-}
-#endif
 
 std::span<const unsigned char> Resource(std::u16string_view type, std::u16string_view name) {
   return platform::FindModuleResource(platform::CurrentModule(), type, name);

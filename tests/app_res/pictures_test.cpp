@@ -5,7 +5,7 @@
 #include <string>
 
 #include "package_fixture.h"
-#include "platform/utf.h"
+#include "platform/base/utf.h"
 
 namespace krdn::app::test {
 namespace {

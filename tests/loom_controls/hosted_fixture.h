@@ -11,11 +11,11 @@
 #include "core/button.h"
 #include "core/caption.h"
 #include "core/host_wnd.h"
-#include "platform/input.h"
-#include "platform/message_queue.h"
-#include "platform/test_input.h"
-#include "platform/window.h"
-#include "platform/windowing.h"
+#include "platform/ui/input.h"
+#include "platform/ui/message_queue.h"
+#include "platform/testing/test_input.h"
+#include "platform/ui/window.h"
+#include "platform/ui/windowing.h"
 #include "tests/loom_controls/controls_fixture.h"
 
 namespace LOOM::test {

@@ -8,8 +8,8 @@
 #include "core/generic_object.h"
 #include "core/render.h"
 #include "core/xml.h"
-#include "platform/message_queue.h"
-#include "platform/utf.h"
+#include "platform/ui/message_queue.h"
+#include "platform/base/utf.h"
 
 namespace LOOM {
 namespace {

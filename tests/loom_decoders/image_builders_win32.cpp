@@ -6,7 +6,7 @@
 
 #include <cstring>
 
-#include "platform/win_types.h"
+#include "platform/base/win_types.h"
 
 #include <objidl.h>
 #include <gdiplus.h>

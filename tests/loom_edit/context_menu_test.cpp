@@ -3,7 +3,7 @@
 // The menu's own window is exercised in the hosted tests; here a box answers with a
 // scripted choice.
 #include "core/menu_popup.h"
-#include "platform/clipboard.h"
+#include "platform/ui/clipboard.h"
 #include "tests/loom_edit/edit_fixture.h"
 
 namespace LOOM {

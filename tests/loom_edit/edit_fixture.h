@@ -6,8 +6,8 @@
 #include <string>
 
 #include "core/edit.h"
-#include "platform/text_defs.h"
-#include "platform/windowing.h"
+#include "platform/text/text_defs.h"
+#include "platform/ui/windowing.h"
 #include "tests/loom_controls/controls_fixture.h"
 
 namespace LOOM::test {

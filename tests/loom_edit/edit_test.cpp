@@ -8,8 +8,8 @@
 #include "core/panel.h"
 #include "core/rich_edit.h"
 #include "core/text_host.h"
-#include "platform/clipboard.h"
-#include "platform/utf.h"
+#include "platform/ui/clipboard.h"
+#include "platform/base/utf.h"
 #include "tests/loom_edit/edit_fixture.h"
 
 namespace LOOM {

@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "core/simple_wnd.h"
-#include "platform/monitor.h"
-#include "platform/test_input.h"
-#include "platform/wide_text.h"
-#include "platform/windowing.h"
+#include "platform/ui/monitor.h"
+#include "platform/testing/test_input.h"
+#include "platform/base/wide_text.h"
+#include "platform/ui/windowing.h"
 
 namespace LOOM {
 namespace {

@@ -5,7 +5,7 @@
 #include <map>
 #include <thread>
 
-#include "platform/timer.h"
+#include "platform/ui/timer.h"
 #include "tests/loom_host/host_fixture.h"
 
 namespace LOOM {

@@ -17,10 +17,10 @@
 #include "core/res_provider.h"
 #include "core/res_provider_mgr.h"
 #include "core/text_util.h"
-#include "platform/input.h"
-#include "platform/message_queue.h"
-#include "platform/test_input.h"
-#include "platform/windowing.h"
+#include "platform/ui/input.h"
+#include "platform/ui/message_queue.h"
+#include "platform/testing/test_input.h"
+#include "platform/ui/windowing.h"
 
 namespace LOOM::test {
 

@@ -3,11 +3,11 @@
 // inspection protocol.
 #include <cstring>
 
-#include "platform/monitor.h"
+#include "platform/ui/monitor.h"
 #include "core/skin_pool.h"
 #include "core/tip_ctrl.h"
 #include "core/ui_def.h"
-#include "platform/timer.h"
+#include "platform/ui/timer.h"
 #include "tests/loom_host/host_fixture.h"
 
 namespace LOOM {

@@ -10,8 +10,8 @@
 
 #include "core/msg_loop.h"
 #include "core/simple_wnd.h"
-#include "platform/test_input.h"
-#include "platform/windowing.h"
+#include "platform/testing/test_input.h"
+#include "platform/ui/windowing.h"
 
 namespace LOOM {
 namespace {

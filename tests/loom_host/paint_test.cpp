@@ -1,7 +1,7 @@
 // Host painting: the first frame, invalidations merged into one repaint and one copy,
 // repaints after a size change, painting outside a repaint, elements without background
 // blending, the caret drawn by inversion, and translucent hosts.
-#include "platform/caret.h"
+#include "platform/ui/caret.h"
 #include "tests/loom_host/host_fixture.h"
 
 namespace LOOM {

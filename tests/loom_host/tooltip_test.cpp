@@ -6,9 +6,9 @@
 #include "core/render.h"
 #include "core/simple_wnd.h"
 #include "core/tip_ctrl.h"
-#include "platform/monitor.h"
-#include "platform/test_input.h"
-#include "platform/windowing.h"
+#include "platform/ui/monitor.h"
+#include "platform/testing/test_input.h"
+#include "platform/ui/windowing.h"
 
 namespace LOOM {
 namespace {

@@ -9,7 +9,7 @@
 #include <functional>
 
 #include "core/img_decoder.h"
-#include "platform/icon.h"
+#include "platform/base/icon.h"
 #include "render_support.h"
 
 namespace LOOM {

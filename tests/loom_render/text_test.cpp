@@ -1,7 +1,7 @@
 // Text output: opacity, format flags and measurement.
 #include <gtest/gtest.h>
 
-#include "platform/font_faces.h"
+#include "platform/toolkit/font_faces.h"
 #include "render_support.h"
 
 namespace LOOM {

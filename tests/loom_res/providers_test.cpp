@@ -7,7 +7,8 @@
 #include "app_fixture.h"
 #include "core/render.h"
 #include "core/xml.h"
-#include "platform/icon.h"
+#include "module_without_resources.h"
+#include "platform/base/icon.h"
 
 namespace LOOM {
 namespace {
@@ -86,16 +87,6 @@ TEST_F(ProvidersTest, IconsByNameAndSize) {
   EXPECT_EQ(mgr.OpenIconByRef(u"LOGO:16"), nullptr);
   EXPECT_EQ(mgr.OpenIconByRef(u"ICON_LOGO:100000"), nullptr);
 }
-
-// A module that holds none of the toolkit's resources.
-#ifdef _WIN32
-HINSTANCE ModuleWithoutResources() { return ::GetModuleHandleW(L"ntdll.dll"); }
-#else
-HINSTANCE ModuleWithoutResources() {
-  static HINSTANCE__ nothing{nullptr, 0};
-  return &nothing;
-}
-#endif
 
 // System cursors by number (IDC_HAND 32649, IDC_SIZEWE 32644, IDC_ARROW 32512).
 TEST_F(ProvidersTest, SystemCursorsByNameOrNumber) {
@@ -179,7 +170,7 @@ TEST_F(ProvidersTest, SystemResourcesLoadAndTheProviderIsRemovedAgain) {
   EXPECT_EQ(app_.MsgBoxMarkup().Child(u"LOOM").Attribute(u"title").Value(), u"mesagebox");
   // An empty provider fails all three.
   SAutoRefPtr<IResProvider> empty = SAutoRefPtr<IResProvider>::Adopt(NewResourceProvider(0));
-  OpenModuleSource(empty.get(), ModuleWithoutResources());
+  OpenModuleSource(empty.get(), test::ModuleWithoutResources());
   EXPECT_EQ(app_.InstallSystemResources(empty.get()), 7);
 }
 

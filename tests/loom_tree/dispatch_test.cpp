@@ -5,9 +5,9 @@
 
 #include "core/res_provider_mgr.h"
 #include "core/timer2.h"
-#include "platform/icon.h"
-#include "platform/input.h"
-#include "platform/message_queue.h"
+#include "platform/base/icon.h"
+#include "platform/ui/input.h"
+#include "platform/ui/message_queue.h"
 #include "tree_fixture.h"
 
 namespace LOOM {

@@ -9,8 +9,8 @@
 #include "core/render.h"
 #include "core/res_provider.h"
 #include "core/res_provider_mgr.h"
-#include "platform/module_resources.h"
-#include "platform/win_types.h"
+#include "platform/toolkit/module_resources.h"
+#include "platform/base/win_types.h"
 
 namespace LOOM::test {
 

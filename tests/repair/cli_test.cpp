@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "tests/repair/engine_fixture.h"
-#include "platform/release_signature.h"
+#include "platform/io/release_signature.h"
 #include "tests/support/local_servers.h"
 #include "tests/support/test_certificates.h"
 #include "tests/support/tree_snapshot.h"

@@ -11,10 +11,10 @@
 #include <sstream>
 #include <thread>
 
-#include "platform/desktop.h"
-#include "platform/files.h"
-#include "platform/test_host.h"
-#include "platform/utf.h"
+#include "platform/io/desktop.h"
+#include "platform/io/files.h"
+#include "platform/testing/test_host.h"
+#include "platform/base/utf.h"
 #include "tests/support/local_servers.h"
 #include "tests/support/shell_link_reading.h"
 #include "tests/support/temp_dir.h"

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/utf.h"
+#include "platform/base/utf.h"
 #include "repair/local_run_context.h"
 #include "repair/notifications.h"
 #include "repair/repair_worker.h"

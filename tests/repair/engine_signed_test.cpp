@@ -2,7 +2,7 @@
 // manifest only with their signatures, fetched right after each; a tampered, missing or
 // foreign signature is a failed attempt and the file is never used. Without a key no
 // signature is asked for.
-#include "platform/release_signature.h"
+#include "platform/io/release_signature.h"
 #include "tests/repair/engine_fixture.h"
 
 namespace krdn::testing {

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "platform/release_signature.h"
+#include "platform/io/release_signature.h"
 #include "repair/client_version.h"
 #include "repair/manifest.h"
 #include "tests/support/temp_dir.h"

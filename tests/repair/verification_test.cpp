@@ -9,7 +9,7 @@
 #include <set>
 #include <thread>
 
-#include "platform/md5_lanes.h"
+#include "platform/hash/md5_lanes.h"
 #include "repair/piece_checker.h"
 #include "repair/run.h"
 #include "repair/status_texts.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/test_host.h"
+#include "platform/testing/test_host.h"
 
 namespace krdn::testing {
 

@@ -4,7 +4,7 @@
 
 #include <atomic>
 
-#include "platform/utf.h"
+#include "platform/base/utf.h"
 #include "tests/support/temp_dir.h"
 #include "tools/fault-server/fault_server.h"
 

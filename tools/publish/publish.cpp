@@ -7,9 +7,9 @@
 #include <optional>
 #include <vector>
 
-#include "platform/files.h"
-#include "platform/release_signature.h"
-#include "platform/utf.h"
+#include "platform/io/files.h"
+#include "platform/io/release_signature.h"
+#include "platform/base/utf.h"
 #include "repair/manifest.h"
 #include "repair/path_key.h"
 #include "transfer/digest.h"

@@ -32,10 +32,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/console.h"
-#include "platform/files.h"
-#include "platform/release_signature.h"
-#include "platform/utf.h"
+#include "platform/base/console.h"
+#include "platform/io/files.h"
+#include "platform/io/release_signature.h"
+#include "platform/base/utf.h"
 #include "repair/local_run_context.h"
 #include "repair/notifications.h"
 #include "repair/repair_worker.h"

@@ -2,7 +2,7 @@
 
 #include <sstream>
 
-#include "platform/utf.h"
+#include "platform/base/utf.h"
 
 namespace verinfo {
 namespace {

@@ -14,7 +14,7 @@
 #include "core/services.h"
 #include "core/singleton.h"
 #include "core/tooltip.h"
-#include "platform/module_resources.h"
+#include "platform/toolkit/module_resources.h"
 
 namespace LOOM {
 

@@ -24,7 +24,7 @@
 #include "core/simple_wnd.h"
 #include "core/swnd_container_impl.h"
 #include "core/tooltip.h"
-#include "platform/paint.h"
+#include "platform/ui/paint.h"
 
 namespace LOOM {
 

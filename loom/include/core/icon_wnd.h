@@ -3,7 +3,7 @@
 #pragma once
 
 #include "core/swnd.h"
-#include "platform/icon.h"
+#include "platform/base/icon.h"
 
 namespace LOOM {
 

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "platform/win_types.h"
+#include "platform/base/win_types.h"
 
 namespace LOOM {
 

@@ -9,9 +9,9 @@
 #include <string_view>
 
 #include "core/obj_ref.h"
-#include "platform/gdi_defs.h"
-#include "platform/icon.h"
-#include "platform/win_types.h"
+#include "platform/base/gdi_defs.h"
+#include "platform/base/icon.h"
+#include "platform/base/win_types.h"
 
 namespace LOOM {
 

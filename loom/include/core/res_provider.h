@@ -8,8 +8,8 @@
 #include <unordered_map>
 
 #include "core/obj_ref.h"
-#include "platform/icon.h"
-#include "platform/module_resources.h"
+#include "platform/base/icon.h"
+#include "platform/toolkit/module_resources.h"
 
 namespace LOOM {
 

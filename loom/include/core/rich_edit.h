@@ -9,8 +9,8 @@
 
 #include "core/event_args.h"
 #include "core/panel.h"
-#include "platform/text_defs.h"
-#include "platform/text_services.h"
+#include "platform/text/text_defs.h"
+#include "platform/text/text_services.h"
 
 namespace LOOM {
 

@@ -7,8 +7,8 @@
 #include <string_view>
 
 #include "core/obj_ref.h"
-#include "platform/message_queue.h"
-#include "platform/win_types.h"
+#include "platform/ui/message_queue.h"
+#include "platform/base/win_types.h"
 
 namespace LOOM {
 

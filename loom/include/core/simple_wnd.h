@@ -31,9 +31,9 @@
 #include <utility>
 
 #include "core/singleton.h"
-#include "platform/message_queue.h"
-#include "platform/module_resources.h"
-#include "platform/window.h"
+#include "platform/ui/message_queue.h"
+#include "platform/toolkit/module_resources.h"
+#include "platform/ui/window.h"
 
 namespace LOOM {
 

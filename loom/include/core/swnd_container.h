@@ -8,7 +8,7 @@
 
 #include "core/render.h"
 #include "core/swnd_defs.h"
-#include "platform/win_types.h"
+#include "platform/base/win_types.h"
 
 namespace LOOM {
 

@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "platform/messages.h"
-#include "platform/win_types.h"
+#include "platform/base/messages.h"
+#include "platform/base/win_types.h"
 
 namespace LOOM {
 

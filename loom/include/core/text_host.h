@@ -10,7 +10,7 @@
 #include <atomic>
 
 #include "core/obj_ref.h"
-#include "platform/text_services.h"
+#include "platform/text/text_services.h"
 
 namespace LOOM {
 

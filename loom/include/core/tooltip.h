@@ -7,7 +7,7 @@
 
 #include "core/obj_ref.h"
 #include "core/services.h"
-#include "platform/win_types.h"
+#include "platform/base/win_types.h"
 
 namespace LOOM {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "core/xml.h"
-#include "platform/win_types.h"
+#include "platform/base/win_types.h"
 
 namespace LOOM {
 

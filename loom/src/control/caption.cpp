@@ -1,9 +1,9 @@
 // The caption: moving, maximising and restoring its host window.
 #include "core/caption.h"
 
-#include "platform/message_queue.h"
-#include "platform/os_version.h"
-#include "platform/window.h"
+#include "platform/ui/message_queue.h"
+#include "platform/base/os_version.h"
+#include "platform/ui/window.h"
 
 namespace LOOM {
 

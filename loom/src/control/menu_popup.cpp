@@ -9,10 +9,10 @@
 #include "core/rect_util.h"
 #include "core/skin_pool.h"
 #include "core/text_util.h"
-#include "platform/input.h"
-#include "platform/message_queue.h"
-#include "platform/monitor.h"
-#include "platform/paint.h"
+#include "platform/ui/input.h"
+#include "platform/ui/message_queue.h"
+#include "platform/ui/monitor.h"
+#include "platform/ui/paint.h"
 
 namespace LOOM {
 namespace {

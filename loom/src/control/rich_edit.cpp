@@ -17,8 +17,8 @@
 #include "core/text_host.h"
 #include "core/text_util.h"
 #include "core/values.h"
-#include "platform/monitor.h"
-#include "platform/utf.h"
+#include "platform/ui/monitor.h"
+#include "platform/base/utf.h"
 
 namespace LOOM {
 namespace {

@@ -7,8 +7,8 @@
 #include "core/rect_util.h"
 #include "core/rich_edit.h"
 #include "core/text_host.h"
-#include "platform/input.h"
-#include "platform/window.h"
+#include "platform/ui/input.h"
+#include "platform/ui/window.h"
 
 namespace LOOM {
 namespace {

@@ -5,7 +5,7 @@
 #include "core/rect_util.h"
 #include "core/rich_edit.h"
 #include "core/text_host.h"
-#include "platform/monitor.h"
+#include "platform/ui/monitor.h"
 
 namespace LOOM {
 namespace {

@@ -4,9 +4,9 @@
 
 #include "core/rect_util.h"
 #include "core/rich_edit.h"
-#include "platform/input.h"
-#include "platform/sys_colors.h"
-#include "platform/window.h"
+#include "platform/ui/input.h"
+#include "platform/ui/sys_colors.h"
+#include "platform/ui/window.h"
 
 namespace LOOM {
 

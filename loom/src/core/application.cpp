@@ -13,7 +13,7 @@
 #include "core/tip_ctrl.h"
 #include "core/ui_def.h"
 #include "core/xml.h"
-#include "platform/window.h"
+#include "platform/ui/window.h"
 
 namespace LOOM {
 namespace {

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "core/swnd.h"
-#include "platform/input.h"
+#include "platform/ui/input.h"
 
 namespace LOOM {
 

@@ -4,7 +4,7 @@
 #include "core/application.h"
 #include "core/host_wnd.h"
 #include "core/rect_util.h"
-#include "platform/caret.h"
+#include "platform/ui/caret.h"
 
 namespace LOOM {
 

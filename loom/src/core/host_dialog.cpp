@@ -2,7 +2,7 @@
 
 #include "core/application.h"
 #include "core/event_args.h"
-#include "platform/message_queue.h"
+#include "platform/ui/message_queue.h"
 
 namespace LOOM {
 

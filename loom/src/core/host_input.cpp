@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "core/host_wnd.h"
-#include "platform/input.h"
-#include "platform/message_queue.h"
+#include "platform/ui/input.h"
+#include "platform/ui/message_queue.h"
 
 namespace LOOM {
 

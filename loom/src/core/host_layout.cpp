@@ -8,9 +8,9 @@
 #include "core/res_provider_mgr.h"
 #include "core/skin_pool.h"
 #include "core/ui_def.h"
-#include "platform/icon.h"
-#include "platform/monitor.h"
-#include "platform/paint.h"
+#include "platform/base/icon.h"
+#include "platform/ui/monitor.h"
+#include "platform/ui/paint.h"
 
 namespace LOOM {
 

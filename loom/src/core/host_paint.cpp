@@ -8,7 +8,7 @@
 #include "core/host_wnd.h"
 #include "core/rect_util.h"
 #include "core/ui_def.h"
-#include "platform/paint.h"
+#include "platform/ui/paint.h"
 
 namespace LOOM {
 

@@ -8,8 +8,8 @@
 #include "core/text_util.h"
 #include "core/ui_def.h"
 #include "core/xml.h"
-#include "platform/icon.h"
-#include "platform/timer.h"
+#include "platform/base/icon.h"
+#include "platform/ui/timer.h"
 
 namespace LOOM {
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "core/application.h"
-#include "platform/utf.h"
+#include "platform/base/utf.h"
 
 namespace LOOM {
 

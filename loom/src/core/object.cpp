@@ -1,7 +1,7 @@
 #include "core/object.h"
 
 #include "core/xml.h"
-#include "platform/utf.h"
+#include "platform/base/utf.h"
 
 namespace LOOM {
 

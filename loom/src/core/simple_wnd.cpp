@@ -3,8 +3,8 @@
 #include "core/simple_wnd.h"
 
 #include "core/swnd_defs.h"
-#include "platform/icon.h"
-#include "platform/wide_text.h"
+#include "platform/base/icon.h"
+#include "platform/base/wide_text.h"
 
 namespace LOOM {
 

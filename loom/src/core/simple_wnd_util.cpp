@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "core/simple_wnd.h"
-#include "platform/monitor.h"
+#include "platform/ui/monitor.h"
 
 namespace LOOM {
 

@@ -3,8 +3,8 @@
 
 #include <algorithm>
 
-#include "platform/icon.h"
-#include "platform/input.h"
+#include "platform/base/icon.h"
+#include "platform/ui/input.h"
 
 namespace LOOM {
 

@@ -4,7 +4,7 @@
 #include "core/res_provider_mgr.h"
 #include "core/swnd.h"
 #include "core/timer2.h"
-#include "platform/input.h"
+#include "platform/ui/input.h"
 
 namespace LOOM {
 

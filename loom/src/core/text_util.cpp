@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "platform/utf.h"
+#include "platform/base/utf.h"
 
 namespace LOOM {
 

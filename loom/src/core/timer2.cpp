@@ -2,8 +2,8 @@
 
 #include "core/application.h"
 #include "core/swnd.h"
-#include "platform/message_queue.h"
-#include "platform/timer.h"
+#include "platform/ui/message_queue.h"
+#include "platform/ui/timer.h"
 
 namespace LOOM {
 

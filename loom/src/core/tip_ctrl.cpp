@@ -3,9 +3,9 @@
 #include <algorithm>
 
 #include "core/application.h"
-#include "platform/monitor.h"
-#include "platform/paint.h"
-#include "platform/timer.h"
+#include "platform/ui/monitor.h"
+#include "platform/ui/paint.h"
+#include "platform/ui/timer.h"
 
 namespace LOOM {
 

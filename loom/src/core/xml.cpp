@@ -4,7 +4,7 @@
 #include <sstream>
 
 #include "core/text_util.h"
-#include "platform/utf.h"
+#include "platform/base/utf.h"
 
 namespace LOOM {
 namespace {

@@ -6,7 +6,7 @@
 #include "core/text_util.h"
 #include "core/xml.h"
 #include "decoders/decoded_image.h"
-#include "platform/utf.h"
+#include "platform/base/utf.h"
 
 namespace LOOM {
 namespace {

@@ -9,7 +9,7 @@
 #include "core/text_util.h"
 #include "core/ui_def.h"
 #include "decoders/decoded_image.h"
-#include "platform/utf.h"
+#include "platform/base/utf.h"
 
 namespace LOOM {
 namespace {

@@ -5,7 +5,7 @@
 #include "core/res_provider.h"
 #include "core/skin_pool.h"
 #include "core/text_util.h"
-#include "platform/font_faces.h"
+#include "platform/toolkit/font_faces.h"
 
 namespace LOOM {
 namespace {

@@ -1,0 +1,314 @@
+// The install root on Windows. Windows has no call that opens a path beneath a
+// directory handle, so a path is walked one component at a time from the root's own
+// path: each directory is opened without following a reparse point
+// (FILE_FLAG_OPEN_REPARSE_POINT), checked to be a real directory (no
+// FILE_ATTRIBUTE_REPARSE_POINT: no symbolic link, junction or mount point), and held
+// open without FILE_SHARE_DELETE until the walk is over, so that nobody can rename or
+// replace it meanwhile. The root itself is held the same way for the life of the object.
+#include "platform/io/install_root.h"
+
+#include <array>
+#include <cwctype>
+#include <utility>
+#include <vector>
+
+#include "platform/base/win32/handle.h"
+#include "platform/io/win32/open_checks.h"
+
+namespace platform {
+namespace {
+
+using win32::UniqueHandle;
+
+// How often a name that turns out to be a link is cleared before the call gives up: a
+// link that reappears as fast as it is removed is someone racing the run.
+constexpr int kLinkClearings = 3;
+
+// Directories on the way are held with their contents readable, which is what makes the
+// missing FILE_SHARE_DELETE keep renames out (sharing binds only opens with data access).
+constexpr DWORD kDirectoryAccess = FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+constexpr DWORD kDirectoryShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
+constexpr DWORD kNoFollow = FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT;
+
+bool IsIllegalCharacter(char16_t c) {
+  return c < 32 || c == u'<' || c == u'>' || c == u':' || c == u'"' || c == u'/' || c == u'\\' || c == u'|' ||
+         c == u'?' || c == u'*';
+}
+
+// CON, PRN, AUX, NUL, COM1..9 and LPT1..9 name devices in every folder, with any
+// extension ("nul.txt" too).
+bool IsDeviceName(std::u16string_view name) {
+  const std::u16string_view stem = name.substr(0, name.find(u'.'));
+  std::u16string upper;
+  for (const char16_t c : stem) upper.push_back(c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c);
+  static constexpr std::array<std::u16string_view, 4> kPlain = {u"CON", u"PRN", u"AUX", u"NUL"};
+  for (const std::u16string_view device : kPlain) {
+    if (upper == device) return true;
+  }
+  return upper.size() == 4 && (upper.starts_with(u"COM") || upper.starts_with(u"LPT")) && upper[3] >= u'1' &&
+         upper[3] <= u'9';
+}
+
+// A component Windows stores as the very name given: no illegal character, no device,
+// no trailing dot or space (which the system would drop, naming another file).
+bool IsPlainName(std::u16string_view name) {
+  if (name.empty() || name == u"." || name == u"..") return false;
+  for (const char16_t c : name) {
+    if (IsIllegalCharacter(c)) return false;
+  }
+  if (name.back() == u'.' || name.back() == u' ') return false;
+  return !IsDeviceName(name);
+}
+
+// The components of a relative path; nothing when the path is refused.
+std::optional<std::vector<std::wstring>> SplitRelative(std::u16string_view path) {
+  if (!path.empty() && (path.front() == u'\\' || path.front() == u'/')) path.remove_prefix(1);
+  std::vector<std::wstring> components;
+  if (path.empty()) return components;
+  std::size_t start = 0;
+  for (;;) {
+    std::size_t end = start;
+    while (end < path.size() && path[end] != u'\\' && path[end] != u'/') ++end;
+    const std::u16string_view name = path.substr(start, end - start);
+    if (!IsPlainName(name)) return std::nullopt;
+    components.emplace_back(name.begin(), name.end());
+    if (end == path.size()) return components;
+    start = end + 1;
+  }
+}
+
+std::optional<BY_HANDLE_FILE_INFORMATION> InfoOf(HANDLE handle) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (::GetFileInformationByHandle(handle, &info) == 0) return std::nullopt;
+  return info;
+}
+
+bool IsReparsePoint(DWORD attributes) { return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0; }
+
+bool IsRealDirectory(HANDLE handle) {
+  const auto info = InfoOf(handle);
+  return info && (info->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && !IsReparsePoint(info->dwFileAttributes);
+}
+
+UniqueHandle OpenNoFollow(const std::wstring& path, DWORD access, DWORD share) {
+  return UniqueHandle(::CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING, kNoFollow, nullptr));
+}
+
+// A real directory at the path, held; empty when anything else is there.
+UniqueHandle HoldDirectory(const std::wstring& path) {
+  UniqueHandle directory = OpenNoFollow(path, kDirectoryAccess, kDirectoryShare);
+  return directory && IsRealDirectory(directory.get()) ? std::move(directory) : UniqueHandle();
+}
+
+// The directories of a walk, held until it ends, and the path reached.
+struct Walk {
+  std::vector<UniqueHandle> held;
+  std::wstring path;
+};
+
+// Walks the first `count` components below the root as real directories.
+std::optional<Walk> WalkDirectories(const std::wstring& root, const std::vector<std::wstring>& components,
+                                    std::size_t count) {
+  Walk walk{.held = {}, .path = root};
+  for (std::size_t i = 0; i < count; ++i) {
+    walk.path += L'\\';
+    walk.path += components[i];
+    UniqueHandle directory = HoldDirectory(walk.path);
+    if (!directory) return std::nullopt;
+    walk.held.push_back(std::move(directory));
+  }
+  return walk;
+}
+
+// Removes the link at the path itself (a directory link or junction by RemoveDirectoryW,
+// a file link by DeleteFileW), never its target. True when the name is free afterwards.
+bool RemoveLink(const std::wstring& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return true;
+  if (!IsReparsePoint(attributes)) return false;
+  const bool removed = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? ::RemoveDirectoryW(path.c_str()) != 0
+                                                                   : ::DeleteFileW(path.c_str()) != 0;
+  return removed || ::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES;
+}
+
+FileAttributes AttributesOf(DWORD attributes) {
+  return FileAttributes{.directory = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
+                        .read_only = (attributes & FILE_ATTRIBUTE_READONLY) != 0};
+}
+
+// The root's path in the form that takes any length: "\\?\C:\..." or "\\?\UNC\...".
+std::wstring LongPathOf(const std::wstring& full) {
+  if (full.rfind(L"\\\\?\\", 0) == 0) return full;
+  if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+  return L"\\\\?\\" + full;
+}
+
+std::wstring FullPathOf(const std::wstring& path) {
+  const DWORD needed = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  if (needed == 0) return {};
+  std::wstring full(needed, L'\0');
+  const DWORD written = ::GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
+  if (written == 0 || written >= needed) return {};
+  full.resize(written);
+  while (!full.empty() && full.back() == L'\\') full.pop_back();
+  return full;
+}
+
+// Where the opened root really is, links in the given path resolved once, so that
+// later walks start from the directory that was opened.
+std::wstring FinalPathOf(HANDLE handle, const std::wstring& fallback) {
+  const DWORD needed = ::GetFinalPathNameByHandleW(handle, nullptr, 0, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  if (needed == 0) return fallback;
+  std::wstring final_path(needed, L'\0');
+  const DWORD written =
+      ::GetFinalPathNameByHandleW(handle, final_path.data(), needed, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  if (written == 0 || written >= needed) return fallback;
+  final_path.resize(written);
+  while (!final_path.empty() && final_path.back() == L'\\') final_path.pop_back();
+  return LongPathOf(final_path);
+}
+
+}  // namespace
+
+InstallRoot InstallRoot::Open(std::u16string_view directory, Resolution) {
+  const std::wstring full = FullPathOf(win32::WidePath(directory));
+  if (full.empty()) return InstallRoot();
+  const std::wstring path = LongPathOf(full);
+  // The user chose this path: links in it are followed.
+  HANDLE handle = ::CreateFileW(path.c_str(), kDirectoryAccess, kDirectoryShare, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return InstallRoot();
+  const auto info = InfoOf(handle);
+  if (!info || (info->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    ::CloseHandle(handle);
+    return InstallRoot();
+  }
+  const std::wstring resolved = FinalPathOf(handle, path);
+  return InstallRoot(reinterpret_cast<std::intptr_t>(handle), Resolution::kComponentWise,
+                     std::u16string(resolved.begin(), resolved.end()));
+}
+
+InstallRoot::InstallRoot(InstallRoot&& other) noexcept
+    : handle_(std::exchange(other.handle_, -1)), resolution_(other.resolution_), path_(std::move(other.path_)) {}
+
+InstallRoot& InstallRoot::operator=(InstallRoot&& other) noexcept {
+  if (this != &other) {
+    if (handle_ != -1) ::CloseHandle(reinterpret_cast<HANDLE>(handle_));
+    handle_ = std::exchange(other.handle_, -1);
+    resolution_ = other.resolution_;
+    path_ = std::move(other.path_);
+  }
+  return *this;
+}
+
+InstallRoot::~InstallRoot() {
+  if (handle_ != -1) ::CloseHandle(reinterpret_cast<HANDLE>(handle_));
+}
+
+bool InstallRoot::is_open() const { return handle_ != -1; }
+
+std::optional<FileAttributes> InstallRoot::Attributes(std::u16string_view relative) const {
+  const auto components = SplitRelative(relative);
+  if (!is_open() || !components) return std::nullopt;
+  if (components->empty()) {
+    const auto info = InfoOf(reinterpret_cast<HANDLE>(handle_));
+    if (!info) return std::nullopt;
+    return AttributesOf(info->dwFileAttributes);
+  }
+  const std::wstring root(path_.begin(), path_.end());
+  const auto walk = WalkDirectories(root, *components, components->size() - 1);
+  if (!walk) return std::nullopt;
+  const UniqueHandle item = OpenNoFollow(walk->path + L'\\' + components->back(), FILE_READ_ATTRIBUTES,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+  const auto info = item ? InfoOf(item.get()) : std::nullopt;
+  if (!info || IsReparsePoint(info->dwFileAttributes)) return std::nullopt;
+  return AttributesOf(info->dwFileAttributes);
+}
+
+std::optional<File> InstallRoot::OpenFile(std::u16string_view relative, File::Mode mode) const {
+  const auto components = SplitRelative(relative);
+  if (!is_open() || !components || components->empty()) return std::nullopt;
+  const std::wstring root(path_.begin(), path_.end());
+  const auto walk = WalkDirectories(root, *components, components->size() - 1);
+  if (!walk) return std::nullopt;
+  const std::wstring path = walk->path + L'\\' + components->back();
+  const win32::OpenSpec spec = win32::OpenSpecOf(mode);
+  const bool replaces_links = mode == File::Mode::kCreate || mode == File::Mode::kAppend;
+  for (int clearing = 0; clearing <= kLinkClearings; ++clearing) {
+    // A link at the name is opened itself, and judged before anything is written.
+    HANDLE handle = ::CreateFileW(path.c_str(), spec.access, spec.share, nullptr, spec.disposition,
+                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle != INVALID_HANDLE_VALUE) {
+      File file(win32::AsFileHandle(handle));
+      const auto info = InfoOf(handle);
+      if (!info) return std::nullopt;
+      if (!IsReparsePoint(info->dwFileAttributes)) {
+        if (!win32::SettleOpened(handle, mode)) return std::nullopt;
+        return file;
+      }
+    } else {
+      // A directory link cannot be opened as a file at all: its attributes tell.
+      const DWORD attributes = ::GetFileAttributesW(path.c_str());
+      if (attributes == INVALID_FILE_ATTRIBUTES || !IsReparsePoint(attributes)) return std::nullopt;
+    }
+    if (!replaces_links || !RemoveLink(path)) return std::nullopt;
+  }
+  return std::nullopt;
+}
+
+bool InstallRoot::ClearReadOnly(std::u16string_view relative) const {
+  const auto components = SplitRelative(relative);
+  if (!is_open() || !components) return false;
+  const std::wstring root(path_.begin(), path_.end());
+  std::optional<Walk> walk;
+  std::wstring path = root;
+  if (!components->empty()) {
+    walk = WalkDirectories(root, *components, components->size() - 1);
+    if (!walk) return false;
+    path = walk->path + L'\\' + components->back();
+  }
+  const UniqueHandle item = OpenNoFollow(path, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+  const auto info = item ? InfoOf(item.get()) : std::nullopt;
+  if (!info || IsReparsePoint(info->dwFileAttributes)) return false;
+  if ((info->dwFileAttributes & FILE_ATTRIBUTE_DEVICE) != 0) return false;
+  FILE_BASIC_INFO basic{};
+  if (::GetFileInformationByHandleEx(item.get(), FileBasicInfo, &basic, sizeof basic) == 0) return false;
+  basic.FileAttributes &= ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
+  if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+  return ::SetFileInformationByHandle(item.get(), FileBasicInfo, &basic, sizeof basic) != 0;
+}
+
+bool InstallRoot::CreateDirectories(std::u16string_view relative) const {
+  const auto components = SplitRelative(relative);
+  if (!is_open() || !components) return false;
+  const std::wstring root(path_.begin(), path_.end());
+  if (components->empty()) return true;
+  // Most calls find the directories there already.
+  if (WalkDirectories(root, *components, components->size())) return true;
+  Walk walk{.held = {}, .path = root};
+  for (const std::wstring& name : *components) {
+    walk.path += L'\\';
+    walk.path += name;
+    UniqueHandle directory;
+    for (int clearing = 0; clearing <= kLinkClearings && !directory; ++clearing) {
+      directory = HoldDirectory(walk.path);
+      if (directory) break;
+      const DWORD attributes = ::GetFileAttributesW(walk.path.c_str());
+      if (attributes == INVALID_FILE_ATTRIBUTES) {
+        if (::CreateDirectoryW(walk.path.c_str(), nullptr) == 0 && ::GetLastError() != ERROR_ALREADY_EXISTS) {
+          return false;
+        }
+      } else if (IsReparsePoint(attributes)) {
+        if (!RemoveLink(walk.path)) return false;
+      } else {
+        return false;  // a file of that name is the user's, not ours to remove
+      }
+    }
+    if (!directory) return false;
+    walk.held.push_back(std::move(directory));
+  }
+  return true;
+}
+
+}  // namespace platform

@@ -1,9 +1,0 @@
-// The Linux layer keeps no per-thread COM or OLE state.
-#include "platform/ole_session.h"
-
-namespace platform {
-
-OleSession::OleSession() = default;
-OleSession::~OleSession() = default;
-
-}  // namespace platform

@@ -1,8 +1,0 @@
-// The system colours: the platform's own scheme.
-#include "platform/sys_colors.h"
-
-namespace platform {
-
-COLORREF GetSysColor(int index) { return ::GetSysColor(index); }
-
-}  // namespace platform

@@ -1,0 +1,233 @@
+// The install root under both resolutions: what it finds, opens and makes beneath the
+// directory, and that nothing a link points to is ever read, written or changed.
+#include "platform/io/install_root.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/base/utf.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/tree_snapshot.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using platform::File;
+using platform::InstallRoot;
+using krdn::testing::ReadText;
+using krdn::testing::Snapshot;
+using krdn::testing::TempDir;
+using krdn::testing::TreeSnapshot;
+using krdn::testing::WriteFile;
+
+std::u16string U16(const fs::path& path) { return platform::Utf8ToUtf16(path.string()); }
+
+std::vector<std::uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
+
+unsigned ModeOf(const fs::path& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+bool IsLink(const fs::path& path) { return fs::is_symlink(fs::symlink_status(path)); }
+
+// An install directory beside an "outside" tree that links inside point into:
+//   install/real.bin, install/dir/inner.bin, install/ro.bin (0444)
+//   install/file_link -> outside/target.bin      install/ro_link -> outside/ro.bin (0444)
+//   install/dangling  -> outside/absent.bin      install/dir_link -> outside/dir (holds inner.bin)
+//   install/rel_link  -> ../outside/target.bin (a relative link)
+class InstallRootTest : public ::testing::TestWithParam<InstallRoot::Resolution> {
+ protected:
+  void SetUp() override {
+    WriteFile(outside / "target.bin", "outside target");
+    WriteFile(outside / "ro.bin", "outside read-only");
+    ::chmod((outside / "ro.bin").c_str(), 0444);
+    WriteFile(outside / "dir/inner.bin", "outside inner");
+    WriteFile(install / "real.bin", "inside");
+    WriteFile(install / "dir/inner.bin", "inside inner");
+    WriteFile(install / "ro.bin", "inside read-only");
+    ::chmod((install / "ro.bin").c_str(), 0444);
+    fs::create_symlink(outside / "target.bin", install / "file_link");
+    fs::create_symlink(outside / "ro.bin", install / "ro_link");
+    fs::create_symlink(outside / "absent.bin", install / "dangling");
+    fs::create_symlink(outside / "dir", install / "dir_link");
+    fs::create_symlink("../outside/target.bin", install / "rel_link");
+    before = Snapshot(outside);
+    root = InstallRoot::Open(U16(install), GetParam());
+    ASSERT_TRUE(root.is_open());
+    if (root.resolution() != GetParam()) GTEST_SKIP() << "this kernel cannot resolve whole paths beneath a directory";
+  }
+
+  void ExpectOutsideUnchanged() const { EXPECT_EQ(Snapshot(outside), before); }
+
+  TempDir work;
+  fs::path install = work / "install";
+  fs::path outside = work / "outside";
+  TreeSnapshot before;
+  InstallRoot root;
+};
+
+TEST_P(InstallRootTest, FindsAndOpensWhatLiesBeneathInEitherSeparator) {
+  const auto dir = root.Attributes(u"\\dir");
+  ASSERT_TRUE(dir);
+  EXPECT_TRUE(dir->directory);
+  const auto ro = root.Attributes(u"ro.bin");
+  ASSERT_TRUE(ro);
+  EXPECT_FALSE(ro->directory);
+  EXPECT_TRUE(ro->read_only);
+  EXPECT_TRUE(root.Attributes(u""));  // the root itself
+  EXPECT_FALSE(root.Attributes(u"\\missing.bin"));
+  EXPECT_FALSE(root.Attributes(u"\\real.bin\\below"));  // a file is no directory
+
+  for (const std::u16string path : {u"\\dir\\inner.bin", u"/dir/inner.bin", u"dir\\inner.bin"}) {
+    auto file = root.OpenFile(path, File::Mode::kRead);
+    ASSERT_TRUE(file);
+    std::vector<std::uint8_t> bytes(64);
+    bytes.resize(file->ReadAt(0, bytes));
+    EXPECT_EQ(bytes, Bytes("inside inner"));
+  }
+  EXPECT_FALSE(root.OpenFile(u"\\dir", File::Mode::kRead));  // only regular files open
+  EXPECT_FALSE(root.OpenFile(u"", File::Mode::kAppend));
+}
+
+TEST_P(InstallRootTest, RefusesPathsThatCouldLeaveOrNameOneFileTwice) {
+  for (const std::u16string& path : std::vector<std::u16string>{u"..\\outside\\target.bin", u"\\dir\\..\\..\\outside\\target.bin", u"\\.\\real.bin",
+                                    u"\\dir\\\\inner.bin", u"\\dir\\", u"\\\\real.bin", std::u16string(u"a\0b", 3),
+                                    std::u16string(u"\\bad\xD800.bin")}) {
+    EXPECT_FALSE(root.Attributes(path));
+    EXPECT_FALSE(root.OpenFile(path, File::Mode::kRead));
+    EXPECT_FALSE(root.OpenFile(path, File::Mode::kCreate));
+    EXPECT_FALSE(root.ClearReadOnly(path));
+    EXPECT_FALSE(root.CreateDirectories(path));
+  }
+  EXPECT_FALSE(fs::exists(work / "bad"));
+  ExpectOutsideUnchanged();
+}
+
+TEST_P(InstallRootTest, ALinkAnywhereOnThePathCountsAsNothingThere) {
+  for (const std::u16string path : {u"\\file_link", u"\\ro_link", u"\\dangling", u"\\dir_link", u"\\rel_link",
+                                    u"\\dir_link\\inner.bin"}) {
+    SCOPED_TRACE(platform::Utf16ToUtf8(path));
+    EXPECT_FALSE(root.Attributes(path));
+    for (const File::Mode mode : {File::Mode::kRead, File::Mode::kUpdate, File::Mode::kTruncate}) {
+      EXPECT_FALSE(root.OpenFile(path, mode));
+    }
+    EXPECT_FALSE(root.ClearReadOnly(path));
+  }
+  // Creating below a directory link fails: the directories of a path are CreateDirectories' job.
+  EXPECT_FALSE(root.OpenFile(u"\\dir_link\\inner.bin", File::Mode::kCreate));
+  EXPECT_FALSE(root.OpenFile(u"\\dir_link\\new.bin", File::Mode::kAppend));
+  EXPECT_TRUE(IsLink(install / "dir_link"));
+  ExpectOutsideUnchanged();
+}
+
+TEST_P(InstallRootTest, CreateAndAppendReplaceALinkWithANewFileAndLeaveItsTargetAlone) {
+  {
+    auto created = root.OpenFile(u"\\file_link", File::Mode::kCreate);
+    ASSERT_TRUE(created);
+    EXPECT_EQ(created->Size(), 0u);
+    ASSERT_TRUE(created->Append(Bytes("new")));
+  }
+  {
+    auto appended = root.OpenFile(u"\\dangling", File::Mode::kAppend);
+    ASSERT_TRUE(appended);
+    EXPECT_EQ(appended->Size(), 0u);  // nothing of a target is kept, because none was opened
+    ASSERT_TRUE(appended->ExtendWithZeros(4));
+  }
+  ASSERT_TRUE(root.OpenFile(u"\\ro_link", File::Mode::kAppend));
+  ASSERT_TRUE(root.OpenFile(u"\\rel_link", File::Mode::kAppend));
+  for (const char* name : {"file_link", "dangling", "ro_link", "rel_link"}) {
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(install / name))) << name;
+  }
+  EXPECT_EQ(ReadText(install / "file_link"), "new");
+  EXPECT_EQ(fs::file_size(install / "dangling"), 4u);
+  EXPECT_FALSE(fs::exists(outside / "absent.bin"));
+  ExpectOutsideUnchanged();
+}
+
+TEST_P(InstallRootTest, CreateDirectoriesReplacesLinksButNeverAFile) {
+  ASSERT_TRUE(root.CreateDirectories(u"\\dir_link\\sub"));
+  ASSERT_TRUE(root.CreateDirectories(u"\\dangling\\a\\b"));
+  ASSERT_TRUE(root.CreateDirectories(u"\\file_link"));
+  EXPECT_TRUE(root.CreateDirectories(u"\\dir"));  // already there
+  EXPECT_TRUE(root.CreateDirectories(u""));
+  for (const char* path : {"dir_link/sub", "dangling/a/b", "file_link"}) {
+    EXPECT_TRUE(fs::is_directory(fs::symlink_status(install / path))) << path;
+  }
+  EXPECT_FALSE(IsLink(install / "dir_link"));
+  EXPECT_TRUE(root.OpenFile(u"\\dir_link\\sub\\x.bin", File::Mode::kAppend));
+
+  EXPECT_FALSE(root.CreateDirectories(u"\\real.bin\\sub"));
+  EXPECT_EQ(ReadText(install / "real.bin"), "inside");
+  ExpectOutsideUnchanged();
+}
+
+TEST_P(InstallRootTest, ClearReadOnlyChangesTheFileItselfNeverALinkTarget) {
+  EXPECT_FALSE(root.ClearReadOnly(u"\\ro_link"));
+  EXPECT_EQ(ModeOf(outside / "ro.bin"), 0444u);
+  ASSERT_TRUE(root.ClearReadOnly(u"\\ro.bin"));
+  EXPECT_EQ(ModeOf(install / "ro.bin"), 0644u);
+  const auto attributes = root.Attributes(u"\\ro.bin");
+  ASSERT_TRUE(attributes);
+  EXPECT_FALSE(attributes->read_only);
+  EXPECT_FALSE(root.ClearReadOnly(u"\\missing.bin"));
+  ExpectOutsideUnchanged();
+}
+
+TEST_P(InstallRootTest, FilesKeepTheSharingAndTypeRulesOfAPlainOpen) {
+  const int holder = ::open((install / "real.bin").c_str(), O_RDWR);
+  ASSERT_GE(holder, 0);
+  ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+  EXPECT_FALSE(root.OpenFile(u"\\real.bin", File::Mode::kRead));
+  EXPECT_FALSE(root.OpenFile(u"\\real.bin", File::Mode::kCreate));
+  ::close(holder);
+  EXPECT_TRUE(root.OpenFile(u"\\real.bin", File::Mode::kUpdate));
+
+  ASSERT_EQ(::mkfifo((install / "fifo").c_str(), 0600), 0);
+  EXPECT_FALSE(root.OpenFile(u"\\fifo", File::Mode::kRead));  // refused, not blocked
+  EXPECT_FALSE(root.OpenFile(u"\\fifo", File::Mode::kAppend));
+  EXPECT_FALSE(root.CreateDirectories(u"\\fifo\\sub"));
+}
+
+TEST_P(InstallRootTest, TheRootStaysTheDirectoryItOpenedEvenWhenItsNameMoves) {
+  fs::rename(install, work / "moved");
+  fs::create_symlink(outside, install);  // the old name now leads outside
+  ASSERT_TRUE(root.OpenFile(u"\\target.bin", File::Mode::kCreate));
+  EXPECT_TRUE(fs::exists(work / "moved/target.bin"));
+  ExpectOutsideUnchanged();
+}
+
+INSTANTIATE_TEST_SUITE_P(Resolutions, InstallRootTest,
+                         ::testing::Values(InstallRoot::Resolution::kWholePath,
+                                           InstallRoot::Resolution::kComponentWise),
+                         [](const auto& param_info) {
+                           return param_info.param == InstallRoot::Resolution::kWholePath ? "WholePath" : "ComponentWise";
+                         });
+
+TEST(InstallRootOpen, AClosedRootFailsEverything) {
+  TempDir work;
+  WriteFile(work / "file", "x");
+  for (const fs::path& path : {work / "file", work / "missing"}) {
+    const InstallRoot root = InstallRoot::Open(U16(path));
+    EXPECT_FALSE(root.is_open());
+    EXPECT_FALSE(root.Attributes(u""));
+    EXPECT_FALSE(root.OpenFile(u"\\a.bin", File::Mode::kAppend));
+    EXPECT_FALSE(root.CreateDirectories(u"\\a"));
+  }
+  EXPECT_FALSE(fs::exists(work / "missing"));
+}
+
+TEST(InstallRootOpen, ALinkedInstallDirectoryIsTheUsersChoiceAndIsFollowed) {
+  TempDir work;
+  fs::create_directories(work / "games/KRDN");
+  fs::create_symlink(work / "games/KRDN", work / "KRDN");
+  const InstallRoot root = InstallRoot::Open(U16(work / "KRDN"));
+  ASSERT_TRUE(root.is_open());
+  ASSERT_TRUE(root.OpenFile(u"\\tern.sav", File::Mode::kCreate));
+  EXPECT_TRUE(fs::is_regular_file(work / "games/KRDN/tern.sav"));
+}
+
+}  // namespace

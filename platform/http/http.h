@@ -138,7 +138,7 @@ class HttpTransfer {
   // Ends the transfer at once (cancelled) unless it has already ended; does not wait.
   void Abort();
 
-  struct State;  // the platform's, defined beside its implementation
+  struct State;  // the session core's (session_core.h)
 
  private:
   friend class HttpSession;
@@ -168,7 +168,7 @@ class HttpSession {
   void Release();
   void Abort();
 
-  class Impl;  // the platform's
+  class Impl;  // the session core, over the platform's wire (session_core.h, wire.h)
 
  private:
   HttpSessionOptions options_;

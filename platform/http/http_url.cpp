@@ -1,7 +1,32 @@
-// The URL form of a path, the same on every platform.
+// URL texts, the same on every platform.
 #include "platform/http/http.h"
+#include "platform/http/url_parts.h"
 
 namespace platform {
+namespace {
+
+char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool StartsWithNoCase(std::string_view text, std::string_view lower_prefix) {
+  if (text.size() < lower_prefix.size()) return false;
+  for (std::size_t i = 0; i < lower_prefix.size(); ++i) {
+    if (LowerAscii(text[i]) != lower_prefix[i]) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool IsHttpsUrl(std::string_view url) { return StartsWithNoCase(url, "https://"); }
+bool IsHttpUrl(std::string_view url) { return StartsWithNoCase(url, "http://") || IsHttpsUrl(url); }
+
+std::string HostKey(std::string_view url) {
+  const std::size_t scheme = url.find("://");
+  const std::size_t start = scheme == std::string_view::npos ? 0 : scheme + 3;
+  std::string key(url.substr(0, url.find_first_of("/?#", start)));
+  for (char& c : key) c = LowerAscii(c);
+  return key;
+}
 
 std::string EscapeUrlPath(std::string_view utf8_path) {
   static constexpr char kHex[] = "0123456789ABCDEF";

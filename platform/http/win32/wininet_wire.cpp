@@ -291,6 +291,9 @@ std::optional<std::string> WinInetWire::Request(WinInetHop& hop, const WireReque
   if (::HttpQueryInfoW(handle, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr) == 0) {
     return ErrorText("the answer has no status");
   }
+  // wine's WinInet takes a connection reset before any answer for an answer of status 0
+  // with an empty body.
+  if (status < 100) return "the answer has no status";
   if (!hop.events->OnAnswer(ReadAnswer(handle, url, status))) {
     stopped = true;
     return std::nullopt;
@@ -320,7 +323,13 @@ std::optional<std::string> WinInetWire::Receive(WinInetHop& hop, bool& stopped) 
     DWORD got = 0;
     const HINTERNET handle = hop.EnterCall();
     if (handle == nullptr) return std::nullopt;
-    const BOOL read = ::InternetReadFile(handle, block.data(), static_cast<DWORD>(block.size()), &got);
+    // What has arrived, so that a slow answer is seen as it comes: InternetReadFile
+    // returns only once the whole block is in or the body has ended.
+    DWORD available = 0;
+    BOOL read = ::InternetQueryDataAvailable(handle, &available, 0, 0);
+    const DWORD wanted = available == 0 ? static_cast<DWORD>(block.size())
+                                        : std::min(available, static_cast<DWORD>(block.size()));
+    if (read != 0) read = ::InternetReadFile(handle, block.data(), wanted, &got);
     const std::optional<std::string> broke = read == 0 ? std::optional(ErrorText("the answer broke off")) : std::nullopt;
     hop.LeaveCall();
     if (broke) return broke;

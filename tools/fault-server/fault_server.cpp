@@ -26,26 +26,6 @@ namespace {
 
 constexpr std::size_t kMaxRequestHead = 64 * 1024;
 
-struct Name {
-  Fault fault;
-  const char* name;
-};
-constexpr std::array kNames = {
-    Name{Fault::kNone, "none"},
-    Name{Fault::kRefuse, "refuse"},
-    Name{Fault::kReset, "reset"},
-    Name{Fault::kResetMidBody, "reset-mid-body"},
-    Name{Fault::kStallBeforeHeaders, "stall-before-headers"},
-    Name{Fault::kStallMidBody, "stall-mid-body"},
-    Name{Fault::kWholeBody, "whole-body"},
-    Name{Fault::kShortBody, "short-body"},
-    Name{Fault::kLongBody, "long-body"},
-    Name{Fault::kErrorPage, "error-page"},
-    Name{Fault::kWrongDigest, "wrong-digest"},
-    Name{Fault::kTrickle, "trickle"},
-    Name{Fault::kRedirect, "redirect"},
-};
-
 std::string Lower(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
   return text;
@@ -183,20 +163,6 @@ void HoldOpen(int fd, int wake) {
 }
 
 }  // namespace
-
-std::optional<Fault> FaultFromName(const std::string& name) {
-  for (const Name& entry : kNames) {
-    if (name == entry.name) return entry.fault;
-  }
-  return std::nullopt;
-}
-
-std::string FaultName(Fault fault) {
-  for (const Name& entry : kNames) {
-    if (fault == entry.fault) return entry.name;
-  }
-  return "?";
-}
 
 FaultServer::FaultServer(std::filesystem::path root, std::uint16_t port) : root_(std::move(root)) {
   listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);

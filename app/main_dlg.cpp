@@ -5,6 +5,7 @@
 #include "app/folder_dialog.h"
 #include "app/install_paths.h"
 #include "app/message_dialogs.h"
+#include "app/worker_notifications.h"
 #include "core/button.h"
 #include "core/event_args.h"
 #include "core/progress.h"
@@ -12,7 +13,6 @@
 #include "platform/hash/md5.h"
 #include "platform/ui/message_box.h"
 #include "platform/shell/process.h"
-#include "repair/notifications.h"
 
 namespace krdn::app {
 namespace {
@@ -179,6 +179,7 @@ LRESULT CMainDlg::OnWorkerNotification(UINT msg, WPARAM wp) {
 
 void CMainDlg::OnNetworkFailure() {
   DlgMsgBox2 dialog;
+  // Its close button (end code 7) ends the run; retry and the caption button go on.
   if (dialog.RunModal(NativeHandle()) == kEndNo) EndRunByUser();
 }
 

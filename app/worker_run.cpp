@@ -1,5 +1,6 @@
 #include "app/worker_run.h"
 
+#include "app/worker_notifications.h"
 #include "platform/ui/message_queue.h"
 #include "repair/repair_worker.h"
 
@@ -29,12 +30,40 @@ void WorkerRun::Main() {
   finished_.store(true, std::memory_order_release);
 }
 
-LRESULT WorkerRun::Notify(UINT message, WPARAM wparam) {
-  LRESULT result = 0;
-  // An abandoned run's send returns at once (kCancelled); the engine then unwinds.
-  platform::SendMessageCancellable(window_, message, wparam, 0, control_.AbandonToken(), &result);
-  return result;
+void WorkerRun::Send(UINT message, WPARAM wparam) {
+  // An abandoned run's send returns at once (kCancelled); the engine then unwinds. The
+  // window answers every notification with 0.
+  LRESULT ignored = 0;
+  platform::SendMessageCancellable(window_, message, wparam, 0, control_.AbandonToken(), &ignored);
 }
+
+void WorkerRun::SendText(UINT message, std::u16string_view text) {
+  text_.assign(text);
+  Send(message, reinterpret_cast<WPARAM>(text_.c_str()));
+}
+
+void WorkerRun::Progress(int percent) { Send(kNotifyProgress, static_cast<WPARAM>(percent)); }
+
+void WorkerRun::AppendStatus(std::u16string_view text) { SendText(kNotifyAppend, text); }
+
+void WorkerRun::ShowTransient(std::u16string_view text) { SendText(kNotifyTransient, text); }
+
+RetryAnswer WorkerRun::AskRetry(RetrySeverity severity, std::u16string_view failure_text) {
+  SendText(severity == RetrySeverity::kUnstable ? kNotifyUnstable : kNotifyNetworkFailed, failure_text);
+  // The network-failure dialog closed with its close button (end code 7) has the
+  // window abandon the run inside this very send.
+  return control_.Abandoned() ? RetryAnswer::kEndRun : RetryAnswer::kGoOn;
+}
+
+void WorkerRun::Ended(std::optional<std::u16string_view> final_text) {
+  if (final_text) {
+    SendText(kNotifyRunEnded, *final_text);
+  } else {
+    Send(kNotifyRunEnded, 0);
+  }
+}
+
+void WorkerRun::Succeeded(std::u16string_view last_status) { SendText(kNotifySucceeded, last_status); }
 
 void WorkerRun::ClearBusy() {
   // A run the window has let go of leaves the flag to the window (it may already

@@ -1,6 +1,8 @@
 // One run of the repair worker as the main window holds it: the thread, and the run
-// context the engine sees (notifications as cross-thread sends to the window, the
-// window's running and busy flags, the install directory, the cooperative control).
+// context the engine sees: its notifications translated into the window's messages
+// (app/worker_notifications.h), each a cross-thread send that returns at once when the
+// run is abandoned; the window's running and busy flags; the install directory; the
+// cooperative control.
 //
 // Every Start that creates a worker makes a new WorkerRun, so a worker that is still
 // unwinding after its run was abandoned never shares state with the next run.
@@ -36,7 +38,12 @@ class WorkerRun final : public RunContext {
   void Join();
 
   // RunContext.
-  LRESULT Notify(UINT message, WPARAM wparam) override;
+  void Progress(int percent) override;
+  void AppendStatus(std::u16string_view text) override;
+  void ShowTransient(std::u16string_view text) override;
+  RetryAnswer AskRetry(RetrySeverity severity, std::u16string_view failure_text) override;
+  void Ended(std::optional<std::u16string_view> final_text) override;
+  void Succeeded(std::u16string_view last_status) override;
   bool IsRunning() const override { return running_.load(); }
   void ClearBusy() override;
   std::u16string InstallDirectory() const override { return install_directory_; }
@@ -44,6 +51,9 @@ class WorkerRun final : public RunContext {
 
  private:
   void Main();
+  void Send(UINT message, WPARAM wparam);
+  // Sends the text from the worker's buffer, NUL-terminated as the window reads it.
+  void SendText(UINT message, std::u16string_view text);
 
   HWND window_;
   const std::atomic<bool>& running_;
@@ -51,6 +61,7 @@ class WorkerRun final : public RunContext {
   const std::u16string install_directory_;
   const RunSettings settings_;
   RunControl control_;
+  std::u16string text_;  // the worker's text buffer: the text of the send under way
   std::atomic<bool> finished_{false};
   std::thread thread_;
 };

@@ -121,7 +121,7 @@ ClientVersion ProbeClientVersion(Run& run) {
     }
     const std::optional<platform::File> file = run.root().OpenFile(kVersionFileName, platform::File::Mode::kRead);
     if (!file) {
-      run.SendText(kNotifyRunEnded, text::kVersionFileUnreadable);
+      run.Ended(text::kVersionFileUnreadable);
       run.FailedAttempt(attempts, text::kVersionUnknown);
       continue;
     }

@@ -20,12 +20,12 @@ void Complete(Run& run) {
   (void)run.Fetch(body, platform::Utf8ToUtf16(run.settings().repair_host) + kCompletionMarkerPath, 0, ByteRange{},
                   FetchKind::kNone, u"_DONE");
   run.ClearBusy();
-  run.Send(kNotifyRunEnded, 0);
+  run.Ended(std::nullopt);
   // A shortcut that cannot be written is not reported; the success dialog follows all the same.
   if (const std::u16string shortcut = ShortcutPath(); !shortcut.empty()) {
     platform::CreateShortcut(run.install_directory() + u"\\" + kLauncherName, shortcut, kShortcutName);
   }
-  run.SendText(kNotifySucceeded, text::kAllDownloaded);
+  run.Succeeded(text::kAllDownloaded);
 }
 
 }  // namespace krdn

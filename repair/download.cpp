@@ -27,27 +27,22 @@ void ReportBytes(Run& run, const Pass& pass) {
 }
 
 // Takes the next piece until a body of the right length is there. A failed transfer
-// or a body of the wrong length counts against the item's retry counter and raises the
-// dialog, as the retry protocol says, and the piece is fetched again; a piece that
-// was fetched ahead and failed is judged only now, at its turn.
+// or a body of the wrong length is a failed attempt on the item's retry counter, and
+// the piece is fetched again; a piece that was fetched ahead and failed is judged only
+// now, at its turn. A failed transfer is tried again at once (the question paces it);
+// after a body of the wrong length the worker waits 1 s and 2 s after the first two
+// failures and 1 s after each later one.
 FetchedPiece FetchPiece(Run& run, Pass& pass, const ManifestPiece& piece, int& retries) {
   const std::function<void()> on_wait = [&run, &pass] { ReportBytes(run, pass); };
   for (;;) {
     FetchedPiece fetched = run.TakePiece(pass.pipeline, pass.next, on_wait);
     if (fetched.result == -1) {
-      ++retries;
-      run.SendText(retries < 3 ? kNotifyUnstable : kNotifyNetworkFailed, text::kOutcomeFailed);
+      run.FailedAttempt(retries, text::kOutcomeFailed);
       continue;
     }
     if (fetched.body.size() == piece.size()) return fetched;
-    ++retries;
-    if (retries < 3) {
-      run.SendText(kNotifyUnstable, text::kDownloadFailed);
-      run.Sleep(retries);
-    } else {
-      run.SendText(kNotifyNetworkFailed, text::kOutcomeFailed);
-      run.Sleep(1);
-    }
+    const RetrySeverity severity = run.FailedAttempt(retries, text::kDownloadFailed, text::kOutcomeFailed);
+    run.Sleep(severity == RetrySeverity::kUnstable ? retries : 1);
   }
 }
 

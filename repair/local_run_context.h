@@ -1,22 +1,30 @@
-// A run context for programs without a window (the console front-end, tests): the
-// flags are atomics, and notifications go to a handler that runs on the worker thread.
+// A run context for programs without a window (the console front-end, tests, the
+// benchmarks): the flags are atomics, and every notification goes, as a Notice, to a
+// handler that runs on the worker thread. The handler's answer counts for questions.
 #pragma once
 
 #include <atomic>
 #include <functional>
 #include <string>
 
+#include "repair/notice.h"
 #include "repair/run_context.h"
 
 namespace krdn {
 
 class LocalRunContext final : public RunContext {
  public:
-  using Handler = std::function<LRESULT(UINT message, WPARAM wparam)>;
+  using Handler = std::function<RetryAnswer(const Notice& notice)>;
 
   LocalRunContext(std::u16string install_directory, Handler handler);
 
-  LRESULT Notify(UINT message, WPARAM wparam) override { return handler_(message, wparam); }
+  void Progress(int percent) override;
+  void AppendStatus(std::u16string_view text) override;
+  void ShowTransient(std::u16string_view text) override;
+  RetryAnswer AskRetry(RetrySeverity severity, std::u16string_view failure_text) override;
+  void Ended(std::optional<std::u16string_view> final_text) override;
+  void Succeeded(std::u16string_view last_status) override;
+
   bool IsRunning() const override { return running_.load(); }
   void ClearBusy() override { busy_.store(false); }
   std::u16string InstallDirectory() const override { return install_directory_; }
@@ -37,6 +45,8 @@ class LocalRunContext final : public RunContext {
   bool busy() const { return busy_.load(); }
 
  private:
+  RetryAnswer Tell(Notice notice) { return handler_(notice); }
+
   std::u16string install_directory_;
   Handler handler_;
   std::function<void(std::uint64_t, std::uint64_t)> bytes_handler_;
@@ -44,10 +54,5 @@ class LocalRunContext final : public RunContext {
   std::atomic<bool> busy_{false};
   RunControl control_;
 };
-
-// The text a notification's wParam points to.
-inline std::u16string NotificationText(WPARAM wparam) {
-  return wparam == 0 ? std::u16string() : std::u16string(reinterpret_cast<const char16_t*>(wparam));
-}
 
 }  // namespace krdn

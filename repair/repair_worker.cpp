@@ -29,7 +29,7 @@ void RunStages(Run& run) {
     if (!verified.all_verified) Run::End(std::u16string(text::kLockedNothingFetched));
     run.Append(text::kAllVerified);
     run.ClearBusy();
-    run.Send(kNotifyRunEnded, 0);
+    run.Ended(std::nullopt);
   }
   DownloadFiles(run, verified.download_list, version_text);
   if (!verified.all_verified) Run::End(std::u16string(text::kLockedAfterRepair));

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "repair/notifications.h"
-
 namespace krdn {
 
 namespace {
@@ -51,21 +49,51 @@ void Run::ThrowIfAbandoned() const {
   if (control_.Abandoned()) throw RunAbandoned{};
 }
 
-LRESULT Run::Send(UINT message, WPARAM wparam) {
+template <typename Call>
+void Run::Notify(const Call& call) {
   ThrowIfAbandoned();
-  const LRESULT result = context_.Notify(message, wparam);
+  call();
   ThrowIfAbandoned();
-  return result;
 }
 
-LRESULT Run::SendText(UINT message, std::u16string_view text) {
-  text_.assign(text);
-  return Send(message, reinterpret_cast<WPARAM>(text_.c_str()));
+void Run::Append(std::u16string_view text) {
+  Notify([&] { context_.AppendStatus(text); });
 }
 
-void Run::FailedAttempt(int& counter, std::u16string_view text) {
+void Run::Transient(std::u16string_view text) {
+  Notify([&] { context_.ShowTransient(text); });
+}
+
+void Run::Progress(int percent) {
+  Notify([&] { context_.Progress(percent); });
+}
+
+void Run::Ended(std::optional<std::u16string_view> final_text) {
+  Notify([&] { context_.Ended(final_text); });
+}
+
+void Run::Succeeded(std::u16string_view last_status) {
+  Notify([&] { context_.Succeeded(last_status); });
+}
+
+RetrySeverity Run::FailedAttempt(int& counter, std::u16string_view failure_text) {
+  return FailedAttempt(counter, failure_text, failure_text);
+}
+
+RetrySeverity Run::FailedAttempt(int& counter, std::u16string_view unstable_text,
+                                 std::u16string_view network_failure_text) {
   ++counter;
-  SendText(counter <= 2 ? kNotifyUnstable : kNotifyNetworkFailed, text);
+  const RetrySeverity severity = counter <= 2 ? RetrySeverity::kUnstable : RetrySeverity::kNetworkFailure;
+  RetryAnswer answer = RetryAnswer::kGoOn;
+  Notify([&] {
+    answer = context_.AskRetry(severity, severity == RetrySeverity::kUnstable ? unstable_text : network_failure_text);
+  });
+  if (answer == RetryAnswer::kEndRun) {
+    // Ended by the user: the same as when the window abandons the run.
+    control_.Abandon();
+    throw RunAbandoned{};
+  }
+  return severity;
 }
 
 void Run::StopPoint() {
@@ -109,11 +137,7 @@ FetchedPiece Run::TakePiece(PiecePipeline& pipeline, std::size_t index, const st
 void Run::Finish(const std::optional<std::u16string>& final_text) noexcept {
   try {
     ClearBusy();
-    if (final_text) {
-      SendText(kNotifyRunEnded, *final_text);
-    } else {
-      Send(kNotifyRunEnded, 0);
-    }
+    Ended(final_text ? std::optional<std::u16string_view>(*final_text) : std::nullopt);
   } catch (const RunAbandoned&) {
     // The window has let go of the run: nothing more is sent.
   } catch (const std::exception& error) {

@@ -1,5 +1,5 @@
-// The worker's side of one run: notifications with the run's text buffer, stop points,
-// sleeps, the retry counter rule, and the two ways a run can stop early.
+// The worker's side of one run: notifications, stop points, sleeps, the retry counter
+// rule, and the two ways a run can stop early.
 #pragma once
 
 #include <cstdint>
@@ -10,7 +10,6 @@
 
 #include "platform/http/http.h"
 #include "platform/io/install_root.h"
-#include "repair/notifications.h"
 #include "repair/run_context.h"
 #include "repair/run_settings.h"
 #include "transfer/fetch_url.h"
@@ -45,14 +44,22 @@ class Run final : private FetchObserver {
   // was missing); a stage that retries calls it before each attempt.
   void OpenRootIfClosed();
 
-  // Notifications. Each throws RunAbandoned when the run is abandoned before or during it.
-  LRESULT Send(UINT message, WPARAM wparam);
-  LRESULT SendText(UINT message, std::u16string_view text);
-  void Append(std::u16string_view text) { SendText(kNotifyAppend, text); }
-  void Transient(std::u16string_view text) { SendText(kNotifyTransient, text); }
-  void Progress(int percent) { Send(kNotifyProgress, static_cast<WPARAM>(percent)); }
-  // One failed attempt of a retrying stage: counts it and raises the matching dialog.
-  void FailedAttempt(int& counter, std::u16string_view text);
+  // Notifications (RunContext). Each throws RunAbandoned when the run is abandoned
+  // before or during it.
+  void Append(std::u16string_view text);
+  void Transient(std::u16string_view text);
+  void Progress(int percent);
+  // The end notice alone, at the points that do not end the run; a run ends with End.
+  void Ended(std::optional<std::u16string_view> final_text);
+  void Succeeded(std::u16string_view last_status);
+  // One failed attempt of a retrying stage. It counts on the stage's counter, puts the
+  // question of the severity the count gives (the first two attempts an unstable
+  // connection, every later one a network failure) with the stage's failure text, and
+  // returns that severity. Throws RunAbandoned when the user ends the run.
+  RetrySeverity FailedAttempt(int& counter, std::u16string_view failure_text);
+  // The same, for a stage whose failure text depends on the severity.
+  RetrySeverity FailedAttempt(int& counter, std::u16string_view unstable_text,
+                              std::u16string_view network_failure_text);
 
   // A stop point: waits while held, then ends the run (without text) when the running
   // flag is cleared.
@@ -92,6 +99,10 @@ class Run final : private FetchObserver {
   void Finish(const std::optional<std::u16string>& final_text) noexcept;
 
  private:
+  // Puts one notification to the window, which may abandon the run meanwhile.
+  template <typename Call>
+  void Notify(const Call& call);
+
   // FetchObserver: called from inside a transfer, so nothing may throw through them.
   void OnProgressText(const std::u16string& text) override;
   bool ShouldContinue() override;
@@ -102,7 +113,6 @@ class Run final : private FetchObserver {
   const RunSettings& settings_;
   std::u16string install_directory_;
   platform::InstallRoot root_;
-  std::u16string text_;  // the text of the notification being sent
   const std::function<void()>* on_wait_ = nullptr;  // during TakePiece
   platform::HttpSession session_;
   std::stop_callback<std::function<void()>> abort_on_abandon_;  // after session_: ends before it

@@ -1,89 +1,50 @@
 // What the repair worker knows of the window that started it.
 //
-// The worker reaches the window only through RunContext: a synchronous notification
-// whose handler runs on the window's thread while the worker waits, the running flag
-// (read), the busy flag (cleared when a run ends) and the install directory. The
-// window implements it; the real one with a cross-thread send, the console front-end
-// and the tests with a handler of their own.
-//
-// Stop and Start never freeze the worker at an arbitrary instruction. RunControl
-// carries a cooperative hold and a cooperative end:
-//   - Stop sets the hold and clears the running flag in one step (Hold). The worker
-//     checks the hold first wherever it would read the running flag (its stop points,
-//     after every received block, inside sleeps) and waits there, holding no lock,
-//     until Start sets the flags again and releases the hold: the run goes on from the
-//     same point.
-//   - Abandon ends the run: a wait in the hold or in a sleep wakes, a transfer is
-//     aborted, and the worker unwinds without notifying anything or touching the
-//     window's flags again. A notification that is being sent when the run is
-//     abandoned must return at once (the window's send watches AbandonToken()).
+// The worker reaches the window only through RunContext, in the engine's own terms:
+// progress, status lines, a transient line, the retry question, the run's end and its
+// success, each a synchronous call that returns once the window has taken it (a text
+// is valid only during the call); the running flag (read), the busy flag (cleared when
+// a run ends), the install directory and the cooperative hold and end (RunControl).
+// The window implements it with cross-thread sends of its own messages (app/), the
+// console front-end and the tests with a handler of their own (LocalRunContext).
 //
 // Use one RunContext and one RunControl per worker: a window that starts a new run
 // after abandoning one gives the new worker fresh ones, so a stale worker that is
 // still unwinding never sees the new run's state.
 #pragma once
 
-#include <condition_variable>
-#include <cstddef>
 #include <cstdint>
-#include <functional>
-#include <mutex>
 #include <optional>
-#include <stop_token>
 #include <string>
-#include <chrono>
+#include <string_view>
 
-#include "platform/base/win_types.h"
+#include "repair/retry_question.h"
+#include "repair/run_control.h"
 
 namespace krdn {
-
-class RunControl {
- public:
-  // Window side. Hold sets the hold and, in the same step as seen by the worker, runs
-  // clear_running (which clears the window's running flag).
-  void Hold(const std::function<void()>& clear_running = {});
-  // Lets a held worker go on; set the running flag before calling it.
-  void Release();
-  // Ends the run for good; wakes every wait of the worker.
-  void Abandon();
-
-  bool Abandoned() const noexcept { return abandon_.stop_requested(); }
-  bool Held() const;
-  // True while the worker waits in the hold (for tests and diagnostics).
-  bool WorkerWaiting() const;
-  std::stop_token AbandonToken() const noexcept { return abandon_.get_token(); }
-
-  // Worker side. Told of every Hold (true) and Release (false) in the same step, on the
-  // window's thread; set while held, it is told at once. Clear it before it goes.
-  void SetHoldListener(std::function<void(bool held)> listener);
-
-  // Worker side. Waits while held, then reads the running flag with read_running.
-  // Nothing when the run was abandoned.
-  std::optional<bool> Checkpoint(const std::function<bool()>& read_running);
-  // Waits while held. False when the run was abandoned.
-  bool WaitWhileHeld();
-  // Sleeps for the duration, then waits while held. False when the run was abandoned.
-  bool Sleep(std::chrono::milliseconds duration);
-
- private:
-  bool WaitLocked(std::unique_lock<std::mutex>& lock);
-
-  mutable std::mutex mutex_;
-  std::condition_variable_any released_;
-  bool held_ = false;
-  std::size_t waiting_ = 0;
-  std::function<void(bool)> hold_listener_;
-  std::stop_source abandon_;
-};
 
 class RunContext {
  public:
   virtual ~RunContext() = default;
 
-  // Sends a notification (WM_USER+100..+107) and returns the handler's result once the
-  // handler has run. wparam is a number or points to NUL-terminated UTF-16 text that
-  // stays valid only during the call.
-  virtual LRESULT Notify(UINT message, WPARAM wparam) = 0;
+  // The progress bar, 0 to 100.
+  virtual void Progress(int percent) = 0;
+  // A text for the end of the status box; texts carry their own "\r\n" where a line ends.
+  virtual void AppendStatus(std::u16string_view text) = 0;
+  // A transient line (the file at hand, bytes received); the window does not show it.
+  virtual void ShowTransient(std::u16string_view text) = 0;
+  // A failed attempt of a retrying stage, with the stage's failure text: the user's
+  // answer once the question has been put.
+  virtual RetryAnswer AskRetry(RetrySeverity severity, std::u16string_view failure_text) = 0;
+  // The end notice, with the final text or none. Sent when a run ends (the busy flag is
+  // cleared just before), and also at three points that do not end it: when the
+  // version file just fetched cannot be read (with its text, busy left set), after
+  // "every file verified" and after the completion marker (without text, busy cleared).
+  virtual void Ended(std::optional<std::u16string_view> final_text) = 0;
+  // The run has succeeded, with the last status text: the window raises the success
+  // dialog and ends the process; the call need not return.
+  virtual void Succeeded(std::u16string_view last_status) = 0;
+
   virtual bool IsRunning() const = 0;
   virtual void ClearBusy() = 0;
   // Root of every local path, without a trailing separator.

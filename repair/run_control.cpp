@@ -1,4 +1,4 @@
-#include "repair/run_context.h"
+#include "repair/run_control.h"
 
 #include "platform/io/sleep.h"
 

@@ -33,7 +33,6 @@
 #include "platform/base/utf.h"
 #include "repair/local_run_context.h"
 #include "repair/manifest.h"
-#include "repair/notifications.h"
 #include "repair/run.h"
 #include "repair/verification.h"
 #include "tools/publish/publish.h"
@@ -88,9 +87,9 @@ int VerifyIntact(const fs::path& install, const krdn::Manifest& manifest, platfo
                  unsigned threads) {
   if (platform::BindMd5() != 0) return 3;
   std::size_t intact = 0;
-  krdn::LocalRunContext context(platform::Utf8ToUtf16(install.string()), [&](UINT message, WPARAM wparam) {
-    if (message == krdn::kNotifyAppend && krdn::NotificationText(wparam) == u"成功\r\n") ++intact;
-    return LRESULT{0};
+  krdn::LocalRunContext context(platform::Utf8ToUtf16(install.string()), [&](const krdn::Notice& notice) {
+    if (notice.kind == krdn::Notice::Kind::kStatus && notice.text == u"成功\r\n") ++intact;
+    return krdn::RetryAnswer::kGoOn;
   });
   context.Start();
   krdn::RunSettings settings;

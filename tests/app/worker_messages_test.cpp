@@ -2,16 +2,18 @@
 // as the window gets them, the worker's run (WorkerRun) sending its messages to a
 // window on this thread, which names them and answers the dialogs by the script; the
 // network-failure dialog's "end the run" abandons the run as the main window does.
+#include "app/worker_notifications.h"
 #include "app/worker_run.h"
 #include "platform/base/wide_text.h"
 #include "platform/testing/test_input.h"
 #include "platform/ui/window.h"
 #include "platform/ui/windowing.h"
-#include "repair/notifications.h"
 #include "tests/repair/notice_stream.h"
 
 namespace krdn::testing {
 namespace {
+
+using namespace krdn::app;
 
 constexpr char16_t kClassName[] = u"WorkerMessagesWindow";
 

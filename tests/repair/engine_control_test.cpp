@@ -66,7 +66,7 @@ TEST_F(EngineControl, StopInTheMiddleOfAPieceHoldsTheTransferAndStartContinuesIt
   EXPECT_TRUE(Succeeded()) << platform::Utf16ToUtf8(FinalText());
   ExpectInstallMatchesClient();
   EXPECT_EQ(AgentsFor("/krdn/repair/1.9.3/a.bin").size(), 1u) << "the same transfer went on";
-  EXPECT_TRUE(NotesOf(kNotifyUnstable).empty());
+  EXPECT_TRUE(QuestionsPut().empty());
 }
 
 TEST_F(EngineControl, StopWithFourPiecesInFlightRequestsNothingNewUntilStartAndNothingTwice) {
@@ -97,7 +97,7 @@ TEST_F(EngineControl, StopWithFourPiecesInFlightRequestsNothingNewUntilStartAndN
     EXPECT_TRUE(ranges.insert(request.range).second) << request.range << " was asked for twice";
   }
   EXPECT_EQ(ranges.size(), 12u);
-  EXPECT_TRUE(NotesOf(kNotifyUnstable).empty());
+  EXPECT_TRUE(QuestionsPut().empty());
 }
 
 // While the pass waits for a slow piece, the pieces after it go on over the other
@@ -156,9 +156,9 @@ TEST_F(EngineControl, StopAtAStopPointHoldsThereAndStartGoesOnWithTheSameRun) {
   AddClientFile("b.bin", PatternBytes(100, 33));
   Publish();
   InstallCopy();
-  answer = [this](const Note& note) -> LRESULT {
-    if (note.message == kNotifyAppend && note.text == u"校验文件: \\a.bin......") context->Stop();
-    return 0;
+  answer = [this](const Note& note) -> RetryAnswer {
+    if (note.kind == Kind::kStatus && note.text == u"校验文件: \\a.bin......") context->Stop();
+    return RetryAnswer::kGoOn;
   };
   StartWorker();
   ASSERT_TRUE(Eventually([this] { return context->Control().WorkerWaiting(); }));
@@ -175,9 +175,9 @@ TEST_F(EngineControl, StopAtAStopPointHoldsThereAndStartGoesOnWithTheSameRun) {
 TEST_F(EngineControl, EndingAHeldRunUnwindsTheWorkerSilently) {
   AddClientFile("a.bin", PatternBytes(100, 34));
   Publish();
-  answer = [this](const Note& note) -> LRESULT {
-    if (note.message == kNotifyAppend && note.text == u"开始校验本地文件...\r\n") context->Stop();
-    return 0;
+  answer = [this](const Note& note) -> RetryAnswer {
+    if (note.kind == Kind::kStatus && note.text == u"开始校验本地文件...\r\n") context->Stop();
+    return RetryAnswer::kGoOn;
   };
   StartWorker();
   ASSERT_TRUE(Eventually([this] { return context->Control().WorkerWaiting(); }));
@@ -194,8 +194,8 @@ TEST_F(EngineControl, EndingTheRunWhileTheWorkerWaitsInsideANotification) {
   AddClientFile("a.bin", PatternBytes(100, 35));
   Publish();
   std::atomic<bool> dialog_open{false};
-  answer = [this, &dialog_open](const Note& note) -> LRESULT {
-    if (note.message != kNotifyNetworkFailed) return 4;
+  answer = [this, &dialog_open](const Note& note) -> RetryAnswer {
+    if (note.kind != Kind::kQuestion || note.severity != kNetworkFailure) return RetryAnswer::kGoOn;
     // The network-failure dialog stays open until the window ends the run; the send
     // then returns at once, as the window's cross-thread send does for an abandoned run.
     dialog_open = true;
@@ -203,7 +203,7 @@ TEST_F(EngineControl, EndingTheRunWhileTheWorkerWaitsInsideANotification) {
     std::condition_variable_any closed;
     std::unique_lock lock(wait_mutex);
     closed.wait(lock, context->Control().AbandonToken(), [] { return false; });
-    return kDialogEndRun;
+    return RetryAnswer::kEndRun;
   };
   StartWorker();
   ASSERT_TRUE(Eventually([&] { return dialog_open.load(); }));
@@ -227,7 +227,7 @@ TEST_F(EngineControl, EndingTheRunAbortsAStalledTransferAtOnce) {
   worker.join();
   // Far below the stall timeout: the abandonment, not the timeout, ended the transfer.
   EXPECT_LT(std::chrono::steady_clock::now() - before, 60s);
-  EXPECT_TRUE(NotesOf(kNotifyUnstable).empty());
+  EXPECT_TRUE(QuestionsPut().empty());
 }
 
 TEST_F(EngineControl, EndingTheRunWakesTheWorkerFromARetrySleep) {
@@ -241,8 +241,8 @@ TEST_F(EngineControl, EndingTheRunWakesTheWorkerFromARetrySleep) {
   ASSERT_TRUE(Eventually([&] { return slept.load(); }));
   context->Control().Abandon();
   worker.join();
-  EXPECT_EQ(NotesOf(kNotifyUnstable).size(), 1u);
-  EXPECT_TRUE(NotesOf(kNotifyRunEnded).empty());
+  EXPECT_EQ(QuestionsOf(kUnstable), 1u);
+  EXPECT_TRUE(NotesOf(Kind::kEnded).empty());
 }
 
 }  // namespace

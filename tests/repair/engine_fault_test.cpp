@@ -1,6 +1,6 @@
 // The engine against a misbehaving server: every fault is retried by the retry
-// protocol (dialogs 105 twice, then 106) until the run succeeds, except a wrong digest,
-// which ends the run.
+// protocol (an unstable connection twice, then network failures) until the run
+// succeeds, except a wrong digest, which ends the run.
 #include <sys/socket.h>
 #include <netinet/in.h>
 #include <unistd.h>
@@ -38,36 +38,21 @@ class EngineFaults : public EngineTest {
     Publish("1.9.3", 0, 1024);
   }
 
-  // The dialogs raised, in order: 5 for WM_USER+105, 6 for WM_USER+106, with their texts.
-  std::vector<std::pair<int, std::u16string>> RaisedDialogs() const {
-    std::vector<std::pair<int, std::u16string>> out;
-    std::lock_guard lock(mutex);
-    for (const Note& note : notes) {
-      if (note.message == kNotifyUnstable) out.emplace_back(5, note.text);
-      if (note.message == kNotifyNetworkFailed) out.emplace_back(6, note.text);
-    }
-    return out;
-  }
-
-  // Ends the run from the network-failure dialog after `count` dialogs of either kind.
-  void AbandonAfterDialogs(std::size_t count) {
-    answer = [this, count](const Note& note) -> LRESULT {
-      if (note.message != kNotifyUnstable && note.message != kNotifyNetworkFailed) return 0;
-      if (++dialogs_seen < count) return 4;
-      context->Control().Abandon();
-      return kDialogEndRun;
+  // Answers "end the run" to the question after `count` questions.
+  void EndAfterQuestions(std::size_t count) {
+    answer = [this, count](const Note& note) {
+      if (note.kind != Kind::kQuestion || ++questions_seen < count) return RetryAnswer::kGoOn;
+      return RetryAnswer::kEndRun;
     };
   }
 
-  std::size_t dialogs_seen = 0;
+  std::size_t questions_seen = 0;
 };
-
-using Dialogs = std::vector<std::pair<int, std::u16string>>;
 
 struct PieceFault {
   Fault fault;
   int times;
-  Dialogs dialogs;
+  Questions questions;
   std::vector<int> sleeps;
 };
 
@@ -81,29 +66,37 @@ TEST_P(PieceFaults, AreRetriedUntilThePieceArrivesWhole) {
   RunRepair();
   EXPECT_TRUE(Succeeded()) << platform::Utf16ToUtf8(FinalText());
   ExpectInstallMatchesClient();
-  EXPECT_EQ(RaisedDialogs(), c.dialogs);
+  EXPECT_EQ(QuestionsPut(), c.questions);
   EXPECT_EQ(sleeps, c.sleeps);
 }
 
 const std::u16string kFailed = u"失败\r\n";
 const std::u16string kWrongLength = u"下载文件失败。";
+const std::u16string kVersionFailed = u"文件tern.sav下载失败\r\n";
+const std::u16string kNoManifest = u"无法获取验证文件信息。\r\n";
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, PieceFaults,
     ::testing::Values(
-        PieceFault{Fault::kRefuse, 1, {{5, kFailed}}, {}},
-        PieceFault{Fault::kReset, 4, {{5, kFailed}, {5, kFailed}, {6, kFailed}, {6, kFailed}}, {}},
-        PieceFault{Fault::kResetMidBody, 1, {{5, kFailed}}, {}},
-        PieceFault{Fault::kStallBeforeHeaders, 1, {{5, kFailed}}, {}},
-        PieceFault{Fault::kStallMidBody, 1, {{5, kFailed}}, {}},
+        PieceFault{Fault::kRefuse, 1, {{kUnstable, kFailed}}, {}},
+        PieceFault{Fault::kReset, 4,
+                   {{kUnstable, kFailed}, {kUnstable, kFailed}, {kNetworkFailure, kFailed}, {kNetworkFailure, kFailed}},
+                   {}},
+        PieceFault{Fault::kResetMidBody, 1, {{kUnstable, kFailed}}, {}},
+        PieceFault{Fault::kStallBeforeHeaders, 1, {{kUnstable, kFailed}}, {}},
+        PieceFault{Fault::kStallMidBody, 1, {{kUnstable, kFailed}}, {}},
         // A body longer than its range is cut one byte past it: a body of the wrong length.
-        PieceFault{Fault::kLongBody, 1, {{5, kWrongLength}}, {1}},
+        PieceFault{Fault::kLongBody, 1, {{kUnstable, kWrongLength}}, {1}},
         PieceFault{Fault::kWholeBody, 4,
-                   {{5, kWrongLength}, {5, kWrongLength}, {6, kFailed}, {6, kFailed}}, {1, 2, 1, 1}},
+                   {{kUnstable, kWrongLength}, {kUnstable, kWrongLength}, {kNetworkFailure, kFailed},
+                    {kNetworkFailure, kFailed}},
+                   {1, 2, 1, 1}},
         PieceFault{Fault::kShortBody, 4,
-                   {{5, kWrongLength}, {5, kWrongLength}, {6, kFailed}, {6, kFailed}}, {1, 2, 1, 1}},
-        PieceFault{Fault::kShortBody, 1, {{5, kWrongLength}}, {1}},
-        PieceFault{Fault::kErrorPage, 2, {{5, kWrongLength}, {5, kWrongLength}}, {1, 2}},
+                   {{kUnstable, kWrongLength}, {kUnstable, kWrongLength}, {kNetworkFailure, kFailed},
+                    {kNetworkFailure, kFailed}},
+                   {1, 2, 1, 1}},
+        PieceFault{Fault::kShortBody, 1, {{kUnstable, kWrongLength}}, {1}},
+        PieceFault{Fault::kErrorPage, 2, {{kUnstable, kWrongLength}, {kUnstable, kWrongLength}}, {1, 2}},
         PieceFault{Fault::kTrickle, -1, {}, {}}));
 
 TEST_F(EngineFaults, TheRetryCounterStartsAgainAfterEachWrittenPiece) {
@@ -114,7 +107,8 @@ TEST_F(EngineFaults, TheRetryCounterStartsAgainAfterEachWrittenPiece) {
                             .fault = Fault::kReset, .times = 2});
   RunRepair();
   EXPECT_TRUE(Succeeded());
-  EXPECT_EQ(RaisedDialogs(), (Dialogs{{5, kFailed}, {5, kFailed}, {5, kFailed}, {5, kFailed}}));
+  EXPECT_EQ(QuestionsPut(),
+            (Questions{{kUnstable, kFailed}, {kUnstable, kFailed}, {kUnstable, kFailed}, {kUnstable, kFailed}}));
 }
 
 TEST_F(EngineFaults, AWrongDigestEndsTheRunAndLeavesThePieceUnwritten) {
@@ -131,8 +125,8 @@ TEST_F(EngineFaults, TheVersionProbeRetriesErrorPagesAndNeverReadsThemAsAVersion
   server->AddRule(FaultRule{.path_prefix = "/krdn/barternsav", .fault = Fault::kErrorPage, .times = 3, .status = 503});
   RunRepair();
   EXPECT_TRUE(Succeeded());
-  EXPECT_EQ(RaisedDialogs(), (Dialogs{{5, u"文件tern.sav下载失败\r\n"}, {5, u"文件tern.sav下载失败\r\n"},
-                                {6, u"文件tern.sav下载失败\r\n"}}));
+  EXPECT_EQ(QuestionsPut(), (Questions{{kUnstable, kVersionFailed}, {kUnstable, kVersionFailed},
+                                        {kNetworkFailure, kVersionFailed}}));
   EXPECT_EQ(Appended()[1], u"当前客户端版本号: 1.9.3\r\n");
 }
 
@@ -140,12 +134,13 @@ TEST_F(EngineFaults, AShortVersionFileFailsEveryAttemptUntilTheUserEndsTheRun) {
   auto version = ReadFile(root / "krdn/barternsav/360/tern.sav");
   version.resize(253);
   WriteFile(root / "krdn/barternsav/360/tern.sav", version);
-  AbandonAfterDialogs(4);
+  EndAfterQuestions(4);
   RunRepair();
-  EXPECT_EQ(RaisedDialogs(), (Dialogs{{5, u"无法获取客户端版本信息。\r\n"}, {5, u"无法获取客户端版本信息。\r\n"},
-                                {6, u"无法获取客户端版本信息。\r\n"}, {6, u"无法获取客户端版本信息。\r\n"}}));
+  const std::u16string unknown = u"无法获取客户端版本信息。\r\n";
+  EXPECT_EQ(QuestionsPut(), (Questions{{kUnstable, unknown}, {kUnstable, unknown}, {kNetworkFailure, unknown},
+                                        {kNetworkFailure, unknown}}));
   // Ended from the dialog: nothing more is sent and the busy flag is the window's business.
-  EXPECT_TRUE(NotesOf(kNotifyRunEnded).empty());
+  EXPECT_TRUE(NotesOf(Kind::kEnded).empty());
   EXPECT_TRUE(context->busy());
 
   version.resize(254);
@@ -158,13 +153,13 @@ TEST_F(EngineFaults, AShortVersionFileFailsEveryAttemptUntilTheUserEndsTheRun) {
 
 TEST_F(EngineFaults, WithTheNetworkDownTheProbeRaisesTwoUnstableDialogsThenNetworkFailures) {
   settings.version_host = DeadUrl();
-  AbandonAfterDialogs(5);
+  EndAfterQuestions(5);
   RunRepair();
-  const Dialogs dialogs = RaisedDialogs();
-  ASSERT_EQ(dialogs.size(), 5u);
-  EXPECT_EQ(dialogs[1].first, 5);
-  EXPECT_EQ(dialogs[2].first, 6);
-  EXPECT_EQ(dialogs[4].first, 6);
+  const Questions questions = QuestionsPut();
+  ASSERT_EQ(questions.size(), 5u);
+  EXPECT_EQ(questions[1].first, kUnstable);
+  EXPECT_EQ(questions[2].first, kNetworkFailure);
+  EXPECT_EQ(questions[4].first, kNetworkFailure);
   EXPECT_EQ(Appended(), (std::vector<std::u16string>{u"下载文件tern.sav\r\n"}));
 }
 
@@ -172,18 +167,18 @@ TEST_F(EngineFaults, TheOldVersionFileStaysWhenTheHostIsDownOrAnswersWithAnError
   const std::vector<std::uint8_t> old = PatternBytes(300, 23);
   WriteFile(install / "tern.sav", old);
   settings.version_host = DeadUrl();
-  AbandonAfterDialogs(3);
+  EndAfterQuestions(3);
   RunRepair();
-  EXPECT_EQ(RaisedDialogs().size(), 3u);
+  EXPECT_EQ(QuestionsPut().size(), 3u);
   EXPECT_EQ(ReadFile(install / "tern.sav"), old) << "a failed connect leaves it byte for byte";
 
   settings.version_host = server->url();
   server->AddRule(FaultRule{.path_prefix = "/krdn/barternsav", .fault = Fault::kErrorPage, .status = 404});
-  dialogs_seen = 0;
+  questions_seen = 0;
   notes.clear();
   RunRepair();
-  EXPECT_EQ(RaisedDialogs(), (Dialogs{{5, u"文件tern.sav下载失败\r\n"}, {5, u"文件tern.sav下载失败\r\n"},
-                                {6, u"文件tern.sav下载失败\r\n"}}));
+  EXPECT_EQ(QuestionsPut(), (Questions{{kUnstable, kVersionFailed}, {kUnstable, kVersionFailed},
+                                        {kNetworkFailure, kVersionFailed}}));
   EXPECT_EQ(ReadFile(install / "tern.sav"), old) << "so does an error page";
 
   // A version file longer than 1 MiB is a failed download; the next good one replaces it.
@@ -194,18 +189,18 @@ TEST_F(EngineFaults, TheOldVersionFileStaysWhenTheHostIsDownOrAnswersWithAnError
   huge.resize((std::size_t{1} << 20) + 1, 0);
   WriteFile(served, huge);
   server->AddRule(FaultRule{.path_prefix = "/krdn/repair/", .fault = Fault::kReset});  // stop after the probe
-  dialogs_seen = 0;
+  questions_seen = 0;
   notes.clear();
-  AbandonAfterDialogs(2);
+  EndAfterQuestions(2);
   RunRepair();
-  EXPECT_EQ(RaisedDialogs(), (Dialogs{{5, u"文件tern.sav下载失败\r\n"}, {5, u"文件tern.sav下载失败\r\n"}}));
+  EXPECT_EQ(QuestionsPut(), (Questions{{kUnstable, kVersionFailed}, {kUnstable, kVersionFailed}}));
   huge.resize(std::size_t{1} << 20);
   WriteFile(served, huge);
-  dialogs_seen = 0;
+  questions_seen = 0;
   notes.clear();
-  AbandonAfterDialogs(1);
+  EndAfterQuestions(1);
   RunRepair();
-  EXPECT_EQ(RaisedDialogs(), (Dialogs{{5, u"无法获取验证文件信息。\r\n"}})) << "exactly 1 MiB is read";
+  EXPECT_EQ(QuestionsPut(), (Questions{{kUnstable, kNoManifest}})) << "exactly 1 MiB is read";
   EXPECT_EQ(ReadFile(install / "tern.sav"), huge);
 }
 
@@ -215,8 +210,8 @@ TEST_F(EngineFaults, ABrokenOrMissingManifestIsRetriedWithoutRepeatingLines) {
   server->AddRule(FaultRule{.path_prefix = "/krdn/repair/1.9.3/1.9.3_download", .fault = Fault::kResetMidBody, .times = 1});
   RunRepair();
   EXPECT_TRUE(Succeeded());
-  EXPECT_EQ(RaisedDialogs(), (Dialogs{{5, u"无法获取验证文件信息。\r\n"}, {5, u"无法获取验证文件信息。\r\n"},
-                                {6, u"无法获取验证文件信息。\r\n"}}));
+  EXPECT_EQ(QuestionsPut(), (Questions{{kUnstable, kNoManifest}, {kUnstable, kNoManifest},
+                                        {kNetworkFailure, kNoManifest}}));
   EXPECT_EQ(trace.size(), 1u);
 }
 
@@ -225,9 +220,9 @@ TEST_F(EngineFaults, AManifestThatPointsOutsideTheInstallDirectoryIsNeverUsed) {
   const std::string served =
       Md5Hex({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}) + text;
   WriteFile(root / "krdn/repair/1.9.3/1.9.3_download.txt", served);
-  AbandonAfterDialogs(3);
+  EndAfterQuestions(3);
   RunRepair();
-  EXPECT_EQ(RaisedDialogs().size(), 3u);
+  EXPECT_EQ(QuestionsPut().size(), 3u);
   EXPECT_FALSE(fs::exists(work / "escaped.bin"));
   EXPECT_TRUE(trace.empty());
 }
@@ -237,7 +232,7 @@ TEST_F(EngineFaults, AnUnreachableCompletionMarkerDoesNotStopTheSuccess) {
   server->AddRule(FaultRule{.path_prefix = "/krdn/repair/Repair_Done.txt", .fault = Fault::kReset});
   RunRepair();
   EXPECT_TRUE(Succeeded());
-  EXPECT_TRUE(RaisedDialogs().empty());
+  EXPECT_TRUE(QuestionsPut().empty());
   EXPECT_TRUE(fs::exists(work / "home/Desktop/Velmora3.desktop"));
 }
 

@@ -15,7 +15,6 @@
 
 #include "platform/base/utf.h"
 #include "repair/local_run_context.h"
-#include "repair/notifications.h"
 #include "repair/repair_worker.h"
 #include "tests/support/temp_dir.h"
 #include "tools/fault-server/fault_server.h"
@@ -25,15 +24,13 @@ namespace krdn::testing {
 
 namespace fs = std::filesystem;
 
-struct Note {
-  UINT message = 0;
-  std::u16string text;  // for text notifications
-  WPARAM number = 0;    // for progress
-};
+using Note = Notice;
+using Kind = Notice::Kind;
+inline constexpr RetrySeverity kUnstable = RetrySeverity::kUnstable;
+inline constexpr RetrySeverity kNetworkFailure = RetrySeverity::kNetworkFailure;
 
-inline bool CarriesText(UINT message) {
-  return message != kNotifyProgress && message != kNotifyUnused;
-}
+// The questions of a run, in order: their severities and failure texts.
+using Questions = std::vector<std::pair<RetrySeverity, std::u16string>>;
 
 class EngineTest : public ::testing::Test {
  protected:
@@ -79,51 +76,59 @@ class EngineTest : public ::testing::Test {
 
   std::unique_ptr<LocalRunContext> MakeContext() {
     return std::make_unique<LocalRunContext>(platform::Utf8ToUtf16(install.string()),
-                                             [this](UINT message, WPARAM wparam) { return Record(message, wparam); });
+                                             [this](const Note& note) { return Record(note); });
   }
 
-  LRESULT Record(UINT message, WPARAM wparam) {
-    Note note;
-    note.message = message;
-    if (CarriesText(message)) note.text = NotificationText(wparam);
-    else note.number = wparam;
-    std::function<LRESULT(const Note&)> answer_now;
+  RetryAnswer Record(const Note& note) {
+    std::function<RetryAnswer(const Note&)> answer_now;
     {
       std::lock_guard lock(mutex);
       notes.push_back(note);
       answer_now = answer;
     }
-    return answer_now ? answer_now(note) : 0;
+    return answer_now ? answer_now(note) : RetryAnswer::kGoOn;
   }
 
-  std::vector<Note> NotesOf(UINT message) const {
+  std::vector<Note> NotesOf(Kind kind) const {
     std::lock_guard lock(mutex);
     std::vector<Note> out;
     for (const Note& note : notes) {
-      if (note.message == message) out.push_back(note);
+      if (note.kind == kind) out.push_back(note);
     }
     return out;
+  }
+
+  Questions QuestionsPut() const {
+    Questions out;
+    for (const Note& note : NotesOf(Kind::kQuestion)) out.emplace_back(note.severity, note.Text());
+    return out;
+  }
+
+  std::size_t QuestionsOf(RetrySeverity severity) const {
+    std::size_t count = 0;
+    for (const auto& [put, text] : QuestionsPut()) count += put == severity ? 1 : 0;
+    return count;
   }
 
   // Every appended status text, in order.
   std::vector<std::u16string> Appended() const {
     std::vector<std::u16string> out;
-    for (const Note& note : NotesOf(kNotifyAppend)) out.push_back(note.text);
+    for (const Note& note : NotesOf(Kind::kStatus)) out.push_back(note.Text());
     return out;
   }
 
   std::vector<int> ProgressValues() const {
     std::vector<int> out;
-    for (const Note& note : NotesOf(kNotifyProgress)) out.push_back(static_cast<int>(note.number));
+    for (const Note& note : NotesOf(Kind::kProgress)) out.push_back(note.percent);
     return out;
   }
 
-  // The final text of the run (the last WM_USER+103), and whether it succeeded.
+  // The final text of the run (of the last end notice), and whether it succeeded.
   std::u16string FinalText() const {
-    const auto ends = NotesOf(kNotifyRunEnded);
-    return ends.empty() ? u"<none>" : ends.back().text;
+    const auto ends = NotesOf(Kind::kEnded);
+    return ends.empty() ? u"<none>" : ends.back().Text();
   }
-  bool Succeeded() const { return !NotesOf(kNotifySucceeded).empty(); }
+  bool Succeeded() const { return !NotesOf(Kind::kSucceeded).empty(); }
 
   // The install directory holds every client file byte for byte.
   void ExpectInstallMatchesClient() const {
@@ -154,7 +159,7 @@ class EngineTest : public ::testing::Test {
   std::vector<Note> notes;
   std::vector<std::string> trace;
   std::vector<int> sleeps;
-  std::function<LRESULT(const Note&)> answer;
+  std::function<RetryAnswer(const Note&)> answer;
 };
 
 inline std::u16string U(const std::string& utf8) { return platform::Utf8ToUtf16(utf8); }

@@ -30,26 +30,22 @@ class EngineOverHttps : public EngineTest {
     return servers;
   }
 
-  // Answers `count` retry dialogs with retry, then ends the run from the next one.
-  void AbandonAfterDialogs(std::size_t count) {
-    answer = [this, count](const Note& note) -> LRESULT {
-      if (note.message != kNotifyUnstable && note.message != kNotifyNetworkFailed) return 0;
-      if (++dialogs_seen <= count) return 4;
-      context->Control().Abandon();
-      return kDialogEndRun;
+  // Answers `count` retry questions with "go on", then ends the run from the next one.
+  void EndAfterQuestions(std::size_t count) {
+    answer = [this, count](const Note& note) {
+      if (note.kind != Kind::kQuestion || ++questions_seen <= count) return RetryAnswer::kGoOn;
+      return RetryAnswer::kEndRun;
     };
   }
 
-  std::vector<std::u16string> DialogTexts() const {
+  std::vector<std::u16string> QuestionTexts() const {
     std::vector<std::u16string> out;
-    for (const UINT message : {kNotifyUnstable, kNotifyNetworkFailed}) {
-      for (const Note& note : NotesOf(message)) out.push_back(note.text);
-    }
+    for (const auto& [severity, text] : QuestionsPut()) out.push_back(text);
     return out;
   }
 
   TestAuthority trusted{work / "pki", "trusted"};
-  std::size_t dialogs_seen = 0;
+  std::size_t questions_seen = 0;
 };
 
 TEST_F(EngineOverHttps, ACertificateFromTheTrustedAuthorityForTheHostServesTheRun) {
@@ -85,14 +81,14 @@ TEST_P(RefusedCertificates, AreFailedAttemptsOfTheVersionProbeAndNothingIsFetche
   const auto servers = Serve((c.issued_by_stranger ? stranger : trusted).Issue("server", c.alt_names));
   if (!c.system_store) settings.ca_file = trusted.certificate().string();
   WriteFile(install / "tern.sav", "the old version file");
-  AbandonAfterDialogs(3);
+  EndAfterQuestions(3);
 
   RunRepair();
   EXPECT_FALSE(Succeeded());
-  const std::vector<std::u16string> texts = DialogTexts();
+  const std::vector<std::u16string> texts = QuestionTexts();
   ASSERT_EQ(texts.size(), 4u);
   for (const std::u16string& text : texts) EXPECT_EQ(text, u"文件tern.sav下载失败\r\n");
-  EXPECT_EQ(NotesOf(kNotifyUnstable).size(), 2u);
+  EXPECT_EQ(QuestionsOf(kUnstable), 2u);
   EXPECT_EQ(ReadText(install / "tern.sav"), "the old version file");
   const std::string log = ReadText(servers->access_log());
   EXPECT_EQ(log.find("/krdn/"), std::string::npos) << "no request got past the handshake: " << log;
@@ -115,11 +111,11 @@ TEST_F(EngineOverHttps, ARedirectFromHttpsDownToPlainHttpIsAFailedAttempt) {
   }
   const auto servers = Serve(trusted.Issue("good", "IP:127.0.0.1"), "--include " + (work / "redirect.conf").string());
   settings.ca_file = trusted.certificate().string();
-  AbandonAfterDialogs(2);
+  EndAfterQuestions(2);
 
   RunRepair();
   EXPECT_FALSE(Succeeded());
-  const std::vector<std::u16string> texts = DialogTexts();
+  const std::vector<std::u16string> texts = QuestionTexts();
   ASSERT_EQ(texts.size(), 3u);
   for (const std::u16string& text : texts) EXPECT_EQ(text, u"文件tern.sav下载失败\r\n");
   EXPECT_TRUE(server->requests().empty()) << "the plain http server was never asked";

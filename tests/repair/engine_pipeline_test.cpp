@@ -19,26 +19,26 @@ using namespace std::chrono_literals;
 // once a second while it lasts (they depend on the clock, not on the run): every count
 // but the first line of a fetch, "(0/N)", which a count of a fetch still waiting for
 // its first byte repeats.
-std::vector<std::tuple<UINT, std::u16string, WPARAM>> Stream(const std::vector<Note>& notes) {
-  std::vector<std::tuple<UINT, std::u16string, WPARAM>> stream;
+std::vector<Note> Stream(const std::vector<Note>& notes) {
+  std::vector<Note> stream;
   for (const Note& note : notes) {
-    const bool byte_count = note.message == kNotifyTransient && note.text.rfind(u"下载数据：(", 0) == 0;
-    const bool first_line = byte_count && note.text.rfind(u"下载数据：(0/", 0) == 0 &&
-                            (stream.empty() || stream.back() != std::tuple(note.message, note.text, note.number));
-    if (!byte_count || first_line) stream.emplace_back(note.message, note.text, note.number);
+    const bool byte_count = note.kind == Kind::kTransient && note.Text().rfind(u"下载数据：(", 0) == 0;
+    const bool first_line =
+        byte_count && note.Text().rfind(u"下载数据：(0/", 0) == 0 && (stream.empty() || stream.back() != note);
+    if (!byte_count || first_line) stream.push_back(note);
   }
   return stream;
 }
 
 // Where two streams part, for the failure message (a whole stream is too long to read).
-std::string FirstDifference(const std::vector<std::tuple<UINT, std::u16string, WPARAM>>& a,
-                            const std::vector<std::tuple<UINT, std::u16string, WPARAM>>& b) {
+std::string FirstDifference(const std::vector<Note>& a, const std::vector<Note>& b) {
   std::size_t at = 0;
   while (at < a.size() && at < b.size() && a[at] == b[at]) ++at;
-  const auto show = [](const std::vector<std::tuple<UINT, std::u16string, WPARAM>>& stream, std::size_t i) {
+  const auto show = [](const std::vector<Note>& stream, std::size_t i) {
     if (i >= stream.size()) return std::string("(the end)");
-    const auto& [message, text, number] = stream[i];
-    return std::to_string(message) + " \"" + platform::Utf16ToUtf8(text) + "\" " + std::to_string(number);
+    const Note& note = stream[i];
+    return "kind " + std::to_string(static_cast<int>(note.kind)) + " \"" + platform::Utf16ToUtf8(note.Text()) + "\" " +
+           std::to_string(note.percent);
   };
   std::string out = "first difference at notification " + std::to_string(at) + ":";
   for (std::size_t i = at; i < at + 3; ++i) out += "\n  " + show(a, i) + "  |  " + show(b, i);
@@ -58,7 +58,7 @@ std::map<std::tuple<std::string, std::string, std::string>, int> PieceRequests(
 }
 
 struct Recorded {
-  std::vector<std::tuple<UINT, std::u16string, WPARAM>> stream;
+  std::vector<Note> stream;
   std::vector<int> sleeps;
   std::map<std::tuple<std::string, std::string, std::string>, int> pieces;
   std::set<std::uint64_t> piece_connections;
@@ -149,15 +149,7 @@ INSTANTIATE_TEST_SUITE_P(
       return name;
     });
 
-class TransferLimits : public EngineTest {
- protected:
-  std::vector<std::pair<UINT, std::u16string>> Dialogs() const {
-    std::vector<std::pair<UINT, std::u16string>> out;
-    for (const Note& note : NotesOf(kNotifyUnstable)) out.emplace_back(note.message, note.text);
-    for (const Note& note : NotesOf(kNotifyNetworkFailed)) out.emplace_back(note.message, note.text);
-    return out;
-  }
-};
+class TransferLimits : public EngineTest {};
 
 TEST_F(TransferLimits, ARedirectLoopIsAFailedTransferAfterFiveHops) {
   AddClientFile("a.bin", PatternBytes(2000, 53));
@@ -167,7 +159,7 @@ TEST_F(TransferLimits, ARedirectLoopIsAFailedTransferAfterFiveHops) {
   RunRepair();
   EXPECT_TRUE(Succeeded());
   ExpectInstallMatchesClient();
-  EXPECT_EQ(Dialogs(), (std::vector<std::pair<UINT, std::u16string>>{{kNotifyUnstable, u"失败\r\n"}}));
+  EXPECT_EQ(QuestionsPut(), (Questions{{kUnstable, u"失败\r\n"}}));
   EXPECT_TRUE(sleeps.empty()) << "a failed transfer is retried at once";
   int first_piece = 0;
   for (const auto& request : server->requests()) first_piece += request.range == "bytes=0-1023" ? 1 : 0;
@@ -185,7 +177,7 @@ TEST_F(TransferLimits, AnAnswerThatDripsFailsWithinTheSlowLimit) {
   RunRepair();
   EXPECT_TRUE(Succeeded());
   ExpectInstallMatchesClient();
-  EXPECT_EQ(Dialogs(), (std::vector<std::pair<UINT, std::u16string>>{{kNotifyUnstable, u"失败\r\n"}}));
+  EXPECT_EQ(QuestionsPut(), (Questions{{kUnstable, u"失败\r\n"}}));
   const auto requests = server->requests();
   const auto dripped = std::find_if(requests.begin(), requests.end(),
                                     [](const auto& r) { return r.fault == Fault::kTrickle; });

@@ -27,9 +27,9 @@ TEST_F(EngineTest, RepairsAMissingFileWithTheSpecifiedLogAndRequests) {
                                  u"下载文件: \\data\\b.pak......", u"成功\r\n", u"恭喜，已成功下载所有文件\r\n"}));
   EXPECT_EQ(ProgressValues(), (std::vector<int>{0, 100, 0, 50, 100, 0, 100}));
   ASSERT_TRUE(Succeeded());
-  EXPECT_EQ(NotesOf(kNotifySucceeded).back().text, u"恭喜，已成功下载所有文件\r\n");
-  ASSERT_EQ(NotesOf(kNotifyRunEnded).size(), 1u);  // wParam 0 after the completion marker
-  EXPECT_EQ(NotesOf(kNotifyRunEnded)[0].text, u"");
+  EXPECT_EQ(NotesOf(Kind::kSucceeded).back().text, u"恭喜，已成功下载所有文件\r\n");
+  ASSERT_EQ(NotesOf(Kind::kEnded).size(), 1u);  // without text after the completion marker
+  EXPECT_EQ(NotesOf(Kind::kEnded)[0].text, std::nullopt);
   EXPECT_FALSE(context->busy());
   ExpectInstallMatchesClient();
   EXPECT_EQ(ReadFile(install / "tern.sav"), ReadFile(root / "krdn/barternsav/360/tern.sav"));
@@ -66,8 +66,8 @@ TEST_F(EngineTest, AnIntactClientStillRunsTheDownloadPassAndCompletes) {
   ASSERT_GE(appended.size(), 4u);
   EXPECT_EQ((Strings{appended.end() - 4, appended.end()}),
             (Strings{u"成功\r\n", u"恭喜，所有文件都成功通过检验\r\n", u"开始下载文件...\r\n", u"恭喜，已成功下载所有文件\r\n"}));
-  // Busy cleared and WM_USER+103 with 0 after the verification, then again after the marker.
-  EXPECT_EQ(NotesOf(kNotifyRunEnded).size(), 2u);
+  // Busy cleared and the end notice without text after the verification, then again after the marker.
+  EXPECT_EQ(NotesOf(Kind::kEnded).size(), 2u);
   EXPECT_TRUE(Succeeded());
   EXPECT_EQ(AgentsFor("/krdn/repair/Repair_Done.txt"), std::vector<std::string>{"VoRepair_DONE"});
 }
@@ -143,8 +143,8 @@ TEST_F(EngineTest, AgentNumbersCountFourMiBPiecesOfAMissingNineMiBFile) {
   EXPECT_EQ(agents,
             (std::vector<std::string>{"VoRepair_missing_1in3", "VoRepair_missing_2in3", "VoRepair_missing_3in3"}));
   // One progress line at the start of each bounded fetch at least.
-  EXPECT_GE(NotesOf(kNotifyTransient).size(), 3u);
-  EXPECT_EQ(NotesOf(kNotifyTransient)[1].text, u"校验文件：\\big.bin");
+  EXPECT_GE(NotesOf(Kind::kTransient).size(), 3u);
+  EXPECT_EQ(NotesOf(Kind::kTransient)[1].text, u"校验文件：\\big.bin");
 }
 
 TEST_F(EngineTest, LargePiecesAreVerifiedTwoAtATimeAndEachIsJudgedOnItsOwn) {
@@ -271,12 +271,12 @@ TEST_F(EngineTest, StopPointEndsTheRunWithoutTextWhenTheRunningFlagIsCleared) {
   context->Start();
   // Clearing only the running flag: a Stop whose hold the worker never sees.
   auto handler_context = context.get();
-  answer = [this, handler_context](const Note& note) -> LRESULT {
-    if (note.message == kNotifyAppend && note.text == u"校验文件: \\a.bin......") {
+  answer = [this, handler_context](const Note& note) -> RetryAnswer {
+    if (note.kind == Kind::kStatus && note.text == u"校验文件: \\a.bin......") {
       handler_context->Stop();
       handler_context->Control().Release();  // release the hold at once: only the flag stays cleared
     }
-    return 0;
+    return RetryAnswer::kGoOn;
   };
   RepairWorker(*context, settings);
   EXPECT_EQ(FinalText(), u"");

@@ -25,13 +25,11 @@ class SignedRelease : public EngineTest {
     settings.publisher_key = ReadText(key.string() + ".pub");
   }
 
-  // Answers `count` retry dialogs with retry, then ends the run from the next one.
-  void AbandonAfterDialogs(std::size_t count) {
-    answer = [this, count](const Note& note) -> LRESULT {
-      if (note.message != kNotifyUnstable && note.message != kNotifyNetworkFailed) return 0;
-      if (++dialogs_seen <= count) return 4;
-      context->Control().Abandon();
-      return kDialogEndRun;
+  // Answers `count` retry questions with "go on", then ends the run from the next one.
+  void EndAfterQuestions(std::size_t count) {
+    answer = [this, count](const Note& note) {
+      if (note.kind != Kind::kQuestion || ++questions_seen <= count) return RetryAnswer::kGoOn;
+      return RetryAnswer::kEndRun;
     };
   }
 
@@ -47,7 +45,7 @@ class SignedRelease : public EngineTest {
   }
 
   fs::path key = work / "keys/release";
-  std::size_t dialogs_seen = 0;
+  std::size_t questions_seen = 0;
 };
 
 TEST_F(SignedRelease, IsTrustedWithBothSignaturesEachFetchedRightAfterItsFile) {
@@ -119,18 +117,13 @@ TEST_P(UntrustedFiles, AreFailedAttemptsWithTheStagesTextAndNeverUsed) {
   Forge(c);
   WriteFile(install / "tern.sav", "the old version file");
   WriteFile(install / "data/a.pak", "left alone");
-  AbandonAfterDialogs(2);
+  EndAfterQuestions(2);
 
   RunRepair();
   EXPECT_FALSE(Succeeded());
   const bool version_file = c.file == kVersionFile;
   const std::u16string text = version_file ? u"文件tern.sav下载失败\r\n" : u"无法获取验证文件信息。\r\n";
-  const auto unstable = NotesOf(kNotifyUnstable);
-  const auto failed = NotesOf(kNotifyNetworkFailed);
-  ASSERT_EQ(unstable.size(), 2u);
-  ASSERT_EQ(failed.size(), 1u);
-  for (const Note& note : unstable) EXPECT_EQ(note.text, text);
-  EXPECT_EQ(failed[0].text, text);
+  EXPECT_EQ(QuestionsPut(), (Questions{{kUnstable, text}, {kUnstable, text}, {kNetworkFailure, text}}));
   EXPECT_EQ(Requests("/" + c.file), 3u) << "each attempt fetches the file again";
   EXPECT_EQ(Requests("/" + c.file + ".sig"), 3u) << "and its signature right after";
 
@@ -149,8 +142,8 @@ TEST_P(UntrustedFiles, AreFailedAttemptsWithTheStagesTextAndNeverUsed) {
     EXPECT_EQ(std::find(appended.begin(), appended.end(), u"当前客户端版本号: "), appended.end());
   } else {
     EXPECT_EQ(ReadFile(install / "tern.sav"), ReadFile(root / kVersionFile));
-    EXPECT_TRUE(NotesOf(kNotifyTransient).empty() ||
-                NotesOf(kNotifyTransient).back().text != u"读取验证文件信息")
+    EXPECT_TRUE(NotesOf(Kind::kTransient).empty() ||
+                NotesOf(Kind::kTransient).back().text != u"读取验证文件信息")
         << "the manifest was not read";
   }
 }
@@ -169,11 +162,10 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(SignedRelease, AKeyThatIsNoPublicKeyTrustsNothing) {
   settings.publisher_key = ReadText(key);  // the private half: not what a build is given
-  AbandonAfterDialogs(0);
+  EndAfterQuestions(0);
   RunRepair();
   EXPECT_FALSE(Succeeded());
-  ASSERT_EQ(NotesOf(kNotifyUnstable).size(), 1u);
-  EXPECT_EQ(NotesOf(kNotifyUnstable)[0].text, u"文件tern.sav下载失败\r\n");
+  EXPECT_EQ(QuestionsPut(), (Questions{{kUnstable, u"文件tern.sav下载失败\r\n"}}));
 }
 
 TEST_F(SignedRelease, ARunWithoutAKeyAsksForNoSignatureAndIgnoresBadOnes) {

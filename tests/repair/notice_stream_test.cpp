@@ -8,21 +8,17 @@ namespace {
 class EngineStream : public StreamBench, public ::testing::WithParamInterface<StreamScenario> {
  protected:
   // Names what the run sends and answers its questions by the script.
-  LRESULT Heard(UINT message, WPARAM wparam) {
-    const auto text = [wparam] { return NotificationText(wparam); };
-    switch (message) {
-      case kNotifyProgress: log.Progress(static_cast<long>(wparam)); return 0;
-      case kNotifyAppend: log.Status(text()); return 0;
-      case kNotifyTransient: log.Transient(text()); return 0;
-      case kNotifyRunEnded: log.Ended(wparam == 0 ? std::nullopt : std::optional(text())); return 0;
-      case kNotifySucceeded: log.Succeeded(text()); return 0;
-      case kNotifyUnstable:
-      case kNotifyNetworkFailed:
-        if (!log.Question(message == kNotifyUnstable, text())) return 4;
-        context->Control().Abandon();
-        return kDialogEndRun;
-      default: ADD_FAILURE() << "message " << message; return 0;
+  RetryAnswer Heard(const Note& note) {
+    switch (note.kind) {
+      case Kind::kProgress: log.Progress(note.percent); break;
+      case Kind::kStatus: log.Status(note.Text()); break;
+      case Kind::kTransient: log.Transient(note.Text()); break;
+      case Kind::kEnded: log.Ended(note.text); break;
+      case Kind::kSucceeded: log.Succeeded(note.Text()); break;
+      case Kind::kQuestion:
+        return log.Question(note.severity == kUnstable, note.Text()) ? RetryAnswer::kEndRun : RetryAnswer::kGoOn;
     }
+    return RetryAnswer::kGoOn;
   }
 
   StreamLog log{GetParam().end_at};
@@ -32,7 +28,7 @@ TEST_P(EngineStream, IsTheRecordedOne) {
   GetParam().arrange(*this);
   settings.on_sleep = [this](int seconds) { log.Slept(seconds); };
   context = std::make_unique<LocalRunContext>(platform::Utf8ToUtf16(install.string()),
-                                              [this](UINT message, WPARAM wparam) { return Heard(message, wparam); });
+                                              [this](const Note& note) { return Heard(note); });
   context->Start();
   RepairWorker(*context, settings);
   ExpectRecordedStream(GetParam().name, log.lines());

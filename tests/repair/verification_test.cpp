@@ -25,7 +25,7 @@ using platform::Md5Kernel;
 
 // Everything of a run that must not depend on how verification digests.
 struct Observed {
-  std::vector<std::tuple<UINT, std::u16string, WPARAM>> notes;
+  std::vector<Note> notes;
   std::vector<std::string> trace;
   std::vector<int> sleeps;
   std::vector<std::string> requests;  // path, range and agent string
@@ -53,8 +53,8 @@ class VerificationKernels : public EngineTest {
     std::lock_guard lock(mutex);
     for (const Note& note : notes) {
       // Byte counts of a transfer come when the transfer's clock says; they are not the pass's.
-      if (note.message == kNotifyTransient && note.text.starts_with(u"下载数据：")) continue;
-      observed.notes.emplace_back(note.message, note.text, note.number);
+      if (note.kind == Kind::kTransient && note.Text().starts_with(u"下载数据：")) continue;
+      observed.notes.push_back(note);
     }
     observed.trace = trace;
     observed.sleeps = sleeps;
@@ -149,13 +149,13 @@ TEST_F(EngineTest, AFileLockedWhenReadAheadButFreeAtItsTurnIsVerifiedWithoutWait
   settings.on_verify_read = [&](std::size_t file, std::size_t) {
     if (file == 0) b_tried_ahead = true;
   };
-  answer = [&](const Note& note) -> LRESULT {
-    if (note.message == kNotifyAppend && note.text == u"校验文件: \\b.bin......" && holder >= 0) {
+  answer = [&](const Note& note) -> RetryAnswer {
+    if (note.kind == Kind::kStatus && note.text == u"校验文件: \\b.bin......" && holder >= 0) {
       EXPECT_TRUE(b_tried_ahead.load());
       close(holder);
       holder = -1;
     }
-    return 0;
+    return RetryAnswer::kGoOn;
   };
   RunRepair();
   if (holder >= 0) close(holder);
@@ -183,11 +183,10 @@ class LargeFile : public ::testing::Test {
     }
     manifest.files.push_back(std::move(file));
     context = std::make_unique<LocalRunContext>(platform::Utf8ToUtf16(work.path().string()),
-                                                [this](UINT message, WPARAM wparam) {
+                                                [this](const Note& note) {
                                                   std::lock_guard lock(mutex);
-                                                  appended.push_back(message == kNotifyAppend ? NotificationText(wparam)
-                                                                                              : u"");
-                                                  return LRESULT{0};
+                                                  appended.push_back(note.kind == Kind::kStatus ? note.Text() : u"");
+                                                  return RetryAnswer::kGoOn;
                                                 });
     context->Start();
   }

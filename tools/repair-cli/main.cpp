@@ -37,14 +37,11 @@
 #include "platform/io/release_signature.h"
 #include "platform/base/utf.h"
 #include "repair/local_run_context.h"
-#include "repair/notifications.h"
 #include "repair/repair_worker.h"
 #include "tools/repair-cli/progress_line.h"
 #include "transfer/digest.h"
 
 namespace {
-
-constexpr LRESULT kRetry = 4;  // the dialogs' retry button
 
 // What the window's two retry dialogs say.
 constexpr char16_t kUnstableDialogText[] = u"与服务器连接不稳定，请点击“重试”从当前进度继续下载";
@@ -225,7 +222,6 @@ int main(int argc, char** argv) {
   std::u16string final_text;
   unsigned long failures_in_a_row = 0;  // network-failure dialogs with nothing written between
   unsigned long attempt = 0;            // failed attempts of the current step, as the retry counter counts them
-  krdn::LocalRunContext* context_ptr = nullptr;
   using Clock = krdn::cli::ProgressLine::Clock;
 
   auto report_dialog = [&](const char16_t* dialog, const std::u16string& failure) {
@@ -233,49 +229,44 @@ int main(int argc, char** argv) {
                   " (" + WithoutLineEnd(platform::Utf16ToUtf8(failure)) + ")");
   };
 
-  krdn::LocalRunContext context(*install, [&](UINT message, WPARAM wparam) -> LRESULT {
-    const std::u16string text = message == krdn::kNotifyProgress ? u"" : krdn::NotificationText(wparam);
-    switch (message) {
-      case krdn::kNotifyAppend:
+  krdn::LocalRunContext context(*install, [&](const krdn::Notice& notice) {
+    using Kind = krdn::Notice::Kind;
+    const std::u16string text = notice.Text();
+    switch (notice.kind) {
+      case Kind::kStatus:
         failures_in_a_row = 0;
         attempt = 0;
         Print(stdout, text);
-        return 0;
-      case krdn::kNotifyProgress:
+        break;
+      case Kind::kProgress:
         failures_in_a_row = 0;
         attempt = 0;
-        return 0;
-      case krdn::kNotifyTransient:
+        break;
+      case Kind::kTransient:
         // The byte line of the download pass says more than its per-piece texts.
         if (text.rfind(u"下载数据", 0) != 0) {
           errors.Show(errors.progress().Text(WithoutLineEnd(platform::Utf16ToUtf8(text)), Clock::now()));
         }
-        return 0;
-      case krdn::kNotifyRunEnded:
-        final_text = text;
-        return 0;
-      case krdn::kNotifyUnstable:
-        report_dialog(kUnstableDialogText, text);
-        return kRetry;
-      case krdn::kNotifyNetworkFailed:
+        break;
+      case Kind::kEnded: final_text = text; break;
+      case Kind::kQuestion:
+        if (notice.severity == krdn::RetrySeverity::kUnstable) {
+          report_dialog(kUnstableDialogText, text);
+          break;
+        }
         report_dialog(kNetworkFailedDialogText, text);
         if (options->give_up_after && ++failures_in_a_row >= *options->give_up_after) {
           gave_up = true;
-          context_ptr->Control().Abandon();
-          return krdn::kDialogEndRun;
+          return krdn::RetryAnswer::kEndRun;
         }
-        return kRetry;
-      case krdn::kNotifySucceeded:
-        succeeded = true;
-        return 0;
-      default:
-        return 0;
+        break;
+      case Kind::kSucceeded: succeeded = true; break;
     }
+    return krdn::RetryAnswer::kGoOn;
   });
   context.SetBytesHandler([&](std::uint64_t received, std::uint64_t total) {
     errors.Show(errors.progress().Bytes(received, total, Clock::now()));
   });
-  context_ptr = &context;
   context.Start();
   krdn::RepairWorker(context, options->settings);
   errors.ClearLine();

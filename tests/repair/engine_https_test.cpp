@@ -56,7 +56,7 @@ TEST_F(EngineOverHttps, ACertificateFromTheTrustedAuthorityForTheHostServesTheRu
   RunRepair();
   ASSERT_TRUE(Succeeded()) << platform::Utf16ToUtf8(FinalText());
   ExpectInstallMatchesClient();
-  const std::string log = ReadText(servers->access_log());
+  const std::string log = servers->StoppedLog();
   EXPECT_NE(log.find("\"GET /krdn/barternsav/360/tern.sav HTTP/1.1\" 200 256 \"Version\""), std::string::npos) << log;
   EXPECT_NE(log.find("/%E5%9C%B0%E5%9B%BE.pak HTTP/1.1\" 206 1024 \"VoRepair_missing_1in1\" \"bytes=2048-3071\""),
             std::string::npos)
@@ -90,7 +90,7 @@ TEST_P(RefusedCertificates, AreFailedAttemptsOfTheVersionProbeAndNothingIsFetche
   for (const std::u16string& text : texts) EXPECT_EQ(text, u"文件tern.sav下载失败\r\n");
   EXPECT_EQ(QuestionsOf(kUnstable), 2u);
   EXPECT_EQ(ReadText(install / "tern.sav"), "the old version file");
-  const std::string log = ReadText(servers->access_log());
+  const std::string log = servers->StoppedLog();
   EXPECT_EQ(log.find("/krdn/"), std::string::npos) << "no request got past the handshake: " << log;
 }
 
@@ -119,7 +119,7 @@ TEST_F(EngineOverHttps, ARedirectFromHttpsDownToPlainHttpIsAFailedAttempt) {
   ASSERT_EQ(texts.size(), 3u);
   for (const std::u16string& text : texts) EXPECT_EQ(text, u"文件tern.sav下载失败\r\n");
   EXPECT_TRUE(server->requests().empty()) << "the plain http server was never asked";
-  EXPECT_NE(ReadText(servers->access_log()).find("\"GET /krdn/barternsav/360/tern.sav HTTP/1.1\" 302"), std::string::npos);
+  EXPECT_NE(servers->StoppedLog().find("\"GET /krdn/barternsav/360/tern.sav HTTP/1.1\" 302"), std::string::npos);
   EXPECT_FALSE(fs::exists(install / "tern.sav"));
 }
 

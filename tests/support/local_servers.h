@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/testing/test_host.h"
+#include "tests/support/temp_dir.h"
 
 namespace krdn::testing {
 
@@ -33,13 +34,27 @@ class LocalServers {
     repair_host_ = Value(output, "repair-host=");
     if (version_host_.empty() || repair_host_.empty()) throw std::runtime_error("local servers: " + output);
   }
-  ~LocalServers() { platform::RunOnHost({Script(), "stop", "--state", state_}); }
+  ~LocalServers() { Stop(); }
   LocalServers(const LocalServers&) = delete;
   LocalServers& operator=(const LocalServers&) = delete;
 
   const std::string& version_host() const { return version_host_; }
   const std::string& repair_host() const { return repair_host_; }
   std::filesystem::path access_log() const { return state_path_ / "access.log"; }
+
+  // Ends the servers; again is a no-op. nginx writes a request's log line after its
+  // answer has gone out, so a client can be done before the line is there; once nginx
+  // has exited, every request it answered is in the log.
+  void Stop() {
+    if (stopped_) return;
+    stopped_ = true;
+    platform::RunOnHost({Script(), "stop", "--state", state_});
+  }
+  // The whole access log of a run that is over: stops the servers first.
+  std::string StoppedLog() {
+    Stop();
+    return ReadText(access_log());
+  }
 
  private:
   static std::string Script() { return std::string(KRDN_SOURCE_DIR) + "/scripts/local-servers"; }
@@ -66,6 +81,7 @@ class LocalServers {
   std::string state_;  // the host's name of the state folder
   std::string version_host_;
   std::string repair_host_;
+  bool stopped_ = false;
 };
 
 }  // namespace krdn::testing

@@ -95,19 +95,21 @@ class NginxSession : public ::testing::Test {
   }
 
   HttpRequest Request(const std::string& path, std::optional<std::string> range = std::nullopt) const {
-    return HttpRequest{.url = servers->repair_host() + path, .user_agent = "VoRepair_nginx", .range = std::move(range)};
+    return HttpRequest{.url = servers->repair_host() + path, .user_agent = agent_, .range = std::move(range)};
   }
 
-  // The log lines written since the test began (nginx writes a line when a request ends).
+  // The log lines of this test's requests, in the order nginx wrote them (when each
+  // request ended). The suite's tests share one log, and nginx may write the line of an
+  // earlier test's request (a cancelled one, say) while a later test runs, so a line is
+  // this test's by its agent string, never by where it stands.
   std::vector<Logged> Log(std::size_t at_least) const {
     std::vector<Logged> lines;
-    for (int attempt = 0; attempt < 100; ++attempt) {
+    for (int attempt = 0; attempt < 250; ++attempt) {
       lines.clear();
       std::ifstream in(servers->access_log());
-      std::size_t index = 0;
-      for (std::string text; std::getline(in, text); ++index) {
-        if (index < log_start_) continue;
-        if (std::optional<Logged> logged = ParseLogLine(text)) lines.push_back(*std::move(logged));
+      for (std::string text; std::getline(in, text);) {
+        std::optional<Logged> logged = ParseLogLine(text);
+        if (logged && logged->agent == agent_) lines.push_back(*std::move(logged));
       }
       if (lines.size() >= at_least) break;
       std::this_thread::sleep_for(20ms);
@@ -115,14 +117,10 @@ class NginxSession : public ::testing::Test {
     return lines;
   }
 
-  void SetUp() override {
-    std::ifstream in(servers->access_log());
-    for (std::string text; std::getline(in, text);) ++log_start_;
-  }
-
   static inline std::unique_ptr<TempDir> suite_dir;
   static inline std::unique_ptr<LocalServers> servers;
-  std::size_t log_start_ = 0;
+  const std::string agent_ =
+      std::string("VoRepair_nginx_") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
 };
 
 TEST_F(NginxSession, ARangeComesBackExactlyWithItsHeaders) {
@@ -147,7 +145,8 @@ TEST_F(NginxSession, ARangeComesBackExactlyWithItsHeaders) {
 
   const std::vector<Logged> log = Log(3);
   ASSERT_EQ(log.size(), 3u);
-  EXPECT_EQ(log[0].agent, "VoRepair_nginx");
+  EXPECT_EQ(log[0].path, "/krdn/file.bin");
+  EXPECT_EQ(log[1].path, "/krdn/empty.bin");
   EXPECT_EQ(log[0].range, "bytes=1000-200999");
   EXPECT_EQ(log[1].range, "-");  // nginx's mark for a header that was not sent
   EXPECT_EQ(log[2].range, "bytes=0-");

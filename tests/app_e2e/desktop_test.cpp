@@ -47,14 +47,15 @@ std::uint64_t IdOf(Driver& d, HWND hwnd) {
   return d.OnUi([&] { return platform::test::NativeWindowId(hwnd); });
 }
 
-// The main window once the window manager has mapped and activated it, as a user
-// would see it before clicking.
+// The main window once the window manager has placed and activated it, as a user
+// would see it before clicking. The waits are long: under load the window manager may
+// take seconds.
 std::uint64_t ShownMainWindow(Driver& d) {
   d.WaitFor("the main window", [](const Snapshot& s) { return s.main_window; });
-  const std::uint64_t main = IdOf(d, d.OnUi([&] { return d.Main()->NativeHandle(); }));
-  for (int i = 0; i < 250 && !(FactsOf(main).viewable && ActiveWindow() == main); ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
+  const HWND hwnd = d.OnUi([&] { return d.Main()->NativeHandle(); });
+  WaitUntilPlaced(d, hwnd, "the main window");
+  const std::uint64_t main = IdOf(d, hwnd);
+  for (int i = 0; i < 1000 && ActiveWindow() != main; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
   d.Expect(FactsOf(main).viewable && ActiveWindow() == main, "the main window is shown and active");
   return main;
 }
@@ -121,7 +122,7 @@ TEST_F(DesktopScenario, WindowsHaveTheRolesTheWindowManagerUnderstands) {
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     std::uint64_t tip = 0;
-    for (int i = 0; i < 150 && tip == 0; ++i) {
+    for (int i = 0; i < 1000 && tip == 0; ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
       tip = MappedWindowNamed("loom tooltip");
     }
@@ -142,7 +143,7 @@ TEST_F(DesktopScenario, WindowsHaveTheRolesTheWindowManagerUnderstands) {
       platform::test::Click(d.Main()->NativeHandle(), POINT{rc.left + 20, rc.top + 10}, platform::test::Button::kRight);
     });
     std::uint64_t menu = 0;
-    for (int i = 0; i < 150 && menu == 0; ++i) {
+    for (int i = 0; i < 1000 && menu == 0; ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
       menu = MappedWindowNamed("loom menu");
     }
@@ -154,12 +155,13 @@ TEST_F(DesktopScenario, WindowsHaveTheRolesTheWindowManagerUnderstands) {
       d.Expect(ActiveWindow() == main, "the main window keeps the focus under the menu");
     }
     d.OnUi([&] { platform::test::KeyPress(VK_ESCAPE); });
-    for (int i = 0; i < 100 && MappedWindowNamed("loom menu") != 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    for (int i = 0; i < 1000 && MappedWindowNamed("loom menu") != 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
     d.Expect(MappedWindowNamed("loom menu") == 0, "Esc closes the menu");
 
     // The folder dialog.
     d.ClickMain(u"btn_search");
     Snapshot folder = d.WaitFor("the folder dialog", [](const Snapshot& s) { return s.dialog == u"DlgFolder"; });
+    WaitUntilPlaced(d, folder.dialog_window, "the folder dialog");
     ExpectDialogRoles(d, IdOf(d, folder.dialog_window), main, "the folder dialog");
     CloseMainUnder(d, main, folder.dialog_window, "the folder dialog");
     d.ClickDialog(u"btn_cancel");
@@ -175,6 +177,7 @@ TEST_F(DesktopScenario, WindowsHaveTheRolesTheWindowManagerUnderstands) {
       d.Expect(s.dialog == cls, platform::Utf16ToUtf8(cls) + " expected, " + platform::Utf16ToUtf8(s.dialog) + " shown");
       last = s.dialog_window;
       const std::string which = platform::Utf16ToUtf8(cls);
+      WaitUntilPlaced(d, s.dialog_window, which);
       ExpectDialogRoles(d, IdOf(d, s.dialog_window), main, which);
       CloseMainUnder(d, main, s.dialog_window, which);
       d.Expect(d.Look().workers_alive == 1, "the run goes on under " + which);

@@ -66,6 +66,7 @@ void Tour(Driver& d, krdn::app::e2e::tour::Servers& servers, const fs::path& out
     Snapshot s = d.WaitFor("a new dialog", [&](const Snapshot& x) { return x.dialog_window != nullptr && x.dialog_window != last_dialog; });
     if (s.dialog != cls) d.Fail("expected " + ::platform::Utf16ToUtf8(cls) + ", saw " + ::platform::Utf16ToUtf8(s.dialog));
     last_dialog = s.dialog_window;
+    krdn::app::e2e::tour::WaitUntilPlaced(d, s.dialog_window, ::platform::Utf16ToUtf8(cls));
   };
   const Snapshot first =
       d.WaitFor("the main window or the trust question", [](const Snapshot& s) { return s.main_window || s.message_box; });
@@ -74,6 +75,7 @@ void Tour(Driver& d, krdn::app::e2e::tour::Servers& servers, const fs::path& out
     d.AnswerMessageBox(IDYES);
     d.WaitFor("the main window", [](const Snapshot& s) { return s.main_window; });
   }
+  krdn::app::e2e::tour::WaitUntilPlaced(d, d.OnUi([&] { return d.Main()->NativeHandle(); }), "the main window");
   Shoot(d, false, out / "1-main-idle.png");
   d.ClickMain(u"btn_start");
   next_dialog(u"DlgMsgBox1");

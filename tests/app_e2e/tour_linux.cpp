@@ -35,6 +35,8 @@ std::string Servers::repair_host() const { return state_->server->url(); }
 void Servers::Recover() {}
 void Servers::Stop() { state_->server.reset(); }
 
+void WaitUntilPlaced(Driver& d, HWND window, const std::string& which) { e2e::WaitUntilPlaced(d, window, which); }
+
 std::string ScreenPictureName() { return "9-desktop-openbox.png"; }
 bool SaveScreen(const fs::path& file) { return e2e::SaveScreen(file.string()); }
 

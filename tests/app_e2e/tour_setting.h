@@ -8,6 +8,8 @@
 #include <memory>
 #include <string>
 
+#include "tests/app_e2e/ui_driver.h"
+
 namespace krdn::app::e2e::tour {
 
 namespace fs = std::filesystem;
@@ -35,6 +37,10 @@ class Servers {
   struct State;
   std::unique_ptr<State> state_;
 };
+
+// Waits until a window manager, where there is one, has placed a window of the program
+// where the program believes it is, so that a click aimed at it lands there.
+void WaitUntilPlaced(Driver& d, HWND window, const std::string& which);
 
 // The name of the whole-screen picture, and its capture; an empty name when the
 // platform has none to take.

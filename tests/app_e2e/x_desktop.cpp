@@ -1,5 +1,9 @@
 #include "tests/app_e2e/x_desktop.h"
 
+// Before Xlib, whose macros (KeyPress among them) would rename what they declare.
+#include "platform/testing/test_input.h"
+#include "platform/ui/window.h"
+
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <cairo.h>
@@ -13,6 +17,7 @@
 #include <cstdlib>
 #include <sstream>
 #include <thread>
+#include <utility>
 
 #include "platform/shell/process.h"
 #include "tests/support/command_output.h"
@@ -61,6 +66,14 @@ std::vector<std::string> Words(const std::string& list) {
     if (!word.empty()) words.push_back(word);
   }
   return words;
+}
+
+// The upper-left corner of a window's client area on the screen, as xwininfo tells it.
+std::optional<POINT> ScreenOriginOf(std::uint64_t window) {
+  const std::string info = Run("/usr/bin/xwininfo -id " + Hex(window));
+  const std::string x = ValueOf(info, "  Absolute upper-left X"), y = ValueOf(info, "  Absolute upper-left Y");
+  if (x.empty() || y.empty()) return std::nullopt;
+  return POINT{std::atoi(x.c_str()), std::atoi(y.c_str())};
 }
 
 }  // namespace
@@ -176,6 +189,27 @@ void CloseThroughWindowManager(std::uint64_t window) {
   XSendEvent(display, DefaultRootWindow(display), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
   XFlush(display);
   XCloseDisplay(display);
+}
+
+void WaitUntilPlaced(Driver& d, HWND window, const std::string& which) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  std::string seen;
+  while (std::chrono::steady_clock::now() < deadline) {
+    const auto [id, believed] = d.OnUi([&] {
+      POINT origin{0, 0};
+      platform::ClientToScreen(window, &origin);
+      return std::pair<std::uint64_t, POINT>(platform::test::NativeWindowId(window), origin);
+    });
+    const auto managed = ManagedWindows();
+    const std::optional<POINT> actual = ScreenOriginOf(id);
+    const bool is_managed = std::find(managed.begin(), managed.end(), id) != managed.end();
+    if (is_managed && actual && actual->x == believed.x && actual->y == believed.y && FactsOf(id).viewable) return;
+    seen = (is_managed ? "managed" : "not managed") + std::string(", the program has it at ") +
+           std::to_string(believed.x) + "," + std::to_string(believed.y) + ", the X server at " +
+           (actual ? std::to_string(actual->x) + "," + std::to_string(actual->y) : std::string("(none)"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  d.Fail("the window manager did not place " + which + ": " + seen);
 }
 
 bool SaveScreen(const std::string& path) {

@@ -192,18 +192,28 @@ void CloseThroughWindowManager(std::uint64_t window) {
 }
 
 void WaitUntilPlaced(Driver& d, HWND window, const std::string& which) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  using Clock = std::chrono::steady_clock;
+  const auto deadline = Clock::now() + std::chrono::seconds(30);
+  std::optional<POINT> held;  // where the program has believed the window to be since `since`
+  auto since = Clock::now();
   std::string seen;
-  while (std::chrono::steady_clock::now() < deadline) {
+  while (Clock::now() < deadline) {
     const auto [id, believed] = d.OnUi([&] {
       POINT origin{0, 0};
       platform::ClientToScreen(window, &origin);
       return std::pair<std::uint64_t, POINT>(platform::test::NativeWindowId(window), origin);
     });
     const auto managed = ManagedWindows();
-    const std::optional<POINT> actual = ScreenOriginOf(id);
     const bool is_managed = std::find(managed.begin(), managed.end(), id) != managed.end();
-    if (is_managed && actual && actual->x == believed.x && actual->y == believed.y && FactsOf(id).viewable) return;
+    const std::optional<POINT> actual = ScreenOriginOf(id);
+    if (!is_managed || !FactsOf(id).viewable || !held || held->x != believed.x || held->y != believed.y) {
+      held = is_managed ? std::optional<POINT>(believed) : std::nullopt;
+      since = Clock::now();
+    }
+    // Placed: where the X server has it, or still for half a second since the window
+    // manager took it on (the program's frame of reference need not be the server's).
+    const bool at_actual = actual && actual->x == believed.x && actual->y == believed.y;
+    if (held && (at_actual || Clock::now() - since >= std::chrono::milliseconds(500))) return;
     seen = (is_managed ? "managed" : "not managed") + std::string(", the program has it at ") +
            std::to_string(believed.x) + "," + std::to_string(believed.y) + ", the X server at " +
            (actual ? std::to_string(actual->x) + "," + std::to_string(actual->y) : std::string("(none)"));

@@ -56,10 +56,11 @@ bool SaveScreen(const std::string& path);
 // Asks the window manager to close a window, as a taskbar's close does (_NET_CLOSE_WINDOW).
 void CloseThroughWindowManager(std::uint64_t window);
 // Waits until the window manager manages a window of the program and shows it, and the
-// program has seen where it put it (the X server has its client area where the program
-// believes it is); fails the scenario when that takes more than half a minute. The window
-// manager moves a window it takes on, and an injected click is aimed from where the program
-// believes the window is: aimed before the move and delivered after it, it would miss.
+// program has seen where it put it: the X server has its client area where the program
+// believes it is, or the program's belief has held still for half a second since; fails
+// the scenario when that takes more than half a minute. The window manager moves a window
+// it takes on, and an injected click is aimed from where the program believes the window
+// is: aimed before the move and delivered after it, it would miss.
 void WaitUntilPlaced(Driver& d, HWND window, const std::string& which);
 
 }  // namespace krdn::app::e2e

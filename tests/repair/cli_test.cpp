@@ -145,6 +145,12 @@ TEST_F(Cli, ARunKilledMidDownloadFetchesOnlyThePiecesStillWrongWhenStartedAgain)
   args.insert(args.end(), {"--connections", "4"});
   const pid_t pid = Spawn(args);
   ASSERT_TRUE(server->WaitFor(2 + 4 + 3, kPiece / 2, 60s)) << "the download of b/c.bin did not get under way";
+  // And a piece written: under load the pieces of a.bin may have arrived but not yet be
+  // on disk.
+  for (const auto until = std::chrono::steady_clock::now() + 60s;
+       WrongPieces(client, install, kPiece).size() == 4u + 7u && std::chrono::steady_clock::now() < until;) {
+    std::this_thread::sleep_for(5ms);
+  }
   kill(pid, SIGKILL);
   EXPECT_EQ(Wait(pid).exit_code, 128 + SIGKILL);
   std::set<std::uint64_t> in_flight;

@@ -150,15 +150,25 @@ void Driver::ClickMain(std::u16string_view name) {
   if (!found) Fail("the main window has no element " + platform::Utf16ToUtf8(name));
 }
 
+// A dialog is the active window a moment before its layout is built and it is shown,
+// longer so on a loaded machine; a click before then finds no element, or is dropped
+// with the hidden window. So the click waits (20 s at most) for the element on screen.
 void Driver::ClickDialog(std::u16string_view name) {
-  bool found = OnUi([&] {
-    LOOM::SHostDialog* dialog = OpenDialog();
-    LOOM::SWindow* element = dialog != nullptr ? dialog->ChildWithName(name) : nullptr;
-    if (element == nullptr) return false;
-    Click(dialog->NativeHandle(), element, name);
-    return true;
-  });
-  if (!found) Fail("no open dialog with an element " + platform::Utf16ToUtf8(name));
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  for (;;) {
+    const bool clicked = OnUi([&] {
+      LOOM::SHostDialog* dialog = OpenDialog();
+      LOOM::SWindow* element = dialog != nullptr ? dialog->ChildWithName(name) : nullptr;
+      if (element == nullptr || !platform::IsWindowVisible(dialog->NativeHandle())) return false;
+      const RECT area = element->ElementArea();
+      if (area.right <= area.left || area.bottom <= area.top) return false;
+      Click(dialog->NativeHandle(), element, name);
+      return true;
+    });
+    if (clicked) return;
+    if (std::chrono::steady_clock::now() > deadline) Fail("no open dialog with an element " + platform::Utf16ToUtf8(name));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
 }
 
 void Driver::FireCommand(std::u16string_view name) {

@@ -189,15 +189,22 @@ bool Driver::SaveDialogPicture(const std::string& path) {
   return OnUi([&] { return SavePicture(OpenDialog(), path); });
 }
 
+// As a dialog's click: the box must be shown with its buttons laid out (20 s at most).
 void Driver::AnswerMessageBox(int button_id) {
-  bool found = OnUi([&] {
-    HWND box = platform::test::CurrentMessageBox();
-    if (box == nullptr) return false;
-    RECT rc = platform::test::MessageBoxButtonRect(box, button_id);
-    platform::test::Click(box, POINT{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2});
-    return true;
-  });
-  if (!found) Fail("no message box to answer");
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  for (;;) {
+    const bool clicked = OnUi([&] {
+      HWND box = platform::test::CurrentMessageBox();
+      if (box == nullptr || !platform::IsWindowVisible(box)) return false;
+      RECT rc = platform::test::MessageBoxButtonRect(box, button_id);
+      if (rc.right <= rc.left || rc.bottom <= rc.top) return false;
+      platform::test::Click(box, POINT{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2});
+      return true;
+    });
+    if (clicked) return;
+    if (std::chrono::steady_clock::now() > deadline) Fail("no message box to answer");
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
 }
 
 std::u16string Driver::MessageBoxCaption() {

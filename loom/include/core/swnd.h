@@ -330,6 +330,9 @@ class SWindow : public TObjRefImpl<SObjectImpl<IObject>>, public ITrCtxProvider 
     SWND layered = 0;        // the layered element whose layer is the target, or 0
     bool from_host = false;  // the target came from the container
   };
+  // Hands a paint target back to the container that lent it; any other target is
+  // dropped with the reference.
+  void GiveBackPaintTarget(SAutoRefPtr<IRenderTarget> rt, bool from_host, const RECT& area, UINT mode);
 
   HRESULT ApplyOwnAttribute(std::u16string_view name, std::u16string_view value, bool loading, bool& known);
   HRESULT ApplyLayoutAttribute(std::u16string_view value);

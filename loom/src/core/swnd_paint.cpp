@@ -3,36 +3,30 @@
 // repaint (the elements beneath first, those above after).
 #include "core/application.h"
 #include "core/rect_util.h"
+#include "core/render_refs.h"
 #include "core/swnd.h"
 
 namespace LOOM {
 
 namespace {
 
-SAutoRefPtr<IRegion> NewRegionOf(const RECT& rc) {
+IRenderFactory* Factory() {
   SApplication* app = SApplication::Instance();
-  IRegion* raw = nullptr;
-  if (!app || !app->RenderFactory() || !app->RenderFactory()->NewRegion(&raw) || !raw) return nullptr;
-  auto region = SAutoRefPtr<IRegion>::Adopt(raw);
-  if (!RectIsEmpty(rc)) region->CombineRect(rc, RGN_COPY);
+  return app ? app->RenderFactory() : nullptr;
+}
+
+SAutoRefPtr<IRegion> NewRegionOf(const RECT& rc) {
+  auto region = MakeRegion(Factory());
+  if (region && !RectIsEmpty(rc)) region->CombineRect(rc, RGN_COPY);
   return region;
 }
 
-SAutoRefPtr<IRenderTarget> NewTargetOf(int width, int height) {
-  SApplication* app = SApplication::Instance();
-  IRenderTarget* raw = nullptr;
-  if (!app || !app->RenderFactory() || !app->RenderFactory()->NewTarget(&raw, width, height) || !raw) return nullptr;
-  return SAutoRefPtr<IRenderTarget>::Adopt(raw);
-}
+SAutoRefPtr<IRenderTarget> NewTargetOf(int width, int height) { return MakeTarget(Factory(), width, height); }
 
 // Hands the font and text colour selected in from over to to; the previous ones of to
 // are kept in saved.
 void HandOverPaintState(IRenderTarget* from, IRenderTarget* to, SPaintState& saved) {
-  if (IRenderObj* font = from->CurrentObject(OT_FONT)) {
-    IRenderObj* old = nullptr;
-    to->Select(font, &old);
-    saved.old_font = SAutoRefPtr<IRenderObj>::Adopt(old);
-  }
+  if (IRenderObj* font = from->CurrentObject(OT_FONT)) saved.old_font = SelectKeepingPrevious(to, font);
   saved.old_text_color = to->SetTextColor(from->TextColor());
 }
 
@@ -227,11 +221,7 @@ void SWindow::PaintSubtree(IRenderTarget* rt, IRegion* region, UINT first, UINT 
 
 void SWindow::PrePaint(IRenderTarget* rt, SPaintState& state) {
   int paint_state = PaintStateIndex(state_);
-  if (IFont* font = style_.Font(paint_state)) {
-    IRenderObj* old = nullptr;
-    rt->Select(font, &old);
-    state.old_font = SAutoRefPtr<IRenderObj>::Adopt(old);
-  }
+  if (IFont* font = style_.Font(paint_state)) state.old_font = SelectKeepingPrevious(rt, font);
   COLORREF color = style_.TextColor(paint_state);
   if (color != kNoColor) state.old_text_color = rt->SetTextColor(color);
 }
@@ -257,16 +247,10 @@ void SWindow::PaintText(IRenderTarget* rt, std::u16string_view text, RECT rc, UI
 void SWindow::PaintFocusFrame(IRenderTarget* rt) {
   if (!IsFocusable() || !(own_flags_ & kOwnDrawFocusRect)) return;
   RECT rc = RectDeflate(ClientArea(), {2, 2, 2, 2});
-  IPen* pen = nullptr;
-  if (FAILED(rt->NewPen(PS_DOT, 0xFF585858, 1, &pen)) || !pen) return;
-  IRenderObj* old = nullptr;
-  rt->Select(pen, &old);
+  auto pen = MakePen(rt, PS_DOT, 0xFF585858, 1);
+  if (!pen) return;
+  SSelectScope selected(rt, pen.get());
   rt->StrokeRect(rc);
-  if (old) {
-    rt->Select(old);
-    old->Release();
-  }
-  pen->Release();
 }
 
 // ---- painting outside a repaint --------------------------------------------------------
@@ -293,49 +277,48 @@ IRenderTarget* SWindow::BeginElementPaint(const RECT* rc, UINT mode, bool client
   record->mode = mode;
   record->region = NewRegionOf(area);
   SWindow* layered = NearestLayered();
-  IRenderTarget* rt = nullptr;
+  SAutoRefPtr<IRenderTarget> rt;
   if (layered) {
-    rt = layered->layer_rt_.get();
-    rt->AddRef();
+    rt = layered->layer_rt_;
     record->layered = layered->swnd_;
   } else if (container_) {
-    rt = container_->AcquireRenderTarget(area, mode);
+    rt = SAutoRefPtr<IRenderTarget>::Adopt(container_->AcquireRenderTarget(area, mode));
     record->from_host = rt != nullptr;
   }
   if (!rt || !record->region) {
-    if (rt && record->from_host) container_->ReleaseRenderTarget(rt, area, kPaintScratch);
-    else if (rt) rt->Release();
+    GiveBackPaintTarget(std::move(rt), record->from_host, area, kPaintScratch);
     return NewTargetOf(0, 0).detach();  // nowhere to paint: a target that is thrown away
   }
   rt->ClipPushRegion(record->region.get(), RGN_COPY);
   if (mode == kPaintBackground) {
     rt->ReplaceRect(area, 0);
     SWindow* base = layered ? layered : Root();
-    base->SelectPaintStateChain(rt, true);
-    base->PaintSubtree(rt, record->region.get(), 0, tree_order_);
+    base->SelectPaintStateChain(rt.get(), true);
+    base->PaintSubtree(rt.get(), record->region.get(), 0, tree_order_);
   }
-  SelectPaintStateChain(rt, true);
+  SelectPaintStateChain(rt.get(), true);
   paint_record_ = std::move(record);
-  return rt;
+  return rt.detach();  // the caller hands this reference back to EndElementPaint
+}
+
+void SWindow::GiveBackPaintTarget(SAutoRefPtr<IRenderTarget> rt, bool from_host, const RECT& area, UINT mode) {
+  if (rt && from_host && container_) container_->ReleaseRenderTarget(rt.detach(), area, mode);
 }
 
 void SWindow::EndElementPaint(IRenderTarget* rt) {
   if (!rt) return;
+  auto target = SAutoRefPtr<IRenderTarget>::Adopt(rt);  // the reference BeginElementPaint handed out
   std::unique_ptr<PaintRecord> record = std::move(paint_record_);
-  if (!record) {
-    rt->Release();
-    return;
-  }
+  if (!record) return;  // the thrown-away target of an element with nowhere to paint
   SWindow* layered = record->layered ? ElementForHandle(record->layered) : nullptr;
   SWindow* base = layered ? layered : Root();
   if (record->mode == kPaintBackground) base->PaintSubtree(rt, record->region.get(), tree_order_ + 1, kOrderUnlimited);
   rt->ClipPop();
   if (!record->layered) {
-    if (record->from_host && container_) container_->ReleaseRenderTarget(rt, record->area, record->mode);
-    else rt->Release();
+    GiveBackPaintTarget(std::move(target), record->from_host, record->area, record->mode);
     return;
   }
-  rt->Release();
+  target.reset();
   if (!layered || record->mode == kPaintScratch || !container_) return;
   // The layer changed: compose the host's picture of the area again.
   IRenderTarget* host = container_->AcquireRenderTarget(record->area, kPaintCopy);

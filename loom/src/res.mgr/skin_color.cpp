@@ -1,6 +1,7 @@
 #include <algorithm>
 
 #include "core/application.h"
+#include "core/render_refs.h"
 #include "core/skin.h"
 #include "core/skin_pool.h"
 #include "core/text_util.h"
@@ -98,27 +99,18 @@ void SSkinButton::PaintCell(IRenderTarget* rt, const RECT& rc, int state, BYTE a
   } else {
     bool clipped = false;
     if (radius > 2) {
-      IRegion* rgn = nullptr;
-      if (SUCCEEDED(rt->NewRegion(&rgn)) && rgn) {
+      if (auto rgn = MakeRegion(rt)) {
         rgn->CombineRoundRect({rc.left, rc.top, rc.right + 1, rc.bottom + 1}, POINT{2 * radius, 2 * radius}, 5);
-        clipped = SUCCEEDED(rt->ClipPushRegion(rgn, 1));
-        rgn->Release();
+        clipped = SUCCEEDED(rt->ClipPushRegion(rgn.get(), 1));
       }
     }
     rt->FillGradientRect({rc.left + 1, rc.top + 1, rc.right - 1, rc.bottom - 1}, true, top, bottom, alpha_);
     if (clipped) rt->ClipPop();
   }
   COLORREF border = colors_[s] == kNoColor ? colors_[0] : colors_[s];
-  IPen* pen = nullptr;
-  if (SUCCEEDED(rt->NewPen(0, border, 1, &pen)) && pen) {
-    IRenderObj* old = nullptr;
-    rt->Select(pen, &old);
+  if (auto pen = MakePen(rt, 0, border, 1)) {
+    SSelectScope selected(rt, pen.get());
     rt->StrokeRoundRect(rc, POINT{radius, radius});
-    if (old) {
-      rt->Select(old);
-      old->Release();
-    }
-    pen->Release();
   }
 }
 
@@ -171,17 +163,10 @@ void SSkinColorRect::PaintCell(IRenderTarget* rt, const RECT& rc, int state, BYT
     else rt->FillColorRect(rc, faded(fill));
   }
   if (border != kNoColor && border_width_ > 0) {
-    IPen* pen = nullptr;
-    if (SUCCEEDED(rt->NewPen(0, faded(border), border_width_, &pen)) && pen) {
-      IRenderObj* old = nullptr;
-      rt->Select(pen, &old);
+    if (auto pen = MakePen(rt, 0, faded(border), border_width_)) {
+      SSelectScope selected(rt, pen.get());
       if (radius > 0) rt->StrokeRoundRect(rc, POINT{radius, radius});
       else rt->StrokeRect(rc);
-      if (old) {
-        rt->Select(old);
-        old->Release();
-      }
-      pen->Release();
     }
   }
 }
@@ -225,17 +210,10 @@ void SSkinShape::PaintCell(IRenderTarget* rt, const RECT& rc, int, BYTE alpha) {
     else rt->FillColorEllipse(rc, faded(solid_));
   }
   if (stroke_color_ != kNoColor && stroke_width_ > 0) {
-    IPen* pen = nullptr;
-    if (SUCCEEDED(rt->NewPen(0, faded(stroke_color_), stroke_width_, &pen)) && pen) {
-      IRenderObj* old = nullptr;
-      rt->Select(pen, &old);
+    if (auto pen = MakePen(rt, 0, faded(stroke_color_), stroke_width_)) {
+      SSelectScope selected(rt, pen.get());
       if (shape_ == 0) rt->StrokeRect(rc);
       else rt->StrokeEllipse(rc);
-      if (old) {
-        rt->Select(old);
-        old->Release();
-      }
-      pen->Release();
     }
   }
 }

@@ -1,9 +1,8 @@
 #include "cairo_target.h"
 
-#include "nine_grid.h"
-
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace LOOM {
 namespace {
@@ -20,7 +19,7 @@ cairo_filter_t FilterFor(int level) { return level >= 2 ? CAIRO_FILTER_GOOD : CA
 
 }  // namespace
 
-SRenderTarget_Cairo::SRenderTarget_Cairo(IRenderFactory* factory) : factory_(factory) {}
+SRenderTarget_Cairo::SRenderTarget_Cairo(IRenderFactory* factory) : TRenderTargetBase(factory) {}
 
 SRenderTarget_Cairo::~SRenderTarget_Cairo() {
   for (SavedState& s : states_) cairo_region_destroy(s.clip);
@@ -29,20 +28,8 @@ SRenderTarget_Cairo::~SRenderTarget_Cairo() {
 }
 
 HRESULT SRenderTarget_Cairo::Init(int width, int height) {
-  IBitmap* bmp = nullptr;
-  factory_->NewBitmap(&bmp);
-  default_bitmap_ = SAutoRefPtr<SBitmap_Cairo>::Adopt(static_cast<SBitmap_Cairo*>(bmp));
-  if (!default_bitmap_) return E_OUTOFMEMORY;
-  HRESULT hr = default_bitmap_->InitBlank(width, height);
+  HRESULT hr = MakeDefaults(width, height);
   if (FAILED(hr)) return hr;
-  default_pen_ = SAutoRefPtr<IPen>::Adopt(new SPen_Cairo(factory_.get(), PS_SOLID, 0xFF000000, 1));
-  default_brush_ = SAutoRefPtr<IBrush>::Adopt(new SBrush_Cairo(factory_.get(), 0xFF000000));
-  SLogFont lf;
-  lf.height = 20;
-  lf.face = u"宋体";
-  IFont* font = nullptr;
-  factory_->NewFont(&font, lf);
-  default_font_ = SAutoRefPtr<IFont>::Adopt(font);
   bitmap_ = default_bitmap_;
   pen_ = default_pen_;
   brush_ = default_brush_;
@@ -111,7 +98,7 @@ void SRenderTarget_Cairo::CombineClip(const cairo_region_t* region, int mode) {
 }
 
 void SRenderTarget_Cairo::PushState() {
-  SavedState s{cairo_region_copy(clip_), origin_, {}, pen_, brush_, font_};
+  SavedState s{cairo_region_copy(clip_), origin_, {}, CurrentDrawingObjects()};
   std::copy(std::begin(transform_), std::end(transform_), s.transform);
   states_.push_back(std::move(s));
 }
@@ -124,17 +111,10 @@ bool SRenderTarget_Cairo::PopState() {
   clip_ = s.clip;
   origin_ = s.origin;
   std::copy(std::begin(s.transform), std::end(s.transform), transform_);
-  pen_ = s.pen;
-  brush_ = s.brush;
-  font_ = s.font;
+  RestoreDrawingObjects(s.objects);
   ApplyMatrix();
   ApplyClip();
   return true;
-}
-
-HRESULT SRenderTarget_Cairo::NewCompatibleTarget(SIZE size, IRenderTarget** out) {
-  if (!out) return E_POINTER;
-  return factory_->NewTarget(out, size.cx, size.cy) ? S_OK : E_OUTOFMEMORY;
 }
 
 HRESULT SRenderTarget_Cairo::NewPen(int style, COLORREF color, int width, IPen** out) {
@@ -155,29 +135,10 @@ HRESULT SRenderTarget_Cairo::NewBitmapBrush(IBitmap* bitmap, IBrush** out) {
   return S_OK;
 }
 
-HRESULT SRenderTarget_Cairo::NewRegion(IRegion** out) {
-  if (!out) return E_POINTER;
-  return factory_->NewRegion(out) ? S_OK : E_OUTOFMEMORY;
-}
-
 HRESULT SRenderTarget_Cairo::Resize(SIZE size) {
   HRESULT hr = bitmap_->InitBlank(size.cx, size.cy);
   if (FAILED(hr)) return hr;
   BindSurface();
-  return S_OK;
-}
-
-HRESULT SRenderTarget_Cairo::ShiftOrigin(int dx, int dy, POINT* old) {
-  if (old) *old = origin_;
-  origin_.x += dx;
-  origin_.y += dy;
-  ApplyMatrix();
-  return S_OK;
-}
-
-HRESULT SRenderTarget_Cairo::Origin(POINT* out) const {
-  if (!out) return E_POINTER;
-  *out = origin_;
   return S_OK;
 }
 
@@ -237,11 +198,11 @@ HRESULT SRenderTarget_Cairo::ClipRestore(int cookie) {
 
 HRESULT SRenderTarget_Cairo::ClipRegionCopy(IRegion** out) const {
   if (!out) return E_POINTER;
-  IRegion* rgn = nullptr;
-  if (!factory_->NewRegion(&rgn) || !rgn) return E_OUTOFMEMORY;
+  auto rgn = MakeRegion(factory_.get());
+  if (!rgn) return E_OUTOFMEMORY;
   rgn->CopyFromNative(clip_);
   rgn->Offset({-origin_.x, -origin_.y});
-  *out = rgn;
+  *out = rgn.detach();
   return S_OK;
 }
 
@@ -626,17 +587,6 @@ HRESULT SRenderTarget_Cairo::DrawImageExpanded(const RECT& dst, IBitmap* bmp, co
   return S_OK;
 }
 
-HRESULT SRenderTarget_Cairo::DrawImageNineGrid(const RECT& dst, IBitmap* bmp, const RECT& src, const RECT& margins,
-                                               UINT mode, BYTE alpha) {
-  NineGrid grid;
-  if (!LayOutNineGrid(dst, src, margins, &grid)) return S_FALSE;
-  for (int i = 0; i < grid.count; ++i) {
-    const NineGridCell& cell = grid.cells[i];
-    DrawImageExpanded(cell.dst, bmp, cell.src, cell.corner ? EM_NULL : mode, alpha);
-  }
-  return S_OK;
-}
-
 HRESULT SRenderTarget_Cairo::CopyFromTarget(const RECT& dst, IRenderTarget* src, int sx, int sy, DWORD rop) {
   if (rop != SRCCOPY && rop != SRCAND && rop != SRCINVERT && rop != DSTINVERT) return E_INVALIDARG;
   if (rop == DSTINVERT) return InvertRect(dst);
@@ -681,65 +631,23 @@ HRESULT SRenderTarget_Cairo::BlendFromTarget(const RECT& dst, IRenderTarget* src
     return E_FAIL;
   if (source == this) {
     // Reading and writing one surface: blend from a snapshot.
-    IBitmap* copy = nullptr;
-    if (FAILED(sbmp->Clone(&copy))) return E_FAIL;
-    PaintSurface(static_cast<SBitmap_Cairo*>(copy)->Surface(), s, dst, CAIRO_EXTEND_PAD, 0, alpha);
-    copy->Release();
+    auto copy = CloneOf(sbmp);
+    if (!copy) return E_FAIL;
+    PaintSurface(static_cast<SBitmap_Cairo*>(copy.get())->Surface(), s, dst, CAIRO_EXTEND_PAD, 0, alpha);
     return S_OK;
   }
   PaintSurface(sbmp->Surface(), s, dst, CAIRO_EXTEND_PAD, 0, alpha);
   return S_OK;
 }
 
-IRenderObj* SRenderTarget_Cairo::CurrentObject(int type) const {
-  switch (type) {
-    case OT_PEN: return pen_.get();
-    case OT_BRUSH: return brush_.get();
-    case OT_BITMAP: return bitmap_.get();
-    case OT_FONT: return font_.get();
-    default: return nullptr;
-  }
+bool SRenderTarget_Cairo::AcceptsObject(const IRenderObj& obj) const {
+  if (obj.ObjectType() != OT_BITMAP) return true;  // pens, brushes and fonts are read when drawing
+  auto* bitmap = dynamic_cast<const SBitmap_Cairo*>(&obj);
+  return bitmap && bitmap->Surface();
 }
 
-HRESULT SRenderTarget_Cairo::SelectDefault(int type, IRenderObj** old) {
-  IRenderObj* def = nullptr;
-  switch (type) {
-    case OT_PEN: def = default_pen_.get(); break;
-    case OT_BRUSH: def = default_brush_.get(); break;
-    case OT_BITMAP: def = default_bitmap_.get(); break;
-    case OT_FONT: def = default_font_.get(); break;
-    default: return E_INVALIDARG;
-  }
-  if (CurrentObject(type) == def) return S_FALSE;
-  return Select(def, old);
-}
-
-HRESULT SRenderTarget_Cairo::Select(IRenderObj* obj, IRenderObj** old) {
-  if (!obj) return E_INVALIDARG;
-  IRenderObj* previous = CurrentObject(obj->ObjectType());
-  switch (obj->ObjectType()) {
-    case OT_PEN: pen_ = static_cast<IPen*>(obj); break;
-    case OT_BRUSH: brush_ = static_cast<IBrush*>(obj); break;
-    case OT_FONT: font_ = static_cast<IFont*>(obj); break;
-    case OT_BITMAP: {
-      auto* bmp = dynamic_cast<SBitmap_Cairo*>(obj);
-      if (!bmp || !bmp->Surface()) return E_INVALIDARG;
-      SAutoRefPtr<SBitmap_Cairo> keep = bitmap_;  // the previous one survives until handed out
-      bitmap_ = bmp;
-      BindSurface();
-      if (old) {
-        keep->AddRef();
-        *old = keep.get();
-      }
-      return S_OK;
-    }
-    default: return E_INVALIDARG;
-  }
-  if (old) {
-    if (previous) previous->AddRef();
-    *old = previous;
-  }
-  return S_OK;
+void SRenderTarget_Cairo::BindSelected(int type) {
+  if (type == OT_BITMAP) BindSurface();
 }
 
 COLORREF SRenderTarget_Cairo::SetTextColor(COLORREF color) {
@@ -774,24 +682,10 @@ HRESULT SRenderTarget_Cairo::Transform(float matrix[6]) const {
   return S_OK;
 }
 
-COLORREF SRenderTarget_Cairo::PixelAt(int x, int y) const {
-  x += origin_.x;
-  y += origin_.y;
-  const std::uint32_t* pixels = bitmap_->Pixels();
-  if (!pixels || x < 0 || y < 0 || x >= static_cast<int>(bitmap_->Width()) || y >= static_cast<int>(bitmap_->Height()))
-    return kNoColor;
-  return pixels[static_cast<std::size_t>(y) * bitmap_->Width() + x];
-}
-
 COLORREF SRenderTarget_Cairo::SetPixelAt(int x, int y, COLORREF value) {
-  x += origin_.x;
-  y += origin_.y;
-  std::uint32_t* pixels = bitmap_->Pixels();
-  if (!pixels || x < 0 || y < 0 || x >= static_cast<int>(bitmap_->Width()) || y >= static_cast<int>(bitmap_->Height()))
-    return kNoColor;
-  std::uint32_t& p = pixels[static_cast<std::size_t>(y) * bitmap_->Width() + x];
-  COLORREF old = p;
-  p = value;
+  std::uint32_t* p = PixelSlot(x, y);
+  if (!p) return kNoColor;
+  COLORREF old = std::exchange(*p, value);
   bitmap_->PixelsChanged();
   return old;
 }

@@ -3,9 +3,9 @@
 #include "gdi_target.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "gdi_alpha.h"
-#include "nine_grid.h"
 
 namespace LOOM {
 namespace {
@@ -48,7 +48,7 @@ class SourceContext {
 
 }  // namespace
 
-SRenderTarget_GDI::SRenderTarget_GDI(IRenderFactory* factory) : factory_(factory) {}
+SRenderTarget_GDI::SRenderTarget_GDI(IRenderFactory* factory) : TRenderTargetBase(factory) {}
 
 SRenderTarget_GDI::~SRenderTarget_GDI() {
   if (!dc_) return;
@@ -65,21 +65,8 @@ HRESULT SRenderTarget_GDI::Init(int width, int height) {
   ::SetBkMode(dc_, TRANSPARENT);
   ::SetGraphicsMode(dc_, GM_ADVANCED);
   original_bitmap_ = ::GetCurrentObject(dc_, OBJ_BITMAP);
-
-  IBitmap* bmp = nullptr;
-  factory_->NewBitmap(&bmp);
-  default_bitmap_ = SAutoRefPtr<SBitmap_GDI>::Adopt(static_cast<SBitmap_GDI*>(bmp));
-  if (!default_bitmap_) return E_OUTOFMEMORY;
-  HRESULT hr = default_bitmap_->InitBlank(width, height);
+  HRESULT hr = MakeDefaults(width, height);
   if (FAILED(hr)) return hr;
-  default_pen_ = SAutoRefPtr<IPen>::Adopt(new SPen_GDI(factory_.get(), PS_SOLID, 0xFF000000, 1));
-  default_brush_ = SAutoRefPtr<IBrush>::Adopt(new SBrush_GDI(factory_.get(), 0xFF000000));
-  SLogFont lf;
-  lf.height = 20;
-  lf.face = u"宋体";
-  IFont* font = nullptr;
-  factory_->NewFont(&font, lf);
-  default_font_ = SAutoRefPtr<IFont>::Adopt(font);
   Select(default_bitmap_.get());
   Select(default_pen_.get());
   Select(default_brush_.get());
@@ -111,7 +98,7 @@ BYTE SRenderTarget_GDI::BrushOpacity() const { return brush_->IsBitmap() ? 255 :
 
 void SRenderTarget_GDI::SaveState() {
   const int cookie = ::SaveDC(dc_);
-  states_.push_back(SavedState{cookie, bitmap_, pen_, brush_, font_, origin_});
+  states_.push_back(SavedState{cookie, bitmap_, CurrentDrawingObjects(), origin_});
 }
 
 bool SRenderTarget_GDI::RestoreState(int cookie) {
@@ -121,9 +108,7 @@ bool SRenderTarget_GDI::RestoreState(int cookie) {
   states_.erase(it, states_.end());
   ::RestoreDC(dc_, cookie);  // the clip, the selected objects and the origin of that moment
   bitmap_ = saved.bitmap;
-  pen_ = saved.pen;
-  brush_ = saved.brush;
-  font_ = saved.font;
+  RestoreDrawingObjects(saved.objects);
   origin_ = saved.origin;
   ::SetTextColor(dc_, text_color_ & 0x00FFFFFF);
   return true;
@@ -176,8 +161,8 @@ HRESULT SRenderTarget_GDI::ClipRestore(int cookie) { return RestoreState(cookie)
 
 HRESULT SRenderTarget_GDI::ClipRegionCopy(IRegion** out) const {
   if (!out) return E_POINTER;
-  IRegion* region = nullptr;
-  if (!factory_->NewRegion(&region) || !region) return E_OUTOFMEMORY;
+  auto region = MakeRegion(factory_.get());
+  if (!region) return E_OUTOFMEMORY;
   HRGN clip = ::CreateRectRgn(0, 0, 0, 0);
   if (::GetClipRgn(dc_, clip) != 1) {  // no clip: the whole bitmap
     ::SetRectRgn(clip, 0, 0, bitmap_ ? static_cast<int>(bitmap_->Width()) : 0,
@@ -186,7 +171,7 @@ HRESULT SRenderTarget_GDI::ClipRegionCopy(IRegion** out) const {
   region->CopyFromNative(clip);
   ::DeleteObject(clip);
   region->Offset({-origin_.x, -origin_.y});
-  *out = region;
+  *out = region.detach();
   return S_OK;
 }
 
@@ -199,11 +184,6 @@ HRESULT SRenderTarget_GDI::ClipBounds(RECT* out) const {
 
 // ---------------------------------------------------------------------------
 // Objects
-
-HRESULT SRenderTarget_GDI::NewCompatibleTarget(SIZE size, IRenderTarget** out) {
-  if (!out) return E_POINTER;
-  return factory_->NewTarget(out, size.cx, size.cy) ? S_OK : E_OUTOFMEMORY;
-}
 
 HRESULT SRenderTarget_GDI::NewPen(int style, COLORREF color, int width, IPen** out) {
   if (!out) return E_POINTER;
@@ -224,11 +204,6 @@ HRESULT SRenderTarget_GDI::NewBitmapBrush(IBitmap* bitmap, IBrush** out) {
   return S_OK;
 }
 
-HRESULT SRenderTarget_GDI::NewRegion(IRegion** out) {
-  if (!out) return E_POINTER;
-  return factory_->NewRegion(out) ? S_OK : E_OUTOFMEMORY;
-}
-
 HRESULT SRenderTarget_GDI::Resize(SIZE size) {
   ::SelectObject(dc_, original_bitmap_);  // a section is re-made only while it is selected nowhere
   HRESULT hr = bitmap_->InitBlank(size.cx, size.cy);
@@ -237,85 +212,35 @@ HRESULT SRenderTarget_GDI::Resize(SIZE size) {
   return hr;
 }
 
-HRESULT SRenderTarget_GDI::ShiftOrigin(int dx, int dy, POINT* old) {
-  if (old) *old = origin_;
-  return SetOrigin(origin_.x + dx, origin_.y + dy);
-}
-
-HRESULT SRenderTarget_GDI::Origin(POINT* out) const {
-  if (!out) return E_POINTER;
-  *out = origin_;
-  return S_OK;
-}
-
 HRESULT SRenderTarget_GDI::SetOrigin(int x, int y) {
   origin_ = {x, y};
   ::SetViewportOrgEx(dc_, x, y, nullptr);
   return S_OK;
 }
 
-IRenderObj* SRenderTarget_GDI::CurrentObject(int type) const {
-  switch (type) {
-    case OT_PEN: return pen_.get();
-    case OT_BRUSH: return brush_.get();
-    case OT_BITMAP: return bitmap_.get();
-    case OT_FONT: return font_.get();
-    default: return nullptr;
+// Only the back-end's own objects carry the handles the context selects.
+bool SRenderTarget_GDI::AcceptsObject(const IRenderObj& obj) const {
+  switch (obj.ObjectType()) {
+    case OT_PEN: return dynamic_cast<const SPen_GDI*>(&obj) != nullptr;
+    case OT_BRUSH: return dynamic_cast<const SBrush_GDI*>(&obj) != nullptr;
+    case OT_FONT: return dynamic_cast<const SFont_GDI*>(&obj) != nullptr;
+    case OT_BITMAP: return dynamic_cast<const SBitmap_GDI*>(&obj) != nullptr;
+    default: return false;
   }
 }
 
-HRESULT SRenderTarget_GDI::SelectDefault(int type, IRenderObj** old) {
-  IRenderObj* def = nullptr;
+void SRenderTarget_GDI::BindSelected(int type) {
   switch (type) {
-    case OT_PEN: def = default_pen_.get(); break;
-    case OT_BRUSH: def = default_brush_.get(); break;
-    case OT_BITMAP: def = default_bitmap_.get(); break;
-    case OT_FONT: def = default_font_.get(); break;
-    default: return E_INVALIDARG;
-  }
-  if (CurrentObject(type) == def) return S_FALSE;
-  return Select(def, old);
-}
-
-HRESULT SRenderTarget_GDI::Select(IRenderObj* obj, IRenderObj** old) {
-  if (!obj) return E_INVALIDARG;
-  SAutoRefPtr<IRenderObj> previous(CurrentObject(obj->ObjectType()));
-  switch (obj->ObjectType()) {
-    case OT_PEN: {
-      auto* pen = dynamic_cast<SPen_GDI*>(obj);
-      if (!pen) return E_INVALIDARG;
-      pen_ = pen;
-      ::SelectObject(dc_, PenHandle());
-      break;
-    }
-    case OT_BRUSH: {
-      auto* brush = dynamic_cast<SBrush_GDI*>(obj);
-      if (!brush) return E_INVALIDARG;
-      brush_ = brush;
-      ::SelectObject(dc_, BrushHandle());
-      break;
-    }
+    case OT_PEN: ::SelectObject(dc_, PenHandle()); break;
+    case OT_BRUSH: ::SelectObject(dc_, BrushHandle()); break;
     case OT_FONT: {
-      auto* font = dynamic_cast<SFont_GDI*>(obj);
-      if (!font) return E_INVALIDARG;
-      font_ = font;
-      if (font->Handle()) ::SelectObject(dc_, font->Handle());
+      auto* font = dynamic_cast<SFont_GDI*>(font_.get());
+      if (font && font->Handle()) ::SelectObject(dc_, font->Handle());
       break;
     }
-    case OT_BITMAP: {
-      auto* bitmap = dynamic_cast<SBitmap_GDI*>(obj);
-      if (!bitmap) return E_INVALIDARG;
-      bitmap_ = bitmap;
-      SelectBitmapHandle();
-      break;
-    }
-    default: return E_INVALIDARG;
+    case OT_BITMAP: SelectBitmapHandle(); break;
+    default: break;
   }
-  if (old) {
-    if (previous) previous->AddRef();
-    *old = previous.get();
-  }
-  return S_OK;
 }
 
 COLORREF SRenderTarget_GDI::SetTextColor(COLORREF color) {
@@ -375,25 +300,9 @@ HRESULT SRenderTarget_GDI::Transform(float matrix[6]) const {
   return S_OK;
 }
 
-COLORREF SRenderTarget_GDI::PixelAt(int x, int y) const {
-  x += origin_.x;
-  y += origin_.y;
-  const std::uint32_t* pixels = bitmap_->Pixels();
-  if (!pixels || x < 0 || y < 0 || x >= static_cast<int>(bitmap_->Width()) || y >= static_cast<int>(bitmap_->Height()))
-    return kNoColor;
-  return pixels[static_cast<std::size_t>(y) * bitmap_->Width() + x];
-}
-
 COLORREF SRenderTarget_GDI::SetPixelAt(int x, int y, COLORREF value) {
-  x += origin_.x;
-  y += origin_.y;
-  std::uint32_t* pixels = bitmap_->Pixels();
-  if (!pixels || x < 0 || y < 0 || x >= static_cast<int>(bitmap_->Width()) || y >= static_cast<int>(bitmap_->Height()))
-    return kNoColor;
-  std::uint32_t& p = pixels[static_cast<std::size_t>(y) * bitmap_->Width() + x];
-  COLORREF old = p;
-  p = value;
-  return old;
+  std::uint32_t* p = PixelSlot(x, y);
+  return p ? std::exchange(*p, value) : kNoColor;
 }
 
 HRESULT SRenderTarget_GDI::SetRasterOp(DWORD rop, DWORD* old) {
@@ -481,17 +390,6 @@ HRESULT SRenderTarget_GDI::DrawImageExpanded(const RECT& dst, IBitmap* bmp, cons
   return S_OK;
 }
 
-HRESULT SRenderTarget_GDI::DrawImageNineGrid(const RECT& dst, IBitmap* bmp, const RECT& src, const RECT& margins,
-                                             UINT mode, BYTE alpha) {
-  NineGrid grid;
-  if (!LayOutNineGrid(dst, src, margins, &grid)) return S_FALSE;
-  for (int i = 0; i < grid.count; ++i) {
-    const NineGridCell& cell = grid.cells[i];
-    DrawImageExpanded(cell.dst, bmp, cell.src, cell.corner ? EM_NULL : mode, alpha);
-  }
-  return S_OK;
-}
-
 HRESULT SRenderTarget_GDI::CopyFromTarget(const RECT& dst, IRenderTarget* src, int sx, int sy, DWORD rop) {
   if (rop != SRCCOPY && rop != SRCAND && rop != SRCINVERT && rop != DSTINVERT) return E_INVALIDARG;
   auto* source = dynamic_cast<SRenderTarget_GDI*>(src);
@@ -508,12 +406,10 @@ HRESULT SRenderTarget_GDI::BlendFromTarget(const RECT& dst, IRenderTarget* src, 
   BLENDFUNCTION blend{AC_SRC_OVER, 0, alpha, AC_SRC_ALPHA};
   if (source == this) {
     // Reading and writing one section: blend from a snapshot.
-    IBitmap* copy = nullptr;
-    if (FAILED(bitmap_->Clone(&copy))) return E_FAIL;
+    auto copy = CloneOf(bitmap_.get());
+    if (!copy) return E_FAIL;
     RECT s{src_rc.left + origin_.x, src_rc.top + origin_.y, src_rc.right + origin_.x, src_rc.bottom + origin_.y};
-    HRESULT hr = BlendBitmap(dst, static_cast<SBitmap_GDI*>(copy), s, alpha);
-    copy->Release();
-    return hr;
+    return BlendBitmap(dst, static_cast<SBitmap_GDI*>(copy.get()), s, alpha);
   }
   return ::AlphaBlend(dc_, dst.left, dst.top, Width(dst), Height(dst), source->Context(), src_rc.left, src_rc.top,
                       Width(src_rc), Height(src_rc), blend)

@@ -9,23 +9,20 @@
 
 #include "gdi_alpha.h"
 #include "gdi_backend.h"
+#include "render_target_base.h"
 
 namespace LOOM {
 
-class SRenderTarget_GDI final : public TObjRefImpl<IRenderTarget> {
+class SRenderTarget_GDI final : public TRenderTargetBase<SBitmap_GDI> {
  public:
   explicit SRenderTarget_GDI(IRenderFactory* factory);
   ~SRenderTarget_GDI() override;
   HRESULT Init(int width, int height);
 
-  HRESULT NewCompatibleTarget(SIZE size, IRenderTarget** out) override;
   HRESULT NewPen(int style, COLORREF color, int width, IPen** out) override;
   HRESULT NewSolidBrush(COLORREF color, IBrush** out) override;
   HRESULT NewBitmapBrush(IBitmap* bitmap, IBrush** out) override;
-  HRESULT NewRegion(IRegion** out) override;
   HRESULT Resize(SIZE size) override;
-  HRESULT ShiftOrigin(int dx, int dy, POINT* old = nullptr) override;
-  HRESULT Origin(POINT* out) const override;
   HRESULT SetOrigin(int x, int y) override;
   HRESULT ClipPushRect(const RECT& rc, int mode = RGN_AND) override;
   HRESULT ClipPushRegion(const IRegion* region, int mode = RGN_AND) override;
@@ -54,36 +51,20 @@ class SRenderTarget_GDI final : public TObjRefImpl<IRenderTarget> {
   HRESULT FillPie(const RECT& rc, float start_deg, float sweep_deg) override;
   HRESULT StrokePolyline(const POINT* points, int count) override;
   HRESULT FillGradientRect(const RECT& rc, bool vertical, COLORREF from, COLORREF to, BYTE alpha) override;
-  HRESULT ReservedDraw39() override { return E_NOTIMPL; }
-  HRESULT ReservedDraw40() override { return E_NOTIMPL; }
   HRESULT DrawIconImage(int x, int y, HICON icon, int width, int height, UINT flags) override;
   HRESULT DrawImage(const RECT& dst, IBitmap* bmp, int sx, int sy, BYTE alpha) override;
   HRESULT DrawImageExpanded(const RECT& dst, IBitmap* bmp, const RECT& src, UINT mode, BYTE alpha) override;
-  HRESULT DrawImageNineGrid(const RECT& dst, IBitmap* bmp, const RECT& src, const RECT& margins, UINT mode,
-                            BYTE alpha) override;
   HRESULT CopyFromTarget(const RECT& dst, IRenderTarget* src, int sx, int sy, DWORD rop) override;
   HRESULT BlendFromTarget(const RECT& dst, IRenderTarget* src, const RECT& src_rc, BYTE alpha) override;
-  IRenderObj* CurrentObject(int type) const override;
-  HRESULT SelectDefault(int type, IRenderObj** old = nullptr) override;
-  HRESULT Select(IRenderObj* obj, IRenderObj** old = nullptr) override;
-  COLORREF TextColor() const override { return text_color_; }
   COLORREF SetTextColor(COLORREF color) override;
   LOOM::HDC LockDC(UINT flags) override;
   void UnlockDC(LOOM::HDC dc) override;
   HRESULT SetTransform(const float matrix[6], float old[6] = nullptr) override;
   HRESULT Transform(float matrix[6]) const override;
-  HRESULT ReservedQuery56() override { return E_NOINTERFACE; }
-  COLORREF PixelAt(int x, int y) const override;
   COLORREF SetPixelAt(int x, int y, COLORREF value) override;
-  HRESULT Reserved59() override { return E_NOTIMPL; }
-  HRESULT Reserved60() override { return E_NOTIMPL; }
-  HRESULT Reserved61() override { return E_NOTIMPL; }
-  HRESULT Reserved62() override { return E_NOTIMPL; }
-  HRESULT Reserved63() override { return E_NOTIMPL; }
   HRESULT SetRasterOp(DWORD rop, DWORD* old = nullptr) override;
 
   ::HDC Context() const { return dc_; }
-  SBitmap_GDI* CurrentBitmap() const { return bitmap_.get(); }
 
  private:
   // What a saved device state brings back besides the clip: the current objects and
@@ -91,11 +72,12 @@ class SRenderTarget_GDI final : public TObjRefImpl<IRenderTarget> {
   struct SavedState {
     int cookie;
     SAutoRefPtr<SBitmap_GDI> bitmap;
-    SAutoRefPtr<IPen> pen;
-    SAutoRefPtr<IBrush> brush;
-    SAutoRefPtr<IFont> font;
+    DrawingObjects objects;
     POINT origin;
   };
+
+  bool AcceptsObject(const IRenderObj& obj) const override;
+  void BindSelected(int type) override;
 
   void SaveState();
   bool RestoreState(int cookie);
@@ -113,18 +95,7 @@ class SRenderTarget_GDI final : public TObjRefImpl<IRenderTarget> {
   HBRUSH BrushHandle() const;
   void SelectBitmapHandle();
 
-  SAutoRefPtr<IRenderFactory> factory_;
   ::HDC dc_ = nullptr;
-  COLORREF text_color_ = 0xFF000000;
-  SAutoRefPtr<SBitmap_GDI> bitmap_;
-  SAutoRefPtr<IPen> pen_;
-  SAutoRefPtr<IBrush> brush_;
-  SAutoRefPtr<IFont> font_;
-  POINT origin_{};
-  SAutoRefPtr<SBitmap_GDI> default_bitmap_;
-  SAutoRefPtr<IPen> default_pen_;
-  SAutoRefPtr<IBrush> default_brush_;
-  SAutoRefPtr<IFont> default_font_;
   UINT lock_flags_ = 0;
   // While the context is lent out (LockDC): the alpha bytes under the clip, which the
   // borrower's GDI drawing clears, and the graphics mode it is lent in.

@@ -146,5 +146,25 @@ TEST_F(RenderRefsTest, RefusedSelectionChangesNothing) {
   EXPECT_FALSE(SelectKeepingPrevious(rt_.get(), region.get()));
 }
 
+// The target's own reference may be the last one to the object it replaces: the object
+// handed out as the previous one must still be alive.
+TEST_F(RenderRefsTest, ThePreviousObjectOutlivesTheTargetsLastReference) {
+  SAutoRefPtr<IRenderObj> first;
+  {
+    auto red = MakePen(rt_.get(), PS_SOLID, kRed, 1);
+    rt_->Select(red.get());
+  }  // only the target holds the red pen now
+  auto blue = MakePen(rt_.get(), PS_SOLID, kBlue, 1);
+  first = SelectKeepingPrevious(rt_.get(), blue.get());
+  ASSERT_TRUE(first);
+  EXPECT_EQ(static_cast<IPen*>(first.get())->Color(), kRed);
+  EXPECT_EQ(RefsOf(first.get()), 1);
+  IRenderObj* old = nullptr;
+  ASSERT_EQ(rt_->SelectDefault(OT_PEN, &old), S_OK);  // blue: ours and the handed-out one
+  auto held = SAutoRefPtr<IRenderObj>::Adopt(old);
+  EXPECT_EQ(held.get(), blue.get());
+  EXPECT_EQ(RefsOf(blue.get()), 2);
+}
+
 }  // namespace
 }  // namespace LOOM

@@ -65,14 +65,14 @@ class SImgX_GDIP final : public TObjRefImpl<IImgX> {
     HGLOBAL block = ::GlobalAlloc(GMEM_FIXED, size);
     if (!block) return 0;
     std::memcpy(block, data, size);  // a fixed block's handle is its address
-    IStream* stream = nullptr;
-    if (FAILED(::CreateStreamOnHGlobal(block, TRUE, &stream))) {  // the stream frees the block
+    IStream* made = nullptr;
+    if (FAILED(::CreateStreamOnHGlobal(block, TRUE, &made))) {  // the stream frees the block
       ::GlobalFree(block);
       return 0;
     }
+    auto stream = SAutoRefPtr<IStream>::Adopt(made);  // GDI+ keeps its own reference
     GpBitmap* bitmap = nullptr;
-    const GpStatus status = gdip::GdipCreateBitmapFromStream(stream, &bitmap);
-    stream->Release();  // GDI+ keeps its own reference
+    const GpStatus status = gdip::GdipCreateBitmapFromStream(stream.get(), &bitmap);
     return status == Gdiplus::Ok ? Decode(bitmap) : 0;
   }
 

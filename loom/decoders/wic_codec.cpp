@@ -36,16 +36,14 @@ using ComRef = std::unique_ptr<T, Released<T>>;
 IWICImagingFactory* ImagingFactory() {
   static std::atomic<IWICImagingFactory*> factory{nullptr};
   if (IWICImagingFactory* made = factory.load()) return made;
-  IWICImagingFactory* made = nullptr;
+  IWICImagingFactory* raw = nullptr;
   if (FAILED(::CoCreateInstance(kImagingFactoryClass, nullptr, CLSCTX_INPROC_SERVER, kImagingFactoryInterface,
-                                reinterpret_cast<void**>(&made))))
+                                reinterpret_cast<void**>(&raw))))
     return nullptr;
+  ComRef<IWICImagingFactory> made(raw);
   IWICImagingFactory* expected = nullptr;
-  if (!factory.compare_exchange_strong(expected, made)) {
-    made->Release();  // another thread made one first
-    return expected;
-  }
-  return made;
+  if (!factory.compare_exchange_strong(expected, made.get())) return expected;  // another thread made one first
+  return made.release();  // kept by the process from here
 }
 
 class SImgFrame_WIC final : public IImgFrame {

@@ -1,19 +1,17 @@
 #include "bitmap_copies.h"
 
 #include "core/img_decoder.h"
+#include "core/render_refs.h"
 
 namespace LOOM {
 
 HRESULT CloneBitmap(IRenderFactory& factory, const IBitmap& source, IBitmap** out) {
   if (!out) return E_POINTER;
-  IBitmap* copy = nullptr;
-  if (!factory.NewBitmap(&copy) || !copy) return E_UNEXPECTED;
+  auto copy = MakeBitmap(&factory);
+  if (!copy) return E_UNEXPECTED;
   HRESULT hr = copy->InitBlank(static_cast<int>(source.Width()), static_cast<int>(source.Height()), source.Bits());
-  if (FAILED(hr)) {
-    copy->Release();
-    return hr;
-  }
-  *out = copy;
+  if (FAILED(hr)) return hr;
+  *out = copy.detach();
   return S_OK;
 }
 
@@ -23,16 +21,14 @@ HRESULT ResampleBitmap(IRenderFactory& factory, const IBitmap& source, int width
   const int source_width = static_cast<int>(source.Width());
   const int source_height = static_cast<int>(source.Height());
   if (width == source_width && height == source_height) return CloneBitmap(factory, source, out);
-  IRenderTarget* target = nullptr;
-  if (!factory.NewTarget(&target, width, height) || !target) return E_OUTOFMEMORY;
+  auto target = MakeTarget(&factory, width, height);
+  if (!target) return E_OUTOFMEMORY;
   RECT dst{0, 0, width, height}, src{0, 0, source_width, source_height};
   // The target only reads the source's pixels.
   target->DrawImageExpanded(dst, const_cast<IBitmap*>(&source), src,
                             (static_cast<UINT>(filter_level) << 16) | EM_STRETCH, 255);
-  auto* bmp = static_cast<IBitmap*>(target->CurrentObject(OT_BITMAP));
-  bmp->AddRef();
-  target->Release();
-  *out = bmp;
+  SAutoRefPtr<IBitmap> bmp(static_cast<IBitmap*>(target->CurrentObject(OT_BITMAP)));
+  *out = bmp.detach();  // outlives the target
   return S_OK;
 }
 

@@ -12,6 +12,7 @@
 
 #include "core/img_decoder.h"
 #include "core/render.h"
+#include "core/render_refs.h"
 #include "render_obj.h"
 
 namespace LOOM {
@@ -42,7 +43,7 @@ class SBitmap_Cairo final : public TRenderObj<IBitmap, OT_BITMAP> {
   void PixelsChanged() const;     // after writing through Pixels()
 
  private:
-  HRESULT LoadFrom(IImgX* img, int frames);
+  HRESULT LoadFrom(const IImgX& img, int frames);
   cairo_surface_t* surface_ = nullptr;
   LONG width_ = 0;
   LONG height_ = 0;

@@ -41,24 +41,22 @@ HRESULT SBitmap_Cairo::InitFromImageFrame(const IImgFrame* frame) {
   return InitBlank(static_cast<int>(w), static_cast<int>(h), pixels.data());
 }
 
-HRESULT SBitmap_Cairo::LoadFrom(IImgX* img, int frames) {
-  HRESULT hr = frames > 0 ? InitFromImageFrame(img->Frame(0)) : S_FALSE;
-  img->Release();
-  return hr;
+HRESULT SBitmap_Cairo::LoadFrom(const IImgX& img, int frames) {
+  return frames > 0 ? InitFromImageFrame(img.Frame(0)) : S_FALSE;
 }
 
 HRESULT SBitmap_Cairo::LoadFile(std::u16string_view path) {
-  IImgDecoderFactory* decoders = factory_->DecoderFactory();
-  IImgX* img = nullptr;
-  if (!decoders || !decoders->NewImage(&img) || !img) return E_FAIL;
-  return LoadFrom(img, img->LoadFile(path));
+  auto img = MakeImage(factory_->DecoderFactory());
+  if (!img) return E_FAIL;
+  const int frames = img->LoadFile(path);
+  return LoadFrom(*img, frames);
 }
 
 HRESULT SBitmap_Cairo::LoadMemory(const void* data, std::size_t size) {
-  IImgDecoderFactory* decoders = factory_->DecoderFactory();
-  IImgX* img = nullptr;
-  if (!decoders || !decoders->NewImage(&img) || !img) return E_FAIL;
-  return LoadFrom(img, img->LoadMemory(data, size));
+  auto img = MakeImage(factory_->DecoderFactory());
+  if (!img) return E_FAIL;
+  const int frames = img->LoadMemory(data, size);
+  return LoadFrom(*img, frames);
 }
 
 std::uint32_t* SBitmap_Cairo::Pixels() const {

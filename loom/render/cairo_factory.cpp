@@ -36,12 +36,9 @@ SRenderFactory_Cairo::~SRenderFactory_Cairo() {
 
 int SRenderFactory_Cairo::NewTarget(IRenderTarget** out, int width, int height) {
   if (!out || !BitmapSizeAcceptable(width, height)) return 0;
-  auto* target = new SRenderTarget_Cairo(this);
-  if (FAILED(target->Init(width, height))) {
-    target->Release();
-    return 0;
-  }
-  *out = target;
+  auto target = SAutoRefPtr<SRenderTarget_Cairo>::Adopt(new SRenderTarget_Cairo(this));
+  if (FAILED(target->Init(width, height))) return 0;
+  *out = target.detach();
   return 1;
 }
 

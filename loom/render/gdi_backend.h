@@ -9,6 +9,7 @@
 
 #include "core/img_decoder.h"
 #include "core/render.h"
+#include "core/render_refs.h"
 #include "render_obj.h"
 
 namespace LOOM {
@@ -37,7 +38,7 @@ class SBitmap_GDI final : public TRenderObj<IBitmap, OT_BITMAP> {
   std::uint32_t* Pixels() const;
 
  private:
-  HRESULT LoadFrom(IImgX* img, int frames);
+  HRESULT LoadFrom(const IImgX& img, int frames);
   HBITMAP section_ = nullptr;
   void* bits_ = nullptr;
   LONG width_ = 0;

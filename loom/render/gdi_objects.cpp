@@ -34,12 +34,9 @@ HBITMAP NewPixelSection(int width, int height, void** bits) {
 
 int SRenderFactory_GDI::NewTarget(IRenderTarget** out, int width, int height) {
   if (!out || !BitmapSizeAcceptable(width, height)) return 0;
-  auto* target = new SRenderTarget_GDI(this);
-  if (FAILED(target->Init(width, height))) {
-    target->Release();
-    return 0;
-  }
-  *out = target;
+  auto target = SAutoRefPtr<SRenderTarget_GDI>::Adopt(new SRenderTarget_GDI(this));
+  if (FAILED(target->Init(width, height))) return 0;
+  *out = target.detach();
   return 1;
 }
 
@@ -93,24 +90,22 @@ HRESULT SBitmap_GDI::InitFromImageFrame(const IImgFrame* frame) {
   return InitBlank(static_cast<int>(w), static_cast<int>(h), pixels.data());
 }
 
-HRESULT SBitmap_GDI::LoadFrom(IImgX* img, int frames) {
-  HRESULT hr = frames > 0 ? InitFromImageFrame(img->Frame(0)) : S_FALSE;
-  img->Release();
-  return hr;
+HRESULT SBitmap_GDI::LoadFrom(const IImgX& img, int frames) {
+  return frames > 0 ? InitFromImageFrame(img.Frame(0)) : S_FALSE;
 }
 
 HRESULT SBitmap_GDI::LoadFile(std::u16string_view path) {
-  IImgDecoderFactory* decoders = factory_->DecoderFactory();
-  IImgX* img = nullptr;
-  if (!decoders || !decoders->NewImage(&img) || !img) return E_FAIL;
-  return LoadFrom(img, img->LoadFile(path));
+  auto img = MakeImage(factory_->DecoderFactory());
+  if (!img) return E_FAIL;
+  const int frames = img->LoadFile(path);
+  return LoadFrom(*img, frames);
 }
 
 HRESULT SBitmap_GDI::LoadMemory(const void* data, std::size_t size) {
-  IImgDecoderFactory* decoders = factory_->DecoderFactory();
-  IImgX* img = nullptr;
-  if (!decoders || !decoders->NewImage(&img) || !img) return E_FAIL;
-  return LoadFrom(img, img->LoadMemory(data, size));
+  auto img = MakeImage(factory_->DecoderFactory());
+  if (!img) return E_FAIL;
+  const int frames = img->LoadMemory(data, size);
+  return LoadFrom(*img, frames);
 }
 
 std::uint32_t* SBitmap_GDI::Pixels() const {

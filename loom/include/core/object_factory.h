@@ -90,6 +90,13 @@ class SObjectFactoryMgr {
   // A new object with one reference, object defaults applied; nullptr with a warning
   // when no factory is registered.
   IObject* CreateObject(const SObjectInfo& key) const;
+  // CreateObject for a caller that wants a T: null when nothing was made or when what
+  // was made is no T (it is released again).
+  template <class T>
+  SAutoRefPtr<T> CreateObjectAs(const SObjectInfo& key) const {
+    auto made = SAutoRefPtr<IObject>::Adopt(CreateObject(key));
+    return SAutoRefPtr<T>(dynamic_cast<T*>(made.get()));
+  }
   // The registered class's base tag (same kind) when it differs from the given tag;
   // otherwise, or when nothing is registered, an empty key of kind -1.
   SObjectInfo BaseRegistryKey(const SObjectInfo& key) const;

@@ -47,7 +47,7 @@ class SResProviderMgr {
 
  private:
   mutable std::recursive_mutex lock_;
-  std::vector<IResProvider*> providers_;  // one reference each
+  std::vector<SAutoRefPtr<IResProvider>> providers_;
   std::map<std::u16string, HCURSOR> cursors_;
 };
 

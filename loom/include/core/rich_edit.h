@@ -96,7 +96,7 @@ class SRichEdit : public SPanel {
 
   // ---- what the text host reads ---------------------------------------------------------
   platform::ITextServices* TextServices() const;
-  STextHost* TextHost() const { return host_; }
+  STextHost* TextHost() const { return host_.get(); }
   DWORD EditStyle() const { return style_bits_; }
   DWORD Options() const { return options_; }
   LONG MaxLength() const { return max_length_; }
@@ -153,7 +153,7 @@ class SRichEdit : public SPanel {
   void UpdateDragDrop();
   void ActivateEngine(bool focused);
 
-  STextHost* host_ = nullptr;
+  SAutoRefPtr<STextHost> host_;
   CHARFORMAT2W char_format_{};
   PARAFORMAT2 para_format_{};
   LONG max_length_ = kDefaultMaxLength;

@@ -346,6 +346,8 @@ class SWindow : public TObjRefImpl<SObjectImpl<IObject>>, public ITrCtxProvider 
   int MarkupDepth() const;
   void LinkChild(SWindow* child, SWindow* after);
   void UnlinkChild(SWindow* child);
+  // Unlinks a child and drops the reference the tree held to it.
+  void DropChild(SWindow* child);
   void ReleaseChildren();
   void RecomputeEnabledFromParent();
   void MarkDirtyWithFlag(RECT rc, bool mark_cache);

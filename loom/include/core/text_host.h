@@ -39,7 +39,7 @@ class STextHost final : public platform::ITextHost {
   bool Init();
   // Releases the engine; the element calls it before it goes.
   void Shutdown();
-  platform::ITextServices* Services() const { return services_; }
+  platform::ITextServices* Services() const { return services_.get(); }
   bool Active() const { return active_; }
   void SetActive(bool active) { active_ = active; }
   POINT LastCaretPos() const { return caret_pos_; }
@@ -97,7 +97,7 @@ class STextHost final : public platform::ITextHost {
   std::atomic<ULONG> refs_{1};
   bool active_ = false;
   SRichEdit* owner_;
-  platform::ITextServices* services_ = nullptr;
+  SAutoRefPtr<platform::ITextServices> services_;
   POINT caret_pos_{};
 };
 

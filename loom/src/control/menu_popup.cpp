@@ -7,6 +7,7 @@
 #include "core/application.h"
 #include "core/font_pool.h"
 #include "core/rect_util.h"
+#include "core/render_refs.h"
 #include "core/skin_pool.h"
 #include "core/text_util.h"
 #include "platform/ui/input.h"
@@ -102,10 +103,8 @@ int SMenuPopup::SeparatorHeight() const {
 void SMenuPopup::Measure() {
   if (measured_) return;
   SApplication* app = SApplication::Instance();
-  IRenderTarget* raw = nullptr;
   int widest = 0;
-  if (app && app->RenderFactory() && app->RenderFactory()->NewTarget(&raw, 1, 1)) {
-    auto rt = SAutoRefPtr<IRenderTarget>::Adopt(raw);
+  if (auto rt = MakeTarget(app ? app->RenderFactory() : nullptr, 1, 1)) {
     if (IFont* font = MenuFont()) rt->Select(font);
     for (const SMenuItem& item : items_) {
       SIZE extent{};
@@ -184,10 +183,8 @@ void SMenuPopup::OnPaint() {
   PAINTSTRUCT ps;
   ::HDC dc = platform::BeginPaint(NativeHandle(), &ps);
   SApplication* app = SApplication::Instance();
-  IRenderTarget* raw = nullptr;
   const SIZE size = MenuSize();
-  if (dc && app && app->RenderFactory() && app->RenderFactory()->NewTarget(&raw, size.cx, size.cy)) {
-    auto rt = SAutoRefPtr<IRenderTarget>::Adopt(raw);
+  if (auto rt = dc && app ? MakeTarget(app->RenderFactory(), size.cx, size.cy) : nullptr) {
     Paint(rt.get());
     if (auto* bitmap = static_cast<IBitmap*>(rt->CurrentObject(OT_BITMAP))) {
       platform::BlitToDC(dc, 0, 0, size.cx, size.cy, static_cast<const std::uint32_t*>(bitmap->Bits()), size.cx);

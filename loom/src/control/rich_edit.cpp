@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/application.h"
+#include "core/render_refs.h"
 #include "core/font_pool.h"
 #include "core/log.h"
 #include "core/res_provider_mgr.h"
@@ -65,10 +66,8 @@ SRichEdit::SRichEdit() {
 }
 
 SRichEdit::~SRichEdit() {
-  if (host_) {
-    host_->Shutdown();
-    host_->Release();
-  }
+  if (host_) host_->Shutdown();
+  host_.reset();
 }
 
 platform::ITextServices* SRichEdit::TextServices() const { return host_ ? host_->Services() : nullptr; }
@@ -232,9 +231,8 @@ void SRichEdit::UpdateDragDrop() {
 
 void SRichEdit::BuildDefaultCharFormat() {
   SApplication* app = SApplication::Instance();
-  IRenderTarget* raw = nullptr;
-  if (!app || !app->RenderFactory() || !app->RenderFactory()->NewTarget(&raw, 1, 1)) return;
-  auto rt = SAutoRefPtr<IRenderTarget>::Adopt(raw);
+  auto rt = app ? MakeTarget(app->RenderFactory(), 1, 1) : nullptr;
+  if (!rt) return;
   // The normal-state font and colour as painting finds them: the element's own, else
   // the nearest ancestor's, else the default font.
   IFont* font = nullptr;
@@ -317,10 +315,9 @@ int SRichEdit::OnCreate() {
   BuildDefaultCharFormat();
   BuildDefaultParaFormat();
 
-  host_ = new STextHost(this);
+  host_ = SAutoRefPtr<STextHost>::Adopt(new STextHost(this));
   if (!host_->Init()) {
-    host_->Release();
-    host_ = nullptr;
+    host_.reset();
     return -1;
   }
   platform::ITextServices* services = host_->Services();
@@ -351,8 +348,7 @@ void SRichEdit::OnDestroy() {
   if (host_) {
     if (platform::ITextServices* services = host_->Services()) services->OnTxInPlaceDeactivate();
     host_->Shutdown();
-    host_->Release();
-    host_ = nullptr;
+    host_.reset();
   }
   created_ = false;
   SPanel::OnDestroy();

@@ -24,22 +24,17 @@ STextHost::~STextHost() { Shutdown(); }
 bool STextHost::Init() {
   platform::PCreateTextServices create = STextServiceHelper::Instance().CreateFunction();
   if (!create) return false;
-  platform::IUnknown* unknown = nullptr;
-  if (FAILED(create(nullptr, this, &unknown)) || !unknown) return false;
+  platform::IUnknown* made = nullptr;
+  if (FAILED(create(nullptr, this, &made)) || !made) return false;
+  auto unknown = SAutoRefPtr<platform::IUnknown>::Adopt(made);
   void* services = nullptr;
-  HRESULT hr = unknown->QueryInterface(platform::IID_ITextServices, &services);
-  unknown->Release();
-  if (FAILED(hr) || !services) return false;
-  services_ = static_cast<platform::ITextServices*>(services);
+  if (FAILED(unknown->QueryInterface(platform::IID_ITextServices, &services)) || !services) return false;
+  services_ = SAutoRefPtr<platform::ITextServices>::Adopt(static_cast<platform::ITextServices*>(services));
   return true;
 }
 
-void STextHost::Shutdown() {
-  if (!services_) return;
-  platform::ITextServices* services = services_;
-  services_ = nullptr;
-  services->Release();
-}
+// The engine may call back while it goes: Services() answers null by then.
+void STextHost::Shutdown() { services_.reset(); }
 
 HRESULT STextHost::QueryInterface(const platform::GUID& iid, void** out) {
   if (!out) return E_POINTER;

@@ -2,6 +2,7 @@
 // under it: drawing it twice leaves the cache as it was, so erasing needs no saved pixels.
 // A repaint erases it before painting the tree and draws it again afterwards.
 #include "core/application.h"
+#include "core/render_refs.h"
 #include "core/host_wnd.h"
 #include "core/rect_util.h"
 #include "platform/ui/caret.h"
@@ -11,9 +12,8 @@ namespace LOOM {
 SCaret::SCaret(SWND owner, IBitmap* bitmap, int width, int height)
     : owner_(owner), size_{std::max(0, width), std::max(0, height)} {
   SApplication* app = SApplication::Instance();
-  IRenderTarget* rt = nullptr;
-  if (!app || !app->RenderFactory() || !app->RenderFactory()->NewTarget(&rt, size_.cx, size_.cy)) return;
-  image_ = SAutoRefPtr<IRenderTarget>::Adopt(rt);
+  image_ = app ? MakeTarget(app->RenderFactory(), size_.cx, size_.cy) : nullptr;
+  if (!image_) return;
   RECT all{0, 0, size_.cx, size_.cy};
   if (bitmap) {
     RECT source{0, 0, static_cast<LONG>(bitmap->Width()), static_cast<LONG>(bitmap->Height())};

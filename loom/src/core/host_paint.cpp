@@ -7,6 +7,7 @@
 #include "core/font_pool.h"
 #include "core/host_wnd.h"
 #include "core/rect_util.h"
+#include "core/render_refs.h"
 #include "core/ui_def.h"
 #include "platform/ui/paint.h"
 
@@ -17,12 +18,6 @@ namespace {
 IRenderFactory* Factory() {
   SApplication* app = SApplication::Instance();
   return app ? app->RenderFactory() : nullptr;
-}
-
-SAutoRefPtr<IRegion> NewRegion() {
-  IRegion* raw = nullptr;
-  if (IRenderFactory* f = Factory(); f && f->NewRegion(&raw)) return SAutoRefPtr<IRegion>::Adopt(raw);
-  return nullptr;
 }
 
 constexpr COLORREF kOpaqueBlack = RGBA(0, 0, 0, 255);
@@ -45,12 +40,10 @@ const std::uint32_t* PixelsOf(IRenderTarget* rt, int* stride) {
 // ---- resources -------------------------------------------------------------------------------
 
 void SHostWnd::CreatePaintResources() {
-  IRenderFactory* factory = Factory();
-  IRenderTarget* rt = nullptr;
   // Sized by every WM_SIZE; a pixel to begin with, where an empty target is refused.
-  if (factory && (factory->NewTarget(&rt, 0, 0) || factory->NewTarget(&rt, 1, 1)))
-    cache_ = SAutoRefPtr<IRenderTarget>::Adopt(rt);
-  invalid_ = NewRegion();
+  cache_ = MakeTarget(Factory(), 0, 0);
+  if (!cache_) cache_ = MakeTarget(Factory(), 1, 1);
+  invalid_ = MakeRegion(Factory());
 }
 
 void SHostWnd::ReleasePaintResources() {
@@ -122,7 +115,7 @@ void SHostWnd::OnPrint(::HDC device, LPARAM flags) {
     IFont* font = DefaultFont();
     if (font) cache_->Select(font);
     cache_->SetTextColor(kOpaqueBlack);
-    SAutoRefPtr<IRegion> region = std::exchange(invalid_, NewRegion());
+    SAutoRefPtr<IRegion> region = std::exchange(invalid_, MakeRegion(Factory()));
     if (!invalid_) invalid_ = region;  // no factory: keep the old one rather than none
     const bool whole = region->IsEmpty();
     if (!whole) region->CombineRect(client, RGN_AND);
@@ -213,16 +206,14 @@ void SHostWnd::PresentNow(const RECT& rc) {
 // ---- render targets for elements -------------------------------------------------------------
 
 IRenderTarget* SHostWnd::AcquireRenderTarget(const RECT& rc, UINT mode) {
-  IRenderFactory* factory = Factory();
-  IRenderTarget* rt = nullptr;
-  if (!factory || !factory->NewTarget(&rt, std::max<LONG>(0, RectWidth(rc)), std::max<LONG>(0, RectHeight(rc))))
-    return nullptr;
+  auto rt = MakeTarget(Factory(), std::max<LONG>(0, RectWidth(rc)), std::max<LONG>(0, RectHeight(rc)));
+  if (!rt) return nullptr;
   rt->SetOrigin(-rc.left, -rc.top);
   if (mode != kPaintScratch && cache_) {
     if (caret_drawn_ && caret_erased_for_targets_++ == 0) ToggleCaret(false);
     rt->CopyFromTarget(rc, cache_.get(), rc.left, rc.top, SRCCOPY);
   }
-  return rt;
+  return rt.detach();  // the element hands it back through ReleaseRenderTarget
 }
 
 void SHostWnd::ReleaseRenderTarget(IRenderTarget* rt, const RECT& rc, UINT mode) {

@@ -30,11 +30,7 @@ SWindow* InsertFirstMarker() {
 ILayout* NewLayoutByTag(std::u16string_view tag) {
   SApplication* app = SApplication::Instance();
   if (!app || tag.empty() || !app->HasFactory(SObjectInfo(tag, ObjectKind::Layout))) return nullptr;
-  IObject* obj = app->CreateObject(SObjectInfo(tag, ObjectKind::Layout));
-  if (!obj) return nullptr;
-  if (auto* layout = dynamic_cast<ILayout*>(obj)) return layout;
-  obj->Release();
-  return nullptr;
+  return app->CreateObjectAs<ILayout>(SObjectInfo(tag, ObjectKind::Layout)).detach();
 }
 
 SWindow* ElementForHandle(SWND swnd) {
@@ -90,11 +86,9 @@ void SWindow::AttachChild(SWindow* child, SWindow* after) {
   if (!child || child == ICWND_FIRST || child == this || child->parent_ == this) return;
   // An ancestor can never become a child: the tree would close into a cycle.
   if (IsDescendantOf(child)) return;
-  child->AddRef();
-  if (SWindow* old_parent = child->parent_) {
-    old_parent->DetachChild(child);
-    child->Release();  // the reference the old parent handed over
-  }
+  // The old parent's reference passes to this one; a child without a parent gains one.
+  if (SWindow* old_parent = child->parent_) old_parent->DetachChild(child);
+  else child->AddRef();
   child->SetContainer(container_);
   LinkChild(child, after);
   layout_dirty_ = kLayoutDirty;
@@ -127,10 +121,12 @@ bool SWindow::DeleteChild(SWindow* child) {
 }
 
 void SWindow::ReleaseChildren() {
-  while (SWindow* child = first_child_) {
-    UnlinkChild(child);
-    child->Release();
-  }
+  while (SWindow* child = first_child_) DropChild(child);
+}
+
+void SWindow::DropChild(SWindow* child) {
+  UnlinkChild(child);
+  child->Release();  // the reference the tree held
 }
 
 SWindow* SWindow::RelatedElement(int code) const {

@@ -1,6 +1,7 @@
 // Geometry of the element and its part in layout: client, text and children areas,
 // hit testing, relayout requests, taking a rectangle, and the preferred size.
 #include "core/application.h"
+#include "core/render_refs.h"
 #include "core/rect_util.h"
 #include "core/swnd.h"
 
@@ -124,9 +125,8 @@ SIZE SWindow::MeasureTextSize(int width, int height, bool width_wraps) {
   std::u16string text = GetElementText(false);
   SApplication* app = SApplication::Instance();
   if (text.empty() || !app || !app->RenderFactory()) return {0, 0};
-  IRenderTarget* raw = nullptr;
-  if (!app->RenderFactory()->NewTarget(&raw, 0, 0) || !raw) return {0, 0};
-  auto rt = SAutoRefPtr<IRenderTarget>::Adopt(raw);
+  auto rt = MakeTarget(app->RenderFactory(), 0, 0);
+  if (!rt) return {0, 0};
   SelectPaintStateChain(rt.get(), true);
 
   int max_width = max_width_.value < 0 ? -1 : DimensionToPixels(max_width_, CurrentScale());

@@ -126,17 +126,11 @@ void SWindow::CreateChild(const SXmlNode& child) {
 SWindow* SWindow::CreateChildFromNode(const SXmlNode& node) {
   SApplication* app = SApplication::Instance();
   if (!app) return nullptr;
-  IObject* obj = app->NewElementByTag(node.Name());
-  if (!obj) return nullptr;
-  auto* element = dynamic_cast<SWindow*>(obj);
-  if (!element) {
-    obj->Release();
-    return nullptr;
-  }
-  AttachChild(element);
-  bool loaded = element->LoadFromMarkup(node);
-  element->Release();  // the parent holds it now (or removed it again)
-  return loaded ? element : nullptr;
+  auto made = SAutoRefPtr<IObject>::Adopt(app->NewElementByTag(node.Name()));
+  auto* element = dynamic_cast<SWindow*>(made.get());
+  if (!element) return nullptr;
+  AttachChild(element);  // the parent holds it from here (or removes it again)
+  return element->LoadFromMarkup(node) ? element : nullptr;
 }
 
 void SWindow::CreateFromInclude(const SXmlNode& include) {

@@ -57,10 +57,7 @@ void SWindow::OnDestroy() {
   RaiseEvent(evt);
   while (SWindow* child = first_child_) {
     child->SendElementMessage(WM_DESTROY);
-    if (child->parent_ == this) {
-      UnlinkChild(child);
-      child->Release();
-    }
+    if (child->parent_ == this) DropChild(child);
   }
   layout_dirty_ = kLayoutDirty;
 }

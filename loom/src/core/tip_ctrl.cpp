@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/application.h"
+#include "core/render_refs.h"
 #include "platform/ui/monitor.h"
 #include "platform/ui/paint.h"
 #include "platform/ui/timer.h"
@@ -72,8 +73,7 @@ void STipCtrl::MakeFont(int scale) {
   lf.height = kBaseFontHeight * scale / 100;
   lf.weight = 400;
   lf.face = u"宋体";
-  IFont* font = nullptr;
-  if (factory->NewFont(&font, lf)) font_ = SAutoRefPtr<IFont>::Adopt(font);
+  if (auto font = LOOM::MakeFont(factory, lf)) font_ = std::move(font);
   scale_ = scale;
 }
 
@@ -117,10 +117,8 @@ void STipCtrl::TrackMouseMessage(const MSG& msg) {
 }
 
 SIZE STipCtrl::MeasureText() const {
-  IRenderFactory* factory = Factory();
-  IRenderTarget* raw = nullptr;
-  if (!factory || !factory->NewTarget(&raw, 1, 1)) return SIZE{};
-  auto rt = SAutoRefPtr<IRenderTarget>::Adopt(raw);
+  auto rt = MakeTarget(Factory(), 1, 1);
+  if (!rt) return SIZE{};
   if (font_) rt->Select(font_.get());
   RECT rc = kMeasureBox;
   rt->TextDraw(text_, &rc, DT_WORDBREAK | DT_CALCRECT);
@@ -176,10 +174,8 @@ void STipCtrl::OnPaint() {
   PAINTSTRUCT ps;
   ::HDC hdc = platform::BeginPaint(NativeHandle(), &ps);
   RECT client = WindowClientRect();
-  IRenderFactory* factory = Factory();
-  IRenderTarget* raw = nullptr;
-  if (hdc && factory && client.right > 0 && client.bottom > 0 && factory->NewTarget(&raw, client.right, client.bottom)) {
-    auto rt = SAutoRefPtr<IRenderTarget>::Adopt(raw);
+  auto rt = hdc && client.right > 0 && client.bottom > 0 ? MakeTarget(Factory(), client.right, client.bottom) : nullptr;
+  if (rt) {
     rt->FillColorRect(client, kOutline);
     rt->FillColorRect(RECT{1, 1, client.right - 1, client.bottom - 1}, kInfoBackground);
     if (font_) rt->Select(font_.get());

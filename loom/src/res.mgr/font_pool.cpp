@@ -3,6 +3,7 @@
 #include <map>
 
 #include "core/application.h"
+#include "core/render_refs.h"
 #include "core/text_util.h"
 
 namespace LOOM {
@@ -93,10 +94,10 @@ IFont* SFontPool::FontForDescription(std::u16string_view description, int scale)
   const SFontDesc& def = app ? app->UiDef().DefaultFont() : kFallback;
   SFontKey key = ParseFontDescription(description, scale, def);
   if (auto it = fonts_.find(key); it != fonts_.end()) return it->second.get();
-  IFont* font = nullptr;
-  if (!factory_ || !factory_->NewFont(&font, LogFontForKey(key)) || !font) return nullptr;
+  auto font = MakeFont(factory_.get(), LogFontForKey(key));
+  if (!font) return nullptr;
   font->SetExtraProps(key.extra);
-  auto [it, inserted] = fonts_.emplace(std::move(key), SAutoRefPtr<IFont>::Adopt(font));
+  auto [it, inserted] = fonts_.emplace(std::move(key), std::move(font));
   return it->second.get();
 }
 

@@ -5,6 +5,7 @@
 #include "core/application.h"
 #include "core/img_decoder.h"
 #include "core/render.h"
+#include "core/render_refs.h"
 #include "core/res_provider.h"
 #include "decoders/icon_file.h"
 
@@ -28,26 +29,17 @@ HICON HandleFromImage(const RgbaImage& img, bool cursor, POINT hot_spot) {
 IBitmap* BitmapFromBytes(const void* data, std::size_t size) {
   SApplication* app = SApplication::Instance();
   if (!app || !app->RenderFactory() || !data || size == 0) return nullptr;
-  IBitmap* bmp = nullptr;
-  if (!app->RenderFactory()->NewBitmap(&bmp) || !bmp) return nullptr;
-  if (bmp->LoadMemory(data, size) != S_OK) {
-    bmp->Release();
-    return nullptr;
-  }
-  return bmp;
+  auto bmp = MakeBitmap(app->RenderFactory());
+  if (!bmp || bmp->LoadMemory(data, size) != S_OK) return nullptr;
+  return bmp.detach();
 }
 
 IImgX* ImageFromBytes(const void* data, std::size_t size) {
   SApplication* app = SApplication::Instance();
   if (!app || !app->RenderFactory() || !data || size == 0) return nullptr;
-  IImgDecoderFactory* decoders = app->RenderFactory()->DecoderFactory();
-  IImgX* img = nullptr;
-  if (!decoders || !decoders->NewImage(&img) || !img) return nullptr;
-  if (img->LoadMemory(data, size) == 0) {
-    img->Release();
-    return nullptr;
-  }
-  return img;
+  auto img = MakeImage(app->RenderFactory()->DecoderFactory());
+  if (!img || img->LoadMemory(data, size) == 0) return nullptr;
+  return img.detach();
 }
 
 HICON IconFromIconFile(const void* data, std::size_t size, int width) {

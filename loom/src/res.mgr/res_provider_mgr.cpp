@@ -43,8 +43,7 @@ SResProviderMgr::~SResProviderMgr() { ClearProviders(); }
 void SResProviderMgr::AttachProvider(IResProvider* provider, std::u16string_view uidef_ref) {
   if (!provider) return;
   std::lock_guard lock(lock_);
-  provider->AddRef();
-  providers_.push_back(provider);
+  providers_.emplace_back(provider);
   if (!uidef_ref.empty()) {
     SAutoRefPtr<SUiDefInfo> info = SAutoRefPtr<SUiDefInfo>::Adopt(BuildUiDefinitions(provider, uidef_ref));
     if (info) MakeDefinitionsCurrent(info.get());
@@ -54,9 +53,8 @@ void SResProviderMgr::AttachProvider(IResProvider* provider, std::u16string_view
 void SResProviderMgr::DetachProvider(IResProvider* provider) {
   std::lock_guard lock(lock_);
   for (auto it = providers_.rbegin(); it != providers_.rend(); ++it) {
-    if (*it == provider) {
+    if (it->get() == provider) {
       providers_.erase(std::next(it).base());
-      provider->Release();
       return;
     }
   }
@@ -64,7 +62,6 @@ void SResProviderMgr::DetachProvider(IResProvider* provider) {
 
 void SResProviderMgr::ClearProviders() {
   std::lock_guard lock(lock_);
-  for (IResProvider* p : providers_) p->Release();
   providers_.clear();
   for (auto& [name, cursor] : cursors_) platform::DestroyIcon(cursor);
   cursors_.clear();
@@ -79,7 +76,7 @@ IResProvider* SResProviderMgr::ProviderHolding(std::u16string_view type, std::u1
   std::lock_guard lock(lock_);
   if (type.empty()) return nullptr;
   for (auto it = providers_.rbegin(); it != providers_.rend(); ++it)
-    if ((*it)->HoldsResource(type, name)) return *it;
+    if ((*it)->HoldsResource(type, name)) return it->get();
   return nullptr;
 }
 

@@ -16,14 +16,10 @@ HRESULT SSkinObjBase::ApplyAttribute(std::u16string_view name, std::u16string_vi
 ISkinObj* SSkinObjBase::ScaledCopy(int scale) const {
   SApplication* app = SApplication::Instance();
   if (!app) return nullptr;
-  IObject* obj = app->CreateObject(SObjectInfo(TagName(), ObjectKind::Skin));
-  auto* skin = dynamic_cast<ISkinObj*>(obj);
-  if (!skin) {
-    if (obj) obj->Release();
-    return nullptr;
-  }
-  CopyScaledInto(skin, scale);
-  return skin;
+  auto skin = app->CreateObjectAs<ISkinObj>(SObjectInfo(TagName(), ObjectKind::Skin));
+  if (!skin) return nullptr;
+  CopyScaledInto(skin.get(), scale);
+  return skin.detach();
 }
 
 void SSkinObjBase::CopyScaledInto(ISkinObj* target, int scale) const {

@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "core/application.h"
+#include "core/render_refs.h"
 #include "core/res_provider_mgr.h"
 #include "core/skin.h"
 #include "core/text_util.h"
@@ -20,10 +21,9 @@ IBitmap* LoadPicture(std::u16string_view ref) {
   return app ? app->ResProviders().OpenImageByRef(ref) : nullptr;
 }
 
-IBitmap* ResampleOrNull(IBitmap* src, int w, int h) {
+SAutoRefPtr<IBitmap> ResampleOrNull(IBitmap* src, int w, int h) {
   if (!src || w <= 0 || h <= 0) return nullptr;
-  IBitmap* out = nullptr;
-  return SUCCEEDED(src->Resample(&out, w, h, 3)) ? out : nullptr;
+  return ResampledOf(src, w, h, 3);
 }
 
 }  // namespace
@@ -94,8 +94,7 @@ void SSkinImgList::PaintCell(IRenderTarget* rt, const RECT& rc, int state, BYTE 
 void SSkinImgList::Colorize(COLORREF color) {
   if (!enable_colorize_ || color == colorize_ || !image_) return;
   if (saved_image_) {  // start again from the untouched picture
-    IBitmap* restored = nullptr;
-    if (SUCCEEDED(saved_image_->Clone(&restored))) image_ = SAutoRefPtr<IBitmap>::Adopt(restored);
+    if (auto restored = CloneOf(saved_image_.get())) image_ = std::move(restored);
   }
   if (color == 0) {
     saved_image_.reset();
@@ -103,9 +102,8 @@ void SSkinImgList::Colorize(COLORREF color) {
     return;
   }
   if (!saved_image_) {
-    IBitmap* copy = nullptr;
-    if (FAILED(image_->Clone(&copy))) return;
-    saved_image_ = SAutoRefPtr<IBitmap>::Adopt(copy);
+    saved_image_ = CloneOf(image_.get());
+    if (!saved_image_) return;
   }
   if (auto* bits = static_cast<std::uint32_t*>(image_->LockBits())) {
     ColorizePixels(bits, std::size_t{image_->Width()} * image_->Height(), color);
@@ -127,8 +125,8 @@ void SSkinImgList::CopyScaledInto(ISkinObj* target, int scale) const {
   SIZE cell = CellSize();
   int w = MulDivRound(cell.cx, scale, 100), h = MulDivRound(cell.cy, scale, 100);
   int total_w = vertical_ ? w : w * states_, total_h = vertical_ ? h * states_ : h;
-  t->image_ = SAutoRefPtr<IBitmap>::Adopt(ResampleOrNull(image_.get(), total_w, total_h));
-  t->saved_image_ = SAutoRefPtr<IBitmap>::Adopt(ResampleOrNull(saved_image_.get(), total_w, total_h));
+  t->image_ = ResampleOrNull(image_.get(), total_w, total_h);
+  t->saved_image_ = ResampleOrNull(saved_image_.get(), total_w, total_h);
 }
 
 // ---- frame -----------------------------------------------------------------------
@@ -232,17 +230,15 @@ HRESULT SSkinImgFrame2::UseMarkedPicture(IBitmap* picture) {
   scan(w - 2, [&](int i) { return marked(1 + i, 0); }, left, right);
   scan(h - 2, [&](int i) { return marked(0, 1 + i); }, top, bottom);
   margins_ = {left, top, right, bottom};
-  IBitmap* inner = nullptr;
-  IRenderFactory* factory = picture->RenderFactoryOf();
-  if (!factory || !factory->NewBitmap(&inner) || !inner) return E_OUTOFMEMORY;
-  SAutoRefPtr<IBitmap> holder = SAutoRefPtr<IBitmap>::Adopt(inner);
+  auto inner = MakeBitmap(picture->RenderFactoryOf());
+  if (!inner) return E_OUTOFMEMORY;
   std::vector<std::uint32_t> pixels(static_cast<std::size_t>(w - 2) * (h - 2));
   for (int y = 1; y < h - 1; ++y)
     std::memcpy(&pixels[static_cast<std::size_t>(y - 1) * (w - 2)], px + static_cast<std::size_t>(y) * w + 1,
                 static_cast<std::size_t>(w - 2) * 4);
   HRESULT hr = inner->InitBlank(w - 2, h - 2, pixels.data());
   if (FAILED(hr)) return hr;
-  image_ = holder;
+  image_ = std::move(inner);
   saved_image_.reset();
   return S_OK;
 }

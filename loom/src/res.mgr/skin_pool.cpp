@@ -39,15 +39,10 @@ int SSkinPool::LoadSkins(const SXmlNode& table) {
   int count = 0;
   for (SXmlNode e = table.Child(); e; e = e.NextSiblingElement()) {
     if (e.Attribute(u"name").Value().empty()) continue;
-    IObject* obj = app->CreateObject(SObjectInfo(e.Name(), ObjectKind::Skin));
-    auto* skin = dynamic_cast<ISkinObj*>(obj);
-    if (!skin) {
-      if (obj) obj->Release();
-      continue;
-    }
+    auto skin = app->CreateObjectAs<ISkinObj>(SObjectInfo(e.Name(), ObjectKind::Skin));
+    if (!skin) continue;
     skin->LoadFromMarkup(e);
-    if (AddSkin(skin)) ++count;
-    skin->Release();
+    if (AddSkin(skin.get())) ++count;
   }
   app->SkinPools().Pop();
   return count;

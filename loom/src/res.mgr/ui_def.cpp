@@ -199,12 +199,9 @@ bool SUiDefInfo::Init(IResProvider* provider, std::u16string_view ref) {
 }
 
 SUiDefInfo* BuildUiDefinitions(IResProvider* provider, std::u16string_view ref) {
-  auto* info = new SUiDefInfo();
-  if (!info->Init(provider, ref)) {
-    info->Release();
-    return nullptr;
-  }
-  return info;
+  auto info = SAutoRefPtr<SUiDefInfo>::Adopt(new SUiDefInfo());
+  if (!info->Init(provider, ref)) return nullptr;
+  return info.detach();
 }
 
 void MakeDefinitionsCurrent(SUiDefInfo* info) {

@@ -117,18 +117,6 @@ bool SRenderTarget_Cairo::PopState() {
   return true;
 }
 
-HRESULT SRenderTarget_Cairo::NewPen(int style, COLORREF color, int width, IPen** out) {
-  if (!out) return E_POINTER;
-  *out = new SPen_Cairo(factory_.get(), style, color, width);
-  return S_OK;
-}
-
-HRESULT SRenderTarget_Cairo::NewSolidBrush(COLORREF color, IBrush** out) {
-  if (!out) return E_POINTER;
-  *out = new SBrush_Cairo(factory_.get(), color);
-  return S_OK;
-}
-
 HRESULT SRenderTarget_Cairo::NewBitmapBrush(IBitmap* bitmap, IBrush** out) {
   if (!out || !bitmap) return E_POINTER;
   *out = new SBrush_Cairo(factory_.get(), bitmap);

@@ -10,14 +10,12 @@
 
 namespace LOOM {
 
-class SRenderTarget_Cairo final : public TRenderTargetBase<SBitmap_Cairo> {
+class SRenderTarget_Cairo final : public TRenderTargetBase<SBitmap_Cairo, SPen_Cairo, SBrush_Cairo> {
  public:
   explicit SRenderTarget_Cairo(IRenderFactory* factory);
   ~SRenderTarget_Cairo() override;
   HRESULT Init(int width, int height);
 
-  HRESULT NewPen(int style, COLORREF color, int width, IPen** out) override;
-  HRESULT NewSolidBrush(COLORREF color, IBrush** out) override;
   HRESULT NewBitmapBrush(IBitmap* bitmap, IBrush** out) override;
   HRESULT Resize(SIZE size) override;
   HRESULT SetOrigin(int x, int y) override;

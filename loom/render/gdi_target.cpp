@@ -185,18 +185,6 @@ HRESULT SRenderTarget_GDI::ClipBounds(RECT* out) const {
 // ---------------------------------------------------------------------------
 // Objects
 
-HRESULT SRenderTarget_GDI::NewPen(int style, COLORREF color, int width, IPen** out) {
-  if (!out) return E_POINTER;
-  *out = new SPen_GDI(factory_.get(), style, color, width);
-  return S_OK;
-}
-
-HRESULT SRenderTarget_GDI::NewSolidBrush(COLORREF color, IBrush** out) {
-  if (!out) return E_POINTER;
-  *out = new SBrush_GDI(factory_.get(), color);
-  return S_OK;
-}
-
 HRESULT SRenderTarget_GDI::NewBitmapBrush(IBitmap* bitmap, IBrush** out) {
   auto* pattern = dynamic_cast<SBitmap_GDI*>(bitmap);
   if (!out || !pattern) return E_POINTER;

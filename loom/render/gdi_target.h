@@ -13,14 +13,12 @@
 
 namespace LOOM {
 
-class SRenderTarget_GDI final : public TRenderTargetBase<SBitmap_GDI> {
+class SRenderTarget_GDI final : public TRenderTargetBase<SBitmap_GDI, SPen_GDI, SBrush_GDI> {
  public:
   explicit SRenderTarget_GDI(IRenderFactory* factory);
   ~SRenderTarget_GDI() override;
   HRESULT Init(int width, int height);
 
-  HRESULT NewPen(int style, COLORREF color, int width, IPen** out) override;
-  HRESULT NewSolidBrush(COLORREF color, IBrush** out) override;
   HRESULT NewBitmapBrush(IBitmap* bitmap, IBrush** out) override;
   HRESULT Resize(SIZE size) override;
   HRESULT SetOrigin(int x, int y) override;

@@ -1,8 +1,9 @@
 // What both back-ends' render targets share: the factory, the origin and text colour,
 // the current and default pen, brush, font and bitmap, selecting them, the part of a
 // saved state that keeps them, and the operations that only combine others (nine-grids,
-// pixels through the origin). A back-end says which objects it can draw with
-// (AcceptsObject) and ties a newly selected one to its native context (BindSelected).
+// pixels through the origin), and the pens and solid brushes of the back-end's kinds. A
+// back-end says which objects it can draw with (AcceptsObject) and ties a newly selected
+// one to its native context (BindSelected).
 #pragma once
 
 #include <cstdint>
@@ -12,9 +13,19 @@
 
 namespace LOOM {
 
-template <class Bitmap>
+template <class Bitmap, class Pen, class Brush>
 class TRenderTargetBase : public TObjRefImpl<IRenderTarget> {
  public:
+  HRESULT NewPen(int style, COLORREF color, int width, IPen** out) final {
+    if (!out) return E_POINTER;
+    *out = new Pen(factory_.get(), style, color, width);
+    return S_OK;
+  }
+  HRESULT NewSolidBrush(COLORREF color, IBrush** out) final {
+    if (!out) return E_POINTER;
+    *out = new Brush(factory_.get(), color);
+    return S_OK;
+  }
   HRESULT NewCompatibleTarget(SIZE size, IRenderTarget** out) final {
     if (!out) return E_POINTER;
     return factory_->NewTarget(out, size.cx, size.cy) ? S_OK : E_OUTOFMEMORY;

@@ -1,14 +1,15 @@
 // The install root against whatever a folder may hold. Each input builds a tree of
 // files, directories and links (to files, directories and nothing outside, to the
-// scratch directory's other entries, to places inside, to themselves) in a fresh
-// install directory, then plays manifest paths through what a run does with them:
-// look, make the parent directories, open in every mode, clear read-only, cut, extend
-// and write. Invariants, checked after every input:
+// scratch directory's other entries, to places inside, to themselves) and of second
+// hard-linked names of files outside and inside, in a fresh install directory, then
+// plays manifest paths through what a run does with them: look, make the parent
+// directories, open in every mode, clear read-only, cut, extend and write.
+// Invariants, checked after every input:
 // - nothing outside the install directory changed: the files and links beside it and
 //   their targets keep their bytes, kinds and modes, and no entry appears next to it;
-// - every path the run made a file of is a regular file beneath real directories, and
-//   it fails only where a regular file stands in the way of a directory or a directory
-//   stands where the file should be.
+// - every path the run made a file of is a regular file with one name beneath real
+//   directories, and it fails only where a regular file stands in the way of a
+//   directory or a directory stands where the file should be.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -179,6 +180,17 @@ std::string LinkTarget(Choices& choices, const Scratch& scratch, const std::stri
   }
 }
 
+// A file to give a second name: outside, beside, or inside the install directory.
+std::string HardLinkTarget(Choices& choices, const Scratch& scratch) {
+  switch (choices.Below(5)) {
+    case 0: return scratch.base + "/outside/file";
+    case 1: return scratch.base + "/outside/readonly";
+    case 2: return scratch.base + "/outside/dir/inner";
+    case 3: return scratch.base + "/sentinel";
+    default: return scratch.install + "/" + kNames[choices.Below(5)];
+  }
+}
+
 // The components of a path, split at "/" and "\"; nothing when one is empty, "." or "..";
 // none for the empty path, the install directory.
 std::optional<std::vector<std::string>> Components(const std::string& path) {
@@ -216,7 +228,7 @@ void BuildTree(Choices& choices, const Scratch& scratch) {
     }
     if (dir < 0) continue;  // a file or a link stands where this entry's directory would be
     const char* name = components.back().c_str();
-    switch (choices.Below(4)) {
+    switch (choices.Below(5)) {
       case 0: {
         const int fd = ::openat(dir, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
         if (fd >= 0) {
@@ -229,6 +241,9 @@ void BuildTree(Choices& choices, const Scratch& scratch) {
       }
       case 1:
         ::mkdirat(dir, name, 0755);
+        break;
+      case 2:  // never follows a link at the target: a symbolic link gets a second name itself
+        ::linkat(AT_FDCWD, HardLinkTarget(choices, scratch).c_str(), dir, name, 0);
         break;
       default:
         ::symlinkat(LinkTarget(choices, scratch, scratch.install + "/" + relative).c_str(), dir, name);
@@ -264,6 +279,8 @@ void CheckMadeFile(const Scratch& scratch, const std::vector<std::string>& compo
     Check(entry.has_value());
     Check(entry->type == (i + 1 == components.size() ? 'f' : 'd'));
   }
+  struct stat st {};
+  Check(::lstat(path.c_str(), &st) == 0 && st.st_nlink == 1);
 }
 
 void PlayRun(Choices& choices, const Scratch& scratch, const platform::InstallRoot& root) {

@@ -7,6 +7,9 @@
 // - Resolution never follows a symbolic link, at any component of the path, nor (on
 //   Windows) any other reparse point such as a junction or a mount point. A path that
 //   meets one is treated as though nothing were there.
+// - A regular file with more than one hard link is a link too: its other names may lie
+//   outside the directory, and writing or re-permissioning it would change the file
+//   there. It counts as nothing there, and is replaced like any other link.
 // - Where the run needs a file or a directory to exist (OpenFile with kCreate or
 //   kAppend, CreateDirectories), a link standing at that name is removed, the link
 //   itself and never what it points to, and a real file or directory is made in its

@@ -12,7 +12,8 @@ namespace {
 
 using platform::InstallRoot;
 
-enum class LinkKind { kFile, kDangling, kReadOnlyFile, kDirectory, kVersionFile };
+// The hard-link kinds give a client file or the version file a second name outside.
+enum class LinkKind { kFile, kDangling, kReadOnlyFile, kDirectory, kVersionFile, kHardLink, kHardLinkedVersionFile };
 enum class RunStep { kVerify, kResize, kWritePiece, kClearReadOnly, kCreateParent };
 
 std::string Name(LinkKind kind) {
@@ -22,6 +23,8 @@ std::string Name(LinkKind kind) {
     case LinkKind::kReadOnlyFile: return "ReadOnlyFileLink";
     case LinkKind::kDirectory: return "DirectoryLink";
     case LinkKind::kVersionFile: return "VersionFileLink";
+    case LinkKind::kHardLink: return "HardLink";
+    case LinkKind::kHardLinkedVersionFile: return "HardLinkedVersionFile";
   }
   return "?";
 }
@@ -82,10 +85,19 @@ class LinksInTheInstall : public EngineTest, public ::testing::WithParamInterfac
         fs::remove_all(install / "bin");
         fs::create_symlink(outside / "bin", install / "bin");
         break;
+      case LinkKind::kHardLink:
+        // Only files have hard links: the step's parent case has none.
+        PlaceTarget(outside / "core.pak", step, false, core);
+        fs::remove(install / "bin/core.pak");
+        fs::create_hard_link(outside / "core.pak", install / "bin/core.pak");
+        break;
       case LinkKind::kVersionFile:
+      case LinkKind::kHardLinkedVersionFile:
         // The link is at the version file; the step happens to a real client file.
         PlaceTarget(outside / "tern.sav", step, step == RunStep::kClearReadOnly, ReadFile(root / kServedVersionFile));
-        fs::create_symlink(outside / "tern.sav", install / "tern.sav");
+        fs::remove(install / "tern.sav");
+        if (kind == LinkKind::kVersionFile) fs::create_symlink(outside / "tern.sav", install / "tern.sav");
+        else fs::create_hard_link(outside / "tern.sav", install / "tern.sav");
         if (at_parent) {
           fs::remove_all(install / "bin");
         } else {
@@ -97,7 +109,12 @@ class LinksInTheInstall : public EngineTest, public ::testing::WithParamInterfac
   }
 
   void ExpectNoLinksInTheInstall() const {
-    for (const auto& [path, entry] : Snapshot(install)) EXPECT_NE(entry.type, 'l') << path;
+    for (const auto& [path, entry] : Snapshot(install)) {
+      EXPECT_NE(entry.type, 'l') << path;
+      if (entry.type == 'f') {
+        EXPECT_EQ(fs::hard_link_count(install / path), 1u) << path;
+      }
+    }
   }
 
   static constexpr const char* kServedVersionFile = "krdn/barternsav/360/tern.sav";
@@ -134,6 +151,15 @@ INSTANTIATE_TEST_SUITE_P(
                                          LinkKind::kDirectory, LinkKind::kVersionFile),
                        ::testing::Values(RunStep::kVerify, RunStep::kResize, RunStep::kWritePiece,
                                          RunStep::kClearReadOnly, RunStep::kCreateParent),
+                       ::testing::Values(InstallRoot::Resolution::kWholePath,
+                                         InstallRoot::Resolution::kComponentWise)),
+    CaseName);
+
+INSTANTIATE_TEST_SUITE_P(
+    HardLinks, LinksInTheInstall,
+    ::testing::Combine(::testing::Values(LinkKind::kHardLink, LinkKind::kHardLinkedVersionFile),
+                       ::testing::Values(RunStep::kVerify, RunStep::kResize, RunStep::kWritePiece,
+                                         RunStep::kClearReadOnly),
                        ::testing::Values(InstallRoot::Resolution::kWholePath,
                                          InstallRoot::Resolution::kComponentWise)),
     CaseName);

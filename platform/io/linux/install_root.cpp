@@ -124,17 +124,36 @@ Descriptor OpenParent(int root, const std::vector<std::string>& components, Inst
   return OpenBeneath(root, components, components.size() - 1, O_PATH | O_DIRECTORY, resolution);
 }
 
-bool IsLink(int dirfd, const std::string& name) {
+// A regular file that has another name besides this one: that name may lie outside the
+// install directory, so the file is treated as a link and never used.
+bool HasOtherNames(const struct stat& st) { return S_ISREG(st.st_mode) && st.st_nlink > 1; }
+
+bool HasOtherNames(int fd) {
   struct stat st {};
-  return ::fstatat(dirfd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode);
+  return ::fstat(fd, &st) == 0 && HasOtherNames(st);
+}
+
+// A symbolic link or a file with other names at the name (which may not open at all:
+// a read-only file does not open for writing).
+bool IsLinkAt(int dirfd, const std::string& name) {
+  struct stat st {};
+  return ::fstatat(dirfd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && (S_ISLNK(st.st_mode) || HasOtherNames(st));
 }
 
 // Opens one name inside a directory, creating it when missing; a link standing there
-// is removed (the link, not its target) and the open tried again.
+// (a symbolic link, or a file with other names) is removed, the name and never what it
+// leads to, and the open tried again. Opening neither empties nor writes anything: the
+// file is judged before it is used.
 Descriptor OpenReplacingLink(int dirfd, const std::string& name, int flags) {
   for (int clearing = 0;; ++clearing) {
     Descriptor fd(::openat(dirfd, name.c_str(), flags | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666));
-    if (fd || errno != ELOOP || clearing == kLinkClearings || !IsLink(dirfd, name)) return fd;
+    if (fd) {
+      if (!HasOtherNames(fd.get())) return fd;
+    } else if (!IsLinkAt(dirfd, name)) {
+      return fd;
+    }
+    fd = Descriptor();
+    if (clearing == kLinkClearings) return Descriptor();
     if (::unlinkat(dirfd, name.c_str(), 0) != 0 && errno != ENOENT) return Descriptor();
   }
 }
@@ -203,7 +222,7 @@ std::optional<FileAttributes> InstallRoot::Attributes(std::u16string_view relati
   }
   // O_PATH with O_NOFOLLOW opens a link itself rather than failing, so the type decides.
   const Descriptor fd = OpenBeneath(root, *components, components->size(), O_PATH, resolution_);
-  if (!fd || ::fstat(fd.get(), &st) != 0 || S_ISLNK(st.st_mode)) return std::nullopt;
+  if (!fd || ::fstat(fd.get(), &st) != 0 || S_ISLNK(st.st_mode) || HasOtherNames(st)) return std::nullopt;
   return AttributesOf(st);
 }
 
@@ -220,6 +239,7 @@ std::optional<File> InstallRoot::OpenFile(std::u16string_view relative, File::Mo
     fd = OpenReplacingLink(parent.get(), components->back(), flags);
   } else {
     fd = OpenBeneath(root, *components, components->size(), flags, resolution_);
+    if (fd && HasOtherNames(fd.get())) return std::nullopt;  // as though nothing were there
   }
   if (!fd) return std::nullopt;
   File file(fd.release());
@@ -235,7 +255,9 @@ bool InstallRoot::ClearReadOnly(std::u16string_view relative) const {
                             ? Descriptor(::openat(root, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC))
                             : OpenBeneath(root, *components, components->size(), O_RDONLY | O_NONBLOCK, resolution_);
   struct stat st {};
-  if (!fd || ::fstat(fd.get(), &st) != 0 || !(S_ISREG(st.st_mode) || S_ISDIR(st.st_mode))) return false;
+  if (!fd || ::fstat(fd.get(), &st) != 0 || !(S_ISREG(st.st_mode) || S_ISDIR(st.st_mode)) || HasOtherNames(st)) {
+    return false;
+  }
   return ::fchmod(fd.get(), (st.st_mode & 07777) | S_IWUSR) == 0;
 }
 

@@ -85,6 +85,16 @@ std::optional<BY_HANDLE_FILE_INFORMATION> InfoOf(HANDLE handle) {
 
 bool IsReparsePoint(DWORD attributes) { return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0; }
 
+// A file with another hard link besides this name: that name may lie outside the
+// install directory, so the file is treated as a link and never used.
+bool HasOtherNames(const BY_HANDLE_FILE_INFORMATION& info) {
+  return (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && info.nNumberOfLinks > 1;
+}
+
+bool IsLink(const BY_HANDLE_FILE_INFORMATION& info) {
+  return IsReparsePoint(info.dwFileAttributes) || HasOtherNames(info);
+}
+
 bool IsRealDirectory(HANDLE handle) {
   const auto info = InfoOf(handle);
   return info && (info->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && !IsReparsePoint(info->dwFileAttributes);
@@ -120,15 +130,59 @@ std::optional<Walk> WalkDirectories(const std::wstring& root, const std::vector<
   return walk;
 }
 
+// FileDispositionInfoEx and its flags (Windows 10 1809 on), which the SDK's headers show
+// only to builds for that version; an older system refuses the call, and the removal
+// of a read-only second name fails.
+constexpr auto kFileDispositionInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(21);
+constexpr DWORD kDispositionDelete = 0x1;
+constexpr DWORD kDispositionPosixSemantics = 0x2;
+constexpr DWORD kDispositionIgnoreReadOnly = 0x10;
+struct DispositionInfoEx {
+  DWORD flags;
+};
+
+// Removes one hard link of a file, the name at the path and none of its others. The
+// read-only attribute belongs to the file, not to the name, so it is ignored by the
+// removal rather than cleared (clearing it would change the file under its other names).
+bool RemoveSecondName(const std::wstring& path) {
+  const UniqueHandle item = OpenNoFollow(path, DELETE | FILE_READ_ATTRIBUTES,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+  const auto info = item ? InfoOf(item.get()) : std::nullopt;
+  if (!info || !HasOtherNames(*info) || IsReparsePoint(info->dwFileAttributes)) return false;
+  FILE_DISPOSITION_INFO plain{};
+  plain.DeleteFile = TRUE;
+  if (::SetFileInformationByHandle(item.get(), FileDispositionInfo, &plain, sizeof plain) != 0) return true;
+  DispositionInfoEx ignoring_read_only{kDispositionDelete | kDispositionPosixSemantics | kDispositionIgnoreReadOnly};
+  return ::SetFileInformationByHandle(item.get(), kFileDispositionInfoEx, &ignoring_read_only,
+                                      sizeof ignoring_read_only) != 0;
+}
+
 // Removes the link at the path itself (a directory link or junction by RemoveDirectoryW,
-// a file link by DeleteFileW), never its target. True when the name is free afterwards.
+// a file link by DeleteFileW, a further hard link by RemoveSecondName), never its
+// target. True when the name is free afterwards.
 bool RemoveLink(const std::wstring& path) {
   const DWORD attributes = ::GetFileAttributesW(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return true;
-  if (!IsReparsePoint(attributes)) return false;
+  if (!IsReparsePoint(attributes)) {
+    if (!RemoveSecondName(path)) return false;
+    return ::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES;
+  }
   const bool removed = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? ::RemoveDirectoryW(path.c_str()) != 0
                                                                    : ::DeleteFileW(path.c_str()) != 0;
   return removed || ::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES;
+}
+
+// Whether what is at the path is a link, for a name that did not open as a file: a
+// directory link cannot be opened as one at all, a read-only file with other names
+// not for writing.
+bool IsLinkAt(const std::wstring& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+  if (IsReparsePoint(attributes)) return true;
+  const UniqueHandle item = OpenNoFollow(path, FILE_READ_ATTRIBUTES,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+  const auto info = item ? InfoOf(item.get()) : std::nullopt;
+  return info && IsLink(*info);
 }
 
 FileAttributes AttributesOf(DWORD attributes) {
@@ -221,7 +275,7 @@ std::optional<FileAttributes> InstallRoot::Attributes(std::u16string_view relati
   const UniqueHandle item = OpenNoFollow(walk->path + L'\\' + components->back(), FILE_READ_ATTRIBUTES,
                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
   const auto info = item ? InfoOf(item.get()) : std::nullopt;
-  if (!info || IsReparsePoint(info->dwFileAttributes)) return std::nullopt;
+  if (!info || IsLink(*info)) return std::nullopt;
   return AttributesOf(info->dwFileAttributes);
 }
 
@@ -242,14 +296,12 @@ std::optional<File> InstallRoot::OpenFile(std::u16string_view relative, File::Mo
       File file(win32::AsFileHandle(handle));
       const auto info = InfoOf(handle);
       if (!info) return std::nullopt;
-      if (!IsReparsePoint(info->dwFileAttributes)) {
+      if (!IsLink(*info)) {
         if (!win32::SettleOpened(handle, mode)) return std::nullopt;
         return file;
       }
-    } else {
-      // A directory link cannot be opened as a file at all: its attributes tell.
-      const DWORD attributes = ::GetFileAttributesW(path.c_str());
-      if (attributes == INVALID_FILE_ATTRIBUTES || !IsReparsePoint(attributes)) return std::nullopt;
+    } else if (!IsLinkAt(path)) {
+      return std::nullopt;
     }
     if (!replaces_links || !RemoveLink(path)) return std::nullopt;
   }
@@ -270,7 +322,7 @@ bool InstallRoot::ClearReadOnly(std::u16string_view relative) const {
   const UniqueHandle item = OpenNoFollow(path, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
   const auto info = item ? InfoOf(item.get()) : std::nullopt;
-  if (!info || IsReparsePoint(info->dwFileAttributes)) return false;
+  if (!info || IsLink(*info)) return false;
   if ((info->dwFileAttributes & FILE_ATTRIBUTE_DEVICE) != 0) return false;
   FILE_BASIC_INFO basic{};
   if (::GetFileInformationByHandleEx(item.get(), FileBasicInfo, &basic, sizeof basic) == 0) return false;

@@ -39,6 +39,8 @@ bool IsLink(const fs::path& path) { return fs::is_symlink(fs::symlink_status(pat
 //   install/file_link -> outside/target.bin      install/ro_link -> outside/ro.bin (0444)
 //   install/dangling  -> outside/absent.bin      install/dir_link -> outside/dir (holds inner.bin)
 //   install/rel_link  -> ../outside/target.bin (a relative link)
+//   install/hard_link, a second name of outside/hard.bin
+//   install/ro_hard, a second name of outside/ro_hard.bin (0444)
 class InstallRootTest : public ::testing::TestWithParam<InstallRoot::Resolution> {
  protected:
   void SetUp() override {
@@ -55,6 +57,11 @@ class InstallRootTest : public ::testing::TestWithParam<InstallRoot::Resolution>
     fs::create_symlink(outside / "absent.bin", install / "dangling");
     fs::create_symlink(outside / "dir", install / "dir_link");
     fs::create_symlink("../outside/target.bin", install / "rel_link");
+    WriteFile(outside / "hard.bin", "outside hard");
+    WriteFile(outside / "ro_hard.bin", "outside read-only hard");
+    ::chmod((outside / "ro_hard.bin").c_str(), 0444);
+    fs::create_hard_link(outside / "hard.bin", install / "hard_link");
+    fs::create_hard_link(outside / "ro_hard.bin", install / "ro_hard");
     before = Snapshot(outside);
     root = InstallRoot::Open(U16(install), GetParam());
     ASSERT_TRUE(root.is_open());
@@ -109,7 +116,7 @@ TEST_P(InstallRootTest, RefusesPathsThatCouldLeaveOrNameOneFileTwice) {
 
 TEST_P(InstallRootTest, ALinkAnywhereOnThePathCountsAsNothingThere) {
   for (const std::u16string path : {u"\\file_link", u"\\ro_link", u"\\dangling", u"\\dir_link", u"\\rel_link",
-                                    u"\\dir_link\\inner.bin"}) {
+                                    u"\\dir_link\\inner.bin", u"\\hard_link", u"\\ro_hard"}) {
     SCOPED_TRACE(platform::Utf16ToUtf8(path));
     EXPECT_FALSE(root.Attributes(path));
     for (const File::Mode mode : {File::Mode::kRead, File::Mode::kUpdate, File::Mode::kTruncate}) {
@@ -139,9 +146,20 @@ TEST_P(InstallRootTest, CreateAndAppendReplaceALinkWithANewFileAndLeaveItsTarget
   }
   ASSERT_TRUE(root.OpenFile(u"\\ro_link", File::Mode::kAppend));
   ASSERT_TRUE(root.OpenFile(u"\\rel_link", File::Mode::kAppend));
-  for (const char* name : {"file_link", "dangling", "ro_link", "rel_link"}) {
+  {
+    auto created = root.OpenFile(u"\\hard_link", File::Mode::kCreate);
+    ASSERT_TRUE(created);
+    ASSERT_TRUE(created->Append(Bytes("new")));
+    auto appended = root.OpenFile(u"\\ro_hard", File::Mode::kAppend);
+    ASSERT_TRUE(appended);
+    EXPECT_EQ(appended->Size(), 0u);  // a new file, nothing of the other names' content
+  }
+  for (const char* name : {"file_link", "dangling", "ro_link", "rel_link", "hard_link", "ro_hard"}) {
     EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(install / name))) << name;
   }
+  EXPECT_EQ(fs::hard_link_count(install / "hard_link"), 1u);
+  EXPECT_EQ(fs::hard_link_count(outside / "hard.bin"), 1u);
+  EXPECT_EQ(ReadText(install / "hard_link"), "new");
   EXPECT_EQ(ReadText(install / "file_link"), "new");
   EXPECT_EQ(fs::file_size(install / "dangling"), 4u);
   EXPECT_FALSE(fs::exists(outside / "absent.bin"));
@@ -168,6 +186,8 @@ TEST_P(InstallRootTest, CreateDirectoriesReplacesLinksButNeverAFile) {
 TEST_P(InstallRootTest, ClearReadOnlyChangesTheFileItselfNeverALinkTarget) {
   EXPECT_FALSE(root.ClearReadOnly(u"\\ro_link"));
   EXPECT_EQ(ModeOf(outside / "ro.bin"), 0444u);
+  EXPECT_FALSE(root.ClearReadOnly(u"\\ro_hard"));
+  EXPECT_EQ(ModeOf(outside / "ro_hard.bin"), 0444u);
   ASSERT_TRUE(root.ClearReadOnly(u"\\ro.bin"));
   EXPECT_EQ(ModeOf(install / "ro.bin"), 0644u);
   const auto attributes = root.Attributes(u"\\ro.bin");

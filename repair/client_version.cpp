@@ -6,6 +6,7 @@
 #include "platform/io/files.h"
 #include "platform/http/http.h"
 #include "platform/base/utf.h"
+#include "repair/local_files.h"
 #include "repair/release_trust.h"
 #include "repair/run.h"
 #include "repair/status_texts.h"
@@ -48,13 +49,6 @@ class VersionFileWriter final : public platform::HttpReceiver {
   bool too_long() const { return too_long_; }
   const std::vector<std::uint8_t>& held() const { return held_; }
 
-  // Writes the held body as the version file; a file that cannot be written is left to
-  // the read-back, as in a streamed download.
-  void StoreHeld() const {
-    std::optional<platform::File> file = root_.OpenFile(kVersionFileName, platform::File::Mode::kCreate);
-    if (file) (void)file->Append(held_);
-  }
-
  private:
   const platform::InstallRoot& root_;
   const bool hold_until_trusted_;
@@ -66,13 +60,32 @@ class VersionFileWriter final : public platform::HttpReceiver {
 
 enum class Download { kReached, kFailed };
 
+struct Downloaded {
+  Download outcome = Download::kFailed;
+  // A signed release's checked bytes, which are what the run reads its version from:
+  // the file on disk is only a copy of them.
+  std::optional<std::vector<std::uint8_t>> verified;
+};
+
+// Writes the checked bytes as the version file. A read-only file is made writable
+// first and a file in use is waited for, as any client file is; false when the file
+// still cannot be written, because a version file that is not this one must not be
+// left to say otherwise.
+bool StoreVerified(Run& run, std::span<const std::uint8_t> bytes) {
+  if (const auto attributes = run.root().Attributes(kVersionFileName); attributes && attributes->read_only) {
+    run.root().ClearReadOnly(kVersionFileName);
+  }
+  std::optional<platform::File> file = OpenWithRetries(run, kVersionFileName, platform::File::Mode::kCreate);
+  return file && file->Append(bytes);
+}
+
 // One transfer of the version file. kFailed when no answer arrived, the server
 // answered with an error status (an error page is never a version file), or the body
 // was longer than a version file can be, and for a signed release when its signature
-// does not arrive or does not match (the file on disk is then left as it was). The
-// running flag is not read here; a hold still waits, and an abandoned run cancels the
-// transfer.
-Download DownloadVersionFile(Run& run) {
+// does not arrive or does not match (the file on disk is then left as it was) or the
+// checked bytes cannot be stored. The running flag is not read here; a hold still
+// waits, and an abandoned run cancels the transfer.
+Downloaded DownloadVersionFile(Run& run) {
   const platform::HttpRequest request{.url = run.settings().version_host + kVersionFilePath,
                                       .user_agent = "Version",
                                       .range = std::nullopt,
@@ -83,16 +96,17 @@ Download DownloadVersionFile(Run& run) {
     VersionFileWriter writer(run.root(), signed_release);
     result = run.session().Get(request, writer, [&run] { return run.HoldWithinTransfer(); });
     run.ThrowIfAbandoned();
-    if (result.status < 200 || result.status > 299 || writer.too_long()) return Download::kFailed;
+    if (result.status < 200 || result.status > 299 || writer.too_long()) return {};
     if (signed_release) {
       if (result.outcome != platform::HttpOutcome::kComplete ||
-          !SignatureTrusts(run, request.url, request.user_agent, kVersionFileSignedName, writer.held())) {
-        return Download::kFailed;
+          !SignatureTrusts(run, request.url, request.user_agent, kVersionFileSignedName, writer.held()) ||
+          !StoreVerified(run, writer.held())) {
+        return {};
       }
-      writer.StoreHeld();
+      return {.outcome = Download::kReached, .verified = writer.held()};
     }
   }  // the file is closed before it is read back
-  return Download::kReached;
+  return {.outcome = Download::kReached, .verified = std::nullopt};
 }
 
 }  // namespace
@@ -115,8 +129,14 @@ ClientVersion ProbeClientVersion(Run& run) {
   int attempts = 0;
   for (;;) {
     run.OpenRootIfClosed();
-    if (DownloadVersionFile(run) == Download::kFailed) {
+    const Downloaded downloaded = DownloadVersionFile(run);
+    if (downloaded.outcome == Download::kFailed) {
       run.FailedAttempt(attempts, text::kVersionDownloadFailed);
+      continue;
+    }
+    if (downloaded.verified) {
+      if (const std::optional<ClientVersion> version = ParseVersionFile(*downloaded.verified)) return *version;
+      run.FailedAttempt(attempts, text::kVersionUnknown);
       continue;
     }
     const std::optional<platform::File> file = run.root().OpenFile(kVersionFileName, platform::File::Mode::kRead);

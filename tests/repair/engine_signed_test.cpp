@@ -2,6 +2,11 @@
 // manifest only with their signatures, fetched right after each; a tampered, missing or
 // foreign signature is a failed attempt and the file is never used. Without a key no
 // signature is asked for.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "platform/io/release_signature.h"
 #include "tests/repair/engine_fixture.h"
 
@@ -159,6 +164,54 @@ INSTANTIATE_TEST_SUITE_P(
                       Untrusted{"ManifestOtherKeysSignature", kManifest, Forgery::kOtherKeysSignature},
                       Untrusted{"ManifestReplaced", kManifest, Forgery::kReplacedFile}),
     [](const ::testing::TestParamInfo<Untrusted>& param_info) { return param_info.param.name; });
+
+// A version file of another release, 1.9.2, with mode word 5.
+std::vector<std::uint8_t> OlderVersionFile() {
+  std::vector<std::uint8_t> bytes(300, 0x20);
+  bytes[240] = 1;
+  bytes[241] = 9;
+  bytes[242] = 2;
+  bytes[252] = 5;
+  bytes[253] = 0;
+  return bytes;
+}
+
+unsigned ModeOf(const fs::path& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+TEST_F(SignedRelease, AReadOnlyVersionFileIsMadeWritableAndHoldsTheCheckedBytes) {
+  WriteFile(install / "tern.sav", OlderVersionFile());
+  ::chmod((install / "tern.sav").c_str(), 0444);
+  RunRepair();
+  ASSERT_TRUE(Succeeded()) << platform::Utf16ToUtf8(FinalText());
+  EXPECT_EQ(ReadFile(install / "tern.sav"), ReadFile(root / kVersionFile));
+  EXPECT_NE(ModeOf(install / "tern.sav") & S_IWUSR, 0u);
+  ExpectInstallMatchesClient();
+}
+
+// Another process reads an older version file and keeps it from being written: the
+// checked bytes cannot reach the disk, and the older file, which the run can still
+// read, must not decide the version.
+TEST_F(SignedRelease, AVersionFileThatCannotBeWrittenFailsTheAttemptAndIsNeverRead) {
+  WriteFile(install / "tern.sav", OlderVersionFile());
+  const int reader = ::open((install / "tern.sav").c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(reader, 0);
+  ASSERT_EQ(::flock(reader, LOCK_SH), 0);
+  EndAfterQuestions(1);
+  RunRepair();
+  ::close(reader);
+  EXPECT_FALSE(Succeeded());
+  EXPECT_EQ(QuestionsPut(), (Questions{{kUnstable, u"文件tern.sav下载失败\r\n"}, {kUnstable, u"文件tern.sav下载失败\r\n"}}));
+  EXPECT_EQ(ReadFile(install / "tern.sav"), OlderVersionFile());
+  for (const auto& path : RequestedPaths()) EXPECT_EQ(path.find("/krdn/repair/"), std::string::npos) << path;
+  const std::vector<std::u16string> appended = Appended();
+  EXPECT_EQ(std::find_if(appended.begin(), appended.end(),
+                         [](const std::u16string& line) { return line.starts_with(u"当前客户端版本号"); }),
+            appended.end());
+  EXPECT_EQ(std::count(sleeps.begin(), sleeps.end(), 1), 6) << "three tries of the open in each attempt";
+}
 
 TEST_F(SignedRelease, AKeyThatIsNoPublicKeyTrustsNothing) {
   settings.publisher_key = ReadText(key);  // the private half: not what a build is given

@@ -35,9 +35,21 @@ std::optional<std::uint32_t> ReadNumber(std::u16string_view line, std::size_t& p
 
 bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
 
-// A path the engine may join to the install directory: it stays inside it.
+// The bytes the path takes in UTF-8, as the manifest carries it.
+std::size_t Utf8Length(std::u16string_view path) {
+  std::size_t bytes = 0;
+  for (const char16_t c : path) bytes += c < 0x80 ? 1 : c < 0x800 ? 2 : (c >= 0xD800 && c <= 0xDFFF) ? 2 : 3;
+  return bytes;
+}
+
+// A path the engine may join to the install directory: it stays inside it, and is
+// short and shallow enough to be held and claimed cheaply.
 bool SafePath(std::u16string_view path) {
   if (path.empty() || path.front() != u'\\' || IsSeparator(path.back())) return false;
+  if (Utf8Length(path) > kLongestManifestPath) return false;
+  if (std::count_if(path.begin(), path.end(), IsSeparator) > static_cast<std::ptrdiff_t>(kDeepestManifestPath)) {
+    return false;
+  }
   for (const char16_t c : path) {
     if (c < 0x20 || c == 0x7F || c == u':') return false;
   }
@@ -89,6 +101,24 @@ std::optional<ManifestFile> ParseFileLine(std::u16string_view line) {
   return file;
 }
 
+// The file lines of the text after the header: the lines up to the first empty one
+// (a lone "\r" is empty too) or the end; counted before anything is parsed. Stops
+// counting past `most`.
+std::size_t CountFileLines(std::string_view text, std::size_t most) {
+  std::size_t pos = text.find('\n');
+  std::size_t lines = 0;
+  while (pos != std::string_view::npos && lines <= most) {
+    const std::size_t start = pos + 1;
+    if (start >= text.size()) break;  // a final "\n" ends the header or the last line
+    const std::size_t end = text.find('\n', start);
+    const std::string_view line = text.substr(start, end == std::string_view::npos ? end : end - start);
+    if (line.empty() || line == "\r") break;
+    ++lines;
+    pos = end;
+  }
+  return lines;
+}
+
 // Splits off the next line at pos; a "\r" directly before the "\n" is dropped.
 std::optional<std::u16string_view> NextLine(std::u16string_view text, std::size_t& pos) {
   if (pos > text.size()) return std::nullopt;
@@ -109,7 +139,7 @@ std::optional<std::u16string_view> NextLine(std::u16string_view text, std::size_
 
 int ParseManifest(Manifest& manifest, std::span<const std::uint8_t> bytes_with_nul) {
   const std::size_t n = bytes_with_nul.size();
-  if (n <= kDigestLength + 1 || bytes_with_nul[kDigestLength] != ',') return -1;
+  if (n <= kDigestLength + 1 || n - 1 > kLargestManifest || bytes_with_nul[kDigestLength] != ',') return -1;
   const std::span<const std::uint8_t> body = bytes_with_nul.subspan(kDigestLength, n - kDigestLength - 1);
   const std::string digest = Md5Hex(body);
   if (!std::equal(digest.begin(), digest.end(), bytes_with_nul.begin())) return -1;
@@ -118,6 +148,7 @@ int ParseManifest(Manifest& manifest, std::span<const std::uint8_t> bytes_with_n
   std::string_view utf8(reinterpret_cast<const char*>(body.data()), body.size());
   utf8 = utf8.substr(0, utf8.find('\0'));
   if (!platform::IsUtf8(utf8)) return -1;
+  if (CountFileLines(utf8, kMostManifestFiles) > kMostManifestFiles) return -1;
   const std::u16string text = platform::Utf8ToUtf16(utf8);
 
   std::size_t pos = 0;

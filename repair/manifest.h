@@ -22,6 +22,14 @@ struct ClientVersion;
 // verification and download at a few pieces of memory whatever a manifest claims.
 inline constexpr std::uint32_t kLargestPiece = 64u << 20;
 
+// What a manifest may be at most. Beyond any of these it fails to parse, and is never
+// used, however its digest and signature read; within them parsing takes memory linear
+// in the manifest's size.
+inline constexpr std::size_t kLargestManifest = std::size_t{256} << 20;  // bytes of the whole file
+inline constexpr std::size_t kMostManifestFiles = 1'000'000;            // file lines
+inline constexpr std::size_t kLongestManifestPath = 1024;               // UTF-8 bytes of one path
+inline constexpr std::size_t kDeepestManifestPath = 64;                 // components of one path
+
 struct ManifestPiece {
   std::uint32_t first_byte = 0;
   std::uint32_t last_byte = 0;  // inclusive
@@ -49,7 +57,8 @@ struct Manifest {
 // fails the parse, as do a
 // piece of size 0 or above kLargestPiece and a file of 4 GiB or more. So does a manifest
 // that is not valid UTF-8, or one that names a file twice, also on a disk that ignores
-// case (see PathKey), or a file where another line needs a directory.
+// case (see PathKey), or a file where another line needs a directory, and one beyond
+// the bounds above (then before any file is appended).
 int ParseManifest(Manifest& manifest, std::span<const std::uint8_t> bytes_with_nul);
 
 // "<version>_download.txt", the name the release gives the manifest (and signs it under).

@@ -166,6 +166,78 @@ TEST_F(ManifestParse, RejectsAFileNamedTwiceAlsoWithoutRegardToCase) {
   EXPECT_EQ(manifest.files.size(), 6u);
 }
 
+// A path of the given UTF-8 length and component count: "\" and names of "a"s.
+std::string PathOf(std::size_t bytes, std::size_t components) {
+  std::string path;
+  const std::size_t per_name = (bytes - components) / components;
+  for (std::size_t i = 0; i < components; ++i) path += "\\" + std::string(per_name, 'a');
+  path += std::string(bytes - path.size(), 'z');
+  return path;
+}
+
+std::string Repeated(const std::string& unit, std::size_t count) {
+  std::string out;
+  for (std::size_t i = 0; i < count; ++i) out += unit;
+  return out;
+}
+
+TEST_F(ManifestParse, TakesPathsUpToTheirBoundsAndRefusesLongerOrDeeperOnes) {
+  // The bound is in UTF-8 bytes: 341 three-byte characters are 1,024 bytes but 342 UTF-16 units.
+  const std::string wide_at_bound = "\\" + Repeated("数", 341);
+  ASSERT_EQ(wide_at_bound.size(), krdn::kLongestManifestPath);
+  for (const std::string& path : {PathOf(krdn::kLongestManifestPath, 1), PathOf(krdn::kLongestManifestPath, 64),
+                                  PathOf(128, krdn::kDeepestManifestPath), wide_at_bound}) {
+    Manifest manifest;
+    EXPECT_EQ(Parse(manifest, Served(",1\n" + path + ",0\n")), 0) << path.size();
+  }
+  for (const std::string& path : {PathOf(krdn::kLongestManifestPath + 1, 1), wide_at_bound + "a",
+                                  PathOf(130, krdn::kDeepestManifestPath + 1), PathOf(40000, 20000)}) {
+    Manifest manifest;
+    EXPECT_EQ(Parse(manifest, Served(",1\n\\first,0\n" + path + ",0\n")), -1) << path.size();
+  }
+}
+
+// Lines of empty files, "\f<n>,0", numbered from `first`.
+std::string FileLines(std::size_t first, std::size_t count) {
+  std::string lines;
+  for (std::size_t i = first; i < first + count; ++i) lines += "\\f" + std::to_string(i) + ",0\n";
+  return lines;
+}
+
+TEST_F(ManifestParse, TakesAMillionFilesAndRefusesOneMoreBeforeParsingAny) {
+  const std::string million = FileLines(0, krdn::kMostManifestFiles);
+  Manifest full;
+  ASSERT_EQ(Parse(full, Served(",1\n" + million)), 0);
+  EXPECT_EQ(full.files.size(), krdn::kMostManifestFiles);
+  Manifest over;
+  EXPECT_EQ(Parse(over, Served(",1\n" + million + FileLines(krdn::kMostManifestFiles, 1))), -1);
+  EXPECT_TRUE(over.files.empty());
+  // Lines after the first empty one are not files.
+  Manifest ignored_tail;
+  EXPECT_EQ(Parse(ignored_tail, Served(",1\n\\a,0\r\n\r\n" + million + FileLines(0, 1))), 0);
+  EXPECT_EQ(ignored_tail.files.size(), 1u);
+}
+
+TEST_F(ManifestParse, RefusesAManifestLargerThanItsBound) {
+  // Built in place: the digest, one file, an empty line, and filler up to the bound
+  // (behind a 0 byte, where the text ends for the parser but not for the digest).
+  const std::string head = std::string(32, '0') + ",1\n\\a,0\n\n" + std::string(1, '\0');
+  std::vector<std::uint8_t> bytes(head.begin(), head.end());
+  bytes.resize(krdn::kLargestManifest, 'x');
+  const std::string digest = krdn::Md5Hex(std::span(bytes).subspan(32));
+  std::copy(digest.begin(), digest.end(), bytes.begin());
+  bytes.push_back(0);  // as the manifest stage appends it
+  Manifest at_bound;
+  EXPECT_EQ(krdn::ParseManifest(at_bound, bytes), 0);
+  EXPECT_EQ(at_bound.files.size(), 1u);
+  bytes.back() = 'x';  // one byte more, under a digest that covers it
+  const std::string longer = krdn::Md5Hex(std::span(bytes).subspan(32));
+  std::copy(longer.begin(), longer.end(), bytes.begin());
+  bytes.push_back(0);
+  Manifest over;
+  EXPECT_EQ(krdn::ParseManifest(over, bytes), -1);
+}
+
 TEST_F(ManifestParse, RejectsTextThatIsNotUtf8) {
   for (const std::string bad : {"\xFF", "\xC3", "\xC0\xAF", "\xED\xA0\x80", "\xE6\x95x"}) {
     Manifest manifest;

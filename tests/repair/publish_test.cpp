@@ -67,6 +67,27 @@ TEST_F(Publisher, RefusesNamesAManifestCannotCarryAndWritesNothing) {
   }
 }
 
+TEST_F(Publisher, RefusesPathsBeyondTheManifestsBoundsAndWritesNothing) {
+  std::string deep;
+  for (std::size_t i = 0; i < kDeepestManifestPath; ++i) deep += "d/";
+  const std::string name(200, 'n');
+  const std::string long_path = name + "/" + name + "/" + name + "/" + name + "/" + name + "/x";  // 1,006 bytes
+  for (const std::string& path : {deep + "file", long_path + "yzzzzzzzzzzzzzzzzz"}) {
+    TempDir client;
+    WriteFile(client / path, "x");
+    const auto outcome = publish::Publish({.client = client.path(), .out = dir / "out", .version = "1.9.3"});
+    EXPECT_EQ(outcome.code, publish::Outcome::kRefused) << path.size();
+    EXPECT_NE(outcome.message.find("at most"), std::string::npos) << outcome.message;
+    EXPECT_FALSE(fs::exists(dir / "out"));
+  }
+  // At the bounds: 64 components, 1,024 bytes with the leading "\".
+  TempDir client;
+  WriteFile(client / (deep.substr(2) + "file"), "x");
+  WriteFile(client / (long_path + std::string(kLongestManifestPath - 1 - long_path.size(), 'y')), "x");
+  const auto outcome = publish::Publish({.client = client.path(), .out = dir / "out", .version = "1.9.3"});
+  EXPECT_EQ(outcome.code, publish::Outcome::kPublished) << outcome.message;
+}
+
 TEST_F(Publisher, RefusesNamesThatAreOneFileWithoutRegardToCaseOrNotUtf8AndNamesThem) {
   const std::vector<std::pair<std::string, std::string>> twins = {
       {"Data/A.pak", "data/a.pak"}, {"地图/Été.map", "地图/été.map"}, {"bin/x", "BIN/x/y"}, {"readme", "readme."}};

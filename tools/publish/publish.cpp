@@ -142,6 +142,9 @@ std::optional<Outcome> CollectFiles(const fs::path& client, std::vector<ClientFi
     file.manifest_path = reason;
     file.size = it->file_size(error);
     if (file.size > kLargestFile) return Refuse(file.relative + ": files of 4 GiB or more cannot be published");
+    if (files.size() == kMostManifestFiles) {
+      return Refuse("a manifest lists at most " + std::to_string(kMostManifestFiles) + " files");
+    }
     files.push_back(std::move(file));
   }
   if (error) return Fail("cannot read the client folder: " + error.message());
@@ -187,6 +190,12 @@ bool ManifestPathFor(const fs::path& relative, std::string& path_or_reason) {
   }
   std::string path = "\\" + text;
   std::replace(path.begin(), path.end(), '/', '\\');
+  if (path.size() > kLongestManifestPath ||
+      static_cast<std::size_t>(std::count(path.begin(), path.end(), '\\')) > kDeepestManifestPath) {
+    path_or_reason = text + ": a manifest path has at most " + std::to_string(kLongestManifestPath) + " bytes and " +
+                     std::to_string(kDeepestManifestPath) + " components";
+    return false;
+  }
   path_or_reason = path;
   return true;
 }
@@ -231,6 +240,9 @@ Outcome Publish(const Options& options) {
     outcome.bytes += file.size;
   }
   const std::string manifest = Md5Hex(Bytes(text)) + text;
+  if (manifest.size() > kLargestManifest) {
+    return Refuse("the manifest would exceed " + std::to_string(kLargestManifest) + " bytes");
+  }
   const fs::path manifest_path = version_dir / (options.version + "_download.txt");
   const fs::path version_file_path = options.out / "krdn" / "barternsav" / "360" / "tern.sav";
   const std::string version_file = VersionFile(*version, options.mode_word);

@@ -6,6 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <nlohmann/json.hpp>
+
 #include <set>
 #include <sstream>
 #include <thread>
@@ -58,10 +60,40 @@ class Cli : public EngineTest {
 
   Finished RunCli(const std::vector<std::string>& args) { return Wait(Spawn(args)); }
 
-  std::vector<std::string> HostArgs(const std::string& version_host, const std::string& repair_host) {
-    return {"--dir", install.string(), "--version-host", version_host, "--repair-host", repair_host};
+  std::vector<std::string> HostArgs(const std::string& version_host, const std::string& repair_host,
+                                    const std::vector<std::string>& more = {}) {
+    std::vector<std::string> args{"--dir", install.string(), "--version-host", version_host, "--repair-host",
+                                  repair_host};
+    args.insert(args.end(), more.begin(), more.end());
+    return args;
   }
 };
+
+// Every line of --json output as a JSON object; a line that is not one fails the test.
+std::vector<nlohmann::json> JsonLines(const std::string& out) {
+  std::vector<nlohmann::json> objects;
+  std::istringstream lines(out);
+  for (std::string line; std::getline(lines, line);) {
+    try {
+      objects.push_back(nlohmann::json::parse(line));
+    } catch (const nlohmann::json::exception& error) {
+      ADD_FAILURE() << "not JSON: " << line << " (" << error.what() << ")";
+    }
+    if (!objects.empty()) {
+      EXPECT_TRUE(objects.back().is_object()) << line;
+    }
+  }
+  EXPECT_TRUE(out.empty() || out.back() == '\n') << "the last line is ended";
+  return objects;
+}
+
+std::vector<nlohmann::json> OfType(const std::vector<nlohmann::json>& objects, const std::string& type) {
+  std::vector<nlohmann::json> found;
+  for (const nlohmann::json& object : objects) {
+    if (object.value("type", "") == type) found.push_back(object);
+  }
+  return found;
+}
 
 TEST_F(Cli, RepairsADamagedCopyFromNginxPrintingOnlyTheStatusTexts) {
   AddClientFile("VoLauncher.exe", PatternBytes(5000, 41));
@@ -124,6 +156,132 @@ TEST_F(Cli, ExitCodesTellUsageErrorsEarlyEndsAndGivingUp) {
   EXPECT_EQ(gave_up.exit_code, 3);
   EXPECT_EQ(server->requests().size(), 1u + 5u) << "two unstable dialogs, then three network failures";
   EXPECT_EQ(gave_up.out, "下载文件tern.sav\r\n");
+}
+
+TEST_F(Cli, HelpAndVersionAnswerOnStandardOutputAndABadOptionOnStandardError) {
+  const Finished help = RunCli({"--help"});
+  EXPECT_EQ(help.exit_code, 0);
+  EXPECT_EQ(help.out.rfind("usage: krdn-repair-cli --dir DIR", 0), 0u) << help.out;
+  for (const char* option : {"--quiet", "--json", "--connections N", "--version"}) {
+    EXPECT_NE(help.out.find(option), std::string::npos) << option;
+  }
+  EXPECT_TRUE(help.err.empty()) << help.err;
+  EXPECT_EQ(RunCli({"--dir", install.string(), "--help"}).out, help.out) << "anywhere on the line";
+
+  const Finished version = RunCli({"--version"});
+  EXPECT_EQ(version.exit_code, 0);
+  EXPECT_EQ(version.out, "krdn-repair-cli " KRDN_PROJECT_VERSION "\n");
+  EXPECT_TRUE(version.err.empty()) << version.err;
+
+  const Finished bad = RunCli({"--dir", install.string(), "--verbose"});
+  EXPECT_EQ(bad.exit_code, 2);
+  EXPECT_TRUE(bad.out.empty()) << bad.out;
+  EXPECT_EQ(bad.err.rfind("krdn-repair-cli: unknown option --verbose\nusage: krdn-repair-cli --dir DIR", 0), 0u)
+      << bad.err;
+  EXPECT_EQ(RunCli({"--dir", install.string(), "--quiet", "--json"}).exit_code, 2);
+  EXPECT_EQ(RunCli({"--dir"}).err.rfind("krdn-repair-cli: missing value after --dir\n", 0), 0u);
+  EXPECT_TRUE(fs::is_empty(install)) << "no run for any of them";
+}
+
+TEST_F(Cli, QuietPrintsNothingForASuccessfulRunAndOnlyTheErrorsOfAFailingOne) {
+  AddClientFile("a.bin", PatternBytes(4000, 50));
+  Publish("1.9.3", 0, 1024);
+  const Finished done = RunCli(HostArgs(server->url(), server->url(), {"--quiet"}));
+  EXPECT_EQ(done.exit_code, 0) << done.err;
+  ExpectInstallMatchesClient();
+  EXPECT_TRUE(done.out.empty()) << done.out;
+  EXPECT_TRUE(done.err.empty()) << done.err;
+
+  // Two failed attempts at the first piece, then it comes: the dialogs, nothing else.
+  fs::remove(install / "a.bin");
+  server->AddRule(fault::FaultRule{.path_prefix = "/krdn/repair/1.9.3/a.bin", .fault = fault::Fault::kReset,
+                                   .times = 2});
+  const Finished retried = RunCli(HostArgs(server->url(), server->url(), {"--quiet", "--connections", "1"}));
+  EXPECT_EQ(retried.exit_code, 0) << retried.err;
+  EXPECT_TRUE(retried.out.empty()) << retried.out;
+  EXPECT_EQ(retried.err,
+            "krdn-repair-cli: attempt 1: 与服务器连接不稳定，请点击“重试”从当前进度继续下载 (失败)\n"
+            "krdn-repair-cli: attempt 2: 与服务器连接不稳定，请点击“重试”从当前进度继续下载 (失败)\n");
+
+  Publish("1.8.200");  // a version the tool does not download
+  const Finished refused = RunCli(HostArgs(server->url(), server->url(), {"--quiet"}));
+  EXPECT_EQ(refused.exit_code, 1);
+  EXPECT_TRUE(refused.out.empty()) << refused.out;
+  EXPECT_EQ(refused.err, "此版本不支持自动下载功能。\n");
+
+  server->AddRule(fault::FaultRule{.path_prefix = "", .fault = fault::Fault::kReset});
+  const Finished gave_up = RunCli(HostArgs(server->url(), server->url(), {"--quiet", "--give-up-after", "1"}));
+  EXPECT_EQ(gave_up.exit_code, 3);
+  EXPECT_TRUE(gave_up.out.empty()) << gave_up.out;
+  EXPECT_NE(gave_up.err.find("attempt 3: 网络不给力"), std::string::npos) << gave_up.err;
+  EXPECT_NE(gave_up.err.find("krdn-repair-cli: gave up after 1 network failures in a row\n"), std::string::npos);
+}
+
+TEST_F(Cli, JsonLinesOfARealRunParseAndTellStatusProgressDialogsAndTheEnd) {
+  constexpr std::size_t kPiece = 16 * 1024;
+  AddClientFile("VoLauncher.exe", PatternBytes(3000, 51));
+  AddClientFile("数据/\"引号\" 地图.pak", PatternBytes(8 * kPiece, 52));
+  Publish("1.9.3", 0, kPiece);
+  LocalServers servers(root, work / "nginx");
+  const Finished plain = RunCli(HostArgs(servers.version_host(), servers.repair_host()));
+  ASSERT_EQ(plain.exit_code, 0) << plain.err;
+  fs::remove_all(install);
+
+  // The pieces trickle in from the fault server, so the run measures a rate.
+  server->AddRule(fault::FaultRule{.path_prefix = "/krdn/repair/1.9.3/数据/", .fault = fault::Fault::kTrickle,
+                                   .bytes_per_second = 2 * kPiece});
+  const Finished run = RunCli(HostArgs(server->url(), server->url(), {"--json", "--connections", "2"}));
+  EXPECT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_TRUE(run.err.empty()) << run.err;
+  ExpectInstallMatchesClient();
+  const std::vector<nlohmann::json> lines = JsonLines(run.out);
+  ASSERT_FALSE(lines.empty());
+
+  std::string status;
+  for (const nlohmann::json& line : OfType(lines, "status")) status += line.at("text").get<std::string>();
+  EXPECT_EQ(status, plain.out) << "the status texts, as the plain output has them";
+  EXPECT_NE(status.find("下载文件: \\数据\\\"引号\" 地图.pak......成功\r\n"), std::string::npos) << status;
+  EXPECT_FALSE(OfType(lines, "transient").empty());
+
+  const std::vector<nlohmann::json> progress = OfType(lines, "progress");
+  ASSERT_GE(progress.size(), 3u) << run.out;
+  const std::uint64_t total = 3000 + 8 * kPiece;
+  EXPECT_EQ(progress.front().at("done"), 0u);
+  EXPECT_TRUE(progress.front().at("rate").is_null()) << "nothing measured before the first byte";
+  EXPECT_TRUE(progress.front().at("seconds_left").is_null());
+  bool measured = false;
+  for (std::size_t i = 0; i < progress.size(); ++i) {
+    EXPECT_EQ(progress[i].at("total"), total);
+    EXPECT_LE(progress[i].at("done").get<std::uint64_t>(), total);
+    if (!progress[i].at("seconds_left").is_null()) {
+      measured = true;
+      EXPECT_GT(progress[i].at("rate").get<double>(), 0.0) << progress[i];
+      EXPECT_LT(progress[i].at("seconds_left").get<double>(), 60.0) << progress[i];
+    }
+  }
+  EXPECT_TRUE(measured) << "a rate and a time left while the pieces trickled in";
+  EXPECT_EQ(progress.back().at("done"), total);
+  EXPECT_EQ(lines.back(), nlohmann::json::parse(R"({"type":"end","exit_code":0,"error":null})"));
+
+  // A run that gives up: its dialogs with their attempts, and the end with its error.
+  server->ClearRules();
+  server->AddRule(fault::FaultRule{.path_prefix = "", .fault = fault::Fault::kReset});
+  const Finished gave_up = RunCli(HostArgs(server->url(), server->url(), {"--json", "--give-up-after", "2"}));
+  EXPECT_EQ(gave_up.exit_code, 3);
+  EXPECT_TRUE(gave_up.err.empty()) << gave_up.err;
+  const std::vector<nlohmann::json> failed = JsonLines(gave_up.out);
+  const std::vector<nlohmann::json> dialogs = OfType(failed, "dialog");
+  ASSERT_EQ(dialogs.size(), 4u) << gave_up.out;
+  for (std::size_t i = 0; i < dialogs.size(); ++i) {
+    EXPECT_EQ(dialogs[i].at("attempt"), i + 1);
+    EXPECT_EQ(dialogs[i].at("failure"), "文件tern.sav下载失败");
+  }
+  EXPECT_EQ(dialogs[0].at("text"), "与服务器连接不稳定，请点击“重试”从当前进度继续下载");
+  EXPECT_EQ(dialogs[3].at("text"), "网络不给力，建议检查网络，稍后再次尝试从当前进度下载");
+  ASSERT_FALSE(failed.empty());
+  EXPECT_EQ(failed.back().at("type"), "end");
+  EXPECT_EQ(failed.back().at("exit_code"), 3);
+  EXPECT_EQ(failed.back().at("error"), "krdn-repair-cli: gave up after 2 network failures in a row");
 }
 
 TEST_F(Cli, ARunKilledMidDownloadFetchesOnlyThePiecesStillWrongWhenStartedAgain) {

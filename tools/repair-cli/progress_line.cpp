@@ -27,12 +27,12 @@ std::string Duration(double seconds) {
 
 }  // namespace
 
-std::string ProgressLine::Format(std::uint64_t received, std::uint64_t total, std::optional<double> bytes_per_second) {
+std::string ProgressLine::Format(std::uint64_t received, std::uint64_t total, std::optional<double> bytes_per_second,
+                                 std::optional<double> seconds_left) {
   std::string line = Mebibytes(received) + " of " + Mebibytes(total);
   if (bytes_per_second && *bytes_per_second > 0) {
     line += ", " + Mebibytes(static_cast<std::uint64_t>(*bytes_per_second)) + "/s";
-    const std::uint64_t left = total > received ? total - received : 0;
-    line += ", " + Duration(static_cast<double>(left) / *bytes_per_second) + " left";
+    if (seconds_left) line += ", " + Duration(*seconds_left) + " left";
   }
   return line;
 }
@@ -43,22 +43,10 @@ bool ProgressLine::Due(Clock::time_point now) {
   return true;
 }
 
-std::optional<double> ProgressLine::Rate() const {
-  if (samples_.size() < 2) return std::nullopt;
-  const auto& [first_time, first_bytes] = samples_.front();
-  const auto& [last_time, last_bytes] = samples_.back();
-  const double seconds = std::chrono::duration<double>(last_time - first_time).count();
-  if (seconds <= 0 || last_bytes < first_bytes) return std::nullopt;
-  return static_cast<double>(last_bytes - first_bytes) / seconds;
-}
-
 std::optional<std::string> ProgressLine::Bytes(std::uint64_t received, std::uint64_t total, Clock::time_point now) {
-  // Bytes of a failed piece leave the count; the rate starts over from there.
-  if (!samples_.empty() && received < samples_.back().second) samples_.clear();
-  samples_.emplace_back(now, received);
-  while (samples_.size() > 2 && now - samples_.front().first > kRateWindow) samples_.pop_front();
+  time_left_.Update(received, total, now);
   if (!Due(now) && received != total) return std::nullopt;
-  return Format(received, total, Rate());
+  return Format(received, total, time_left_.rate(), time_left_.seconds());
 }
 
 std::optional<std::string> ProgressLine::Text(const std::string& text, Clock::time_point now) {

@@ -5,10 +5,10 @@
 
 #include <chrono>
 #include <cstdint>
-#include <deque>
 #include <optional>
 #include <string>
-#include <utility>
+
+#include "tools/repair-cli/time_left.h"
 
 namespace krdn::cli {
 
@@ -16,8 +16,6 @@ class ProgressLine {
  public:
   using Clock = std::chrono::steady_clock;
   static constexpr std::chrono::milliseconds kRedrawInterval{250};
-  // The rate is measured over the last few seconds, so that it follows the link.
-  static constexpr std::chrono::seconds kRateWindow{5};
 
   // The line to draw now, or nothing when the last one was drawn less than the redraw
   // interval ago (the last byte count is always drawn).
@@ -26,14 +24,14 @@ class ProgressLine {
 
   // "12.5 MiB of 256.0 MiB, 10.2 MiB/s, 0:24 left"; the rate and the time left are
   // left out while there is no rate yet.
-  static std::string Format(std::uint64_t received, std::uint64_t total, std::optional<double> bytes_per_second);
+  static std::string Format(std::uint64_t received, std::uint64_t total, std::optional<double> bytes_per_second,
+                            std::optional<double> seconds_left);
 
  private:
   bool Due(Clock::time_point now);
-  std::optional<double> Rate() const;
 
   std::optional<Clock::time_point> last_draw_;
-  std::deque<std::pair<Clock::time_point, std::uint64_t>> samples_;  // within the rate window
+  TimeLeft time_left_;
 };
 
 }  // namespace krdn::cli

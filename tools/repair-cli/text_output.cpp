@@ -1,0 +1,49 @@
+#include "tools/repair-cli/text_output.h"
+
+#include <string>
+
+#include "tools/repair-cli/console_stream.h"
+
+namespace krdn::cli {
+
+void TextOutput::Status(std::string_view text) {
+  if (!quiet_) Print(stdout, text);
+}
+
+void TextOutput::Transient(std::string_view text, Clock::time_point now) {
+  if (ShowsProgress()) Show(progress_.Text(WithoutLineEnd(text), now));
+}
+
+void TextOutput::Bytes(std::uint64_t received, std::uint64_t total, Clock::time_point now) {
+  if (ShowsProgress()) Show(progress_.Bytes(received, total, now));
+}
+
+void TextOutput::Dialog(std::string_view dialog_text, unsigned long attempt, std::string_view failure) {
+  Report("krdn-repair-cli: attempt " + std::to_string(attempt) + ": " + std::string(dialog_text) + " (" +
+         WithoutLineEnd(failure) + ")");
+}
+
+void TextOutput::End(int /*exit_code*/, std::string_view error) {
+  ClearLine();
+  if (error.empty()) return;
+  Print(stderr, error);
+  if (error.back() != '\n') Print(stderr, "\n");
+}
+
+void TextOutput::Report(std::string_view line) {
+  ClearLine();
+  Print(stderr, std::string(line) + "\n");
+}
+
+void TextOutput::Show(const std::optional<std::string>& line) {
+  if (!line) return;
+  Print(stderr, "\r" + *line + "\x1b[K");
+  line_shown_ = true;
+}
+
+void TextOutput::ClearLine() {
+  if (line_shown_) Print(stderr, "\r\x1b[K");
+  line_shown_ = false;
+}
+
+}  // namespace krdn::cli

@@ -1,0 +1,36 @@
+// The console front-end's human-readable modes, plain and quiet (console_output.h).
+#pragma once
+
+#include <cstdio>
+
+#include "tools/repair-cli/console_output.h"
+#include "tools/repair-cli/progress_line.h"
+
+namespace krdn::cli {
+
+class TextOutput final : public ConsoleOutput {
+ public:
+  // Quiet leaves out the status texts and the progress line; the progress line is drawn
+  // only when standard error is a terminal.
+  TextOutput(bool quiet, bool error_is_terminal) : quiet_(quiet), terminal_(error_is_terminal) {}
+
+  void Status(std::string_view text) override;
+  void Transient(std::string_view text, Clock::time_point now) override;
+  void Bytes(std::uint64_t received, std::uint64_t total, Clock::time_point now) override;
+  void Dialog(std::string_view dialog_text, unsigned long attempt, std::string_view failure) override;
+  void End(int exit_code, std::string_view error) override;
+
+ private:
+  bool ShowsProgress() const { return terminal_ && !quiet_; }
+  // A line on standard error, after clearing the progress line the next update draws again.
+  void Report(std::string_view line);
+  void Show(const std::optional<std::string>& line);
+  void ClearLine();
+
+  const bool quiet_;
+  const bool terminal_;
+  bool line_shown_ = false;
+  ProgressLine progress_;
+};
+
+}  // namespace krdn::cli

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "platform/base/utf.h"
+#include "repair/disk_space_check.h"
 #include "repair/local_files.h"
 #include "repair/run.h"
 #include "repair/status_texts.h"
@@ -20,6 +21,7 @@ struct Pass {
   std::uint64_t written = 0;        // pieces written
   std::uint64_t written_bytes = 0;  // their bytes
   std::uint64_t total_bytes = 0;    // of every piece to fetch
+  std::uint64_t bytes_to_write = 0;  // what the files from the current one on still add on disk
 };
 
 void ReportBytes(Run& run, const Pass& pass) {
@@ -49,13 +51,14 @@ FetchedPiece FetchPiece(Run& run, Pass& pass, const ManifestPiece& piece, int& r
 void RepairFile(Run& run, const RepairItem& item, Pass& pass) {
   run.Transient(text::kDownloadingFileTransient + item.path + u"\r\n");
   run.Append(text::kDownloadingFile + item.path + text::kLineOpen);
-  PrepareFile(run, item);
+  PrepareFile(run, item, pass.bytes_to_write);
+  pass.bytes_to_write -= BytesToWrite(std::span(&item, 1));  // its room is reserved now
 
   int retries = 0;
   for (const ManifestPiece& piece : item.pieces) {
     FetchedPiece fetched = FetchPiece(run, pass, piece, retries);
     if (DigestToWideHex(fetched.digest) != piece.digest) FailItem(run, text::kDownloadFailed);
-    WritePiece(run, item.path, piece, fetched.body);
+    WritePiece(run, item.path, piece, fetched.body, pass.bytes_to_write);
     pass.pipeline.Recycle(std::move(fetched.body));
     ++pass.next;
     ++pass.written;
@@ -94,6 +97,7 @@ std::u16string PieceUrlPath(const std::u16string& version_text, const std::u16st
 }
 
 void DownloadFiles(Run& run, const std::vector<RepairItem>& items, const std::u16string& version_text) {
+  CheckDiskSpace(run, items);
   run.Progress(0);
   run.Append(text::kDownloadingFiles);
   std::vector<PieceRequest> requests = PieceRequests(run, items, version_text);
@@ -104,7 +108,7 @@ void DownloadFiles(Run& run, const std::vector<RepairItem>& items, const std::u1
   PiecePipeline pipeline(run.session(), std::move(requests),
                          static_cast<std::size_t>(std::max(1, run.settings().connections)), run.fetch_limits(),
                          run.settings().md5_kernel);
-  Pass pass{.pipeline = pipeline, .total_bytes = total_bytes};
+  Pass pass{.pipeline = pipeline, .total_bytes = total_bytes, .bytes_to_write = BytesToWrite(items)};
   if (total_bytes != 0) ReportBytes(run, pass);
   for (const RepairItem& item : items) RepairFile(run, item, pass);
 }

@@ -25,12 +25,16 @@ std::optional<platform::File> OpenWithRetries(Run& run, const std::u16string& pa
 
 // Readies a file of the download list for its pieces: makes its directories (links in
 // their place become directories), clears its read-only state, and gives it its
-// manifest size, cutting it or extending it with zero bytes. A missing file is created
-// even when its manifest size is 0. A failure appends "失败" and ends the run.
-void PrepareFile(Run& run, const RepairItem& item);
+// manifest size, cutting it or extending it with zero bytes (the space reserved). A
+// missing file is created even when its manifest size is 0. A failure appends "失败"
+// and ends the run; when the disk has no room, with the disk-space text, for which
+// bytes_to_write is what the pass still adds on disk from this file on.
+void PrepareFile(Run& run, const RepairItem& item, std::uint64_t bytes_to_write);
 
-// Writes a checked piece in place. A failure appends "失败" and ends the run.
-void WritePiece(Run& run, const std::u16string& path, const ManifestPiece& piece, std::span<const std::uint8_t> body);
+// Writes a checked piece in place. A failure appends "失败" and ends the run; when the
+// disk has no room, with the disk-space text (bytes_to_write as above, with the piece).
+void WritePiece(Run& run, const std::u16string& path, const ManifestPiece& piece, std::span<const std::uint8_t> body,
+                std::uint64_t bytes_to_write);
 
 // Ends the item's status line with a failure and the run with the final text.
 [[noreturn]] void FailItem(Run& run, std::u16string_view final_text);

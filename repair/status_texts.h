@@ -34,6 +34,10 @@ inline constexpr char16_t kDownloadFailedLine[] = u"下载文件失败。\r\n";
 inline constexpr char16_t kDownloadFailed[] = u"下载文件失败。";
 inline constexpr char16_t kCannotOpenLine[] = u"无法打开需下载文件。\r\n";
 inline constexpr char16_t kCannotOpen[] = u"无法打开需下载文件。";
+// "磁盘空间不足：还需要 1.2 GB，可用 0.3 GB。"
+inline constexpr char16_t kDiskSpaceShort[] = u"磁盘空间不足：还需要 ";
+inline constexpr char16_t kDiskSpaceAvailable[] = u"，可用 ";
+inline constexpr char16_t kDiskSpaceEnd[] = u"。";
 
 // Outcomes that complete a file's status line.
 inline constexpr char16_t kLineOpen[] = u"......";

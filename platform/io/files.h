@@ -78,6 +78,9 @@ class File {
   std::size_t ReadAt(std::uint64_t offset, std::span<std::uint8_t> data) const;
 
   // Writes all of data at the offset. False when not every byte could be written.
+  // After a false from it, Append, Resize or ExtendWithZeros: whether the disk (or the
+  // user's quota) had no room left, as opposed to any other failure.
+  bool failed_for_space() const { return failed_for_space_; }
   bool WriteAt(std::uint64_t offset, std::span<const std::uint8_t> data);
 
   // Appends at the end of the file. False when not every byte could be written.
@@ -103,7 +106,13 @@ class File {
  private:
   friend class InstallRoot;  // opens files beneath the install directory
   explicit File(Handle handle) : handle_(handle) {}
+  // Notes why a write failed and returns false.
+  bool Failed(bool for_space) {
+    failed_for_space_ = for_space;
+    return false;
+  }
   Handle handle_ = -1;
+  bool failed_for_space_ = false;
 };
 
 }  // namespace platform

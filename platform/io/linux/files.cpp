@@ -29,6 +29,9 @@ constexpr std::size_t kWriteStep = std::size_t{16} << 10;
 
 int Fd(std::intptr_t handle) { return static_cast<int>(handle); }
 
+// A full disk, or a full quota of the user's.
+bool IsOutOfSpace(int error) { return error == ENOSPC || error == EDQUOT; }
+
 }  // namespace
 
 namespace posix {
@@ -100,12 +103,14 @@ std::optional<File> File::Open(std::u16string_view path, Mode mode) {
   return file;
 }
 
-File::File(File&& other) noexcept : handle_(std::exchange(other.handle_, -1)) {}
+File::File(File&& other) noexcept
+    : handle_(std::exchange(other.handle_, -1)), failed_for_space_(std::exchange(other.failed_for_space_, false)) {}
 
 File& File::operator=(File&& other) noexcept {
   if (this != &other) {
     Close();
     handle_ = std::exchange(other.handle_, -1);
+    failed_for_space_ = std::exchange(other.failed_for_space_, false);
   }
   return *this;
 }
@@ -141,7 +146,7 @@ bool File::WriteAt(std::uint64_t offset, std::span<const std::uint8_t> data) {
     const std::size_t want = std::min(data.size() - done, kWriteStep);
     const ssize_t put = ::pwrite(Fd(handle_), data.data() + done, want, static_cast<off_t>(offset + done));
     if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) return false;
+    if (put <= 0) return Failed(put < 0 && IsOutOfSpace(errno));
     done += static_cast<std::size_t>(put);
   }
   return true;
@@ -152,17 +157,20 @@ bool File::Append(std::span<const std::uint8_t> data) {
   return size && WriteAt(*size, data);
 }
 
-bool File::Resize(std::uint64_t size) { return handle_ >= 0 && ::ftruncate(Fd(handle_), static_cast<off_t>(size)) == 0; }
+bool File::Resize(std::uint64_t size) {
+  if (handle_ < 0) return Failed(false);
+  return ::ftruncate(Fd(handle_), static_cast<off_t>(size)) == 0 || Failed(IsOutOfSpace(errno));
+}
 
 bool File::ExtendWithZeros(std::uint64_t size) {
   const std::optional<std::uint64_t> current = Size();
-  if (!current) return false;
+  if (!current) return Failed(false);
   if (*current >= size) return true;
   const int result = ::posix_fallocate(Fd(handle_), static_cast<off_t>(*current), static_cast<off_t>(size - *current));
   if (result == 0) return true;
   // A file system without space reservation still takes a plain extension.
   if (result == EOPNOTSUPP || result == EINVAL) return Resize(size);
-  return false;
+  return Failed(IsOutOfSpace(result));
 }
 
 void File::ReadAhead(std::uint64_t offset, std::uint64_t length) const {

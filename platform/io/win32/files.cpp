@@ -22,6 +22,8 @@ OVERLAPPED At(std::uint64_t offset) {
   return overlapped;
 }
 
+bool IsOutOfSpace(DWORD error) { return error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL; }
+
 bool SetEndOfFileAt(HANDLE handle, std::uint64_t size) {
   FILE_END_OF_FILE_INFO end{};
   end.EndOfFile.QuadPart = static_cast<LONGLONG>(size);
@@ -136,12 +138,14 @@ std::optional<File> File::Open(std::u16string_view path, Mode mode) {
   return file;
 }
 
-File::File(File&& other) noexcept : handle_(std::exchange(other.handle_, -1)) {}
+File::File(File&& other) noexcept
+    : handle_(std::exchange(other.handle_, -1)), failed_for_space_(std::exchange(other.failed_for_space_, false)) {}
 
 File& File::operator=(File&& other) noexcept {
   if (this != &other) {
     Close();
     handle_ = std::exchange(other.handle_, -1);
+    failed_for_space_ = std::exchange(other.failed_for_space_, false);
   }
   return *this;
 }
@@ -175,11 +179,14 @@ std::size_t File::ReadAt(std::uint64_t offset, std::span<std::uint8_t> data) con
 bool File::WriteAt(std::uint64_t offset, std::span<const std::uint8_t> data) {
   std::size_t done = 0;
   while (done < data.size()) {
-    if (handle_ == -1) return false;
+    if (handle_ == -1) return Failed(false);
     const auto want = static_cast<DWORD>(std::min(data.size() - done, kMaxTransfer));
     OVERLAPPED at = At(offset + done);
     DWORD put = 0;
-    if (::WriteFile(win32::AsHandle(handle_), data.data() + done, want, &put, &at) == 0 || put == 0) return false;
+    if (::WriteFile(win32::AsHandle(handle_), data.data() + done, want, &put, &at) == 0) {
+      return Failed(IsOutOfSpace(::GetLastError()));
+    }
+    if (put == 0) return Failed(false);
     done += put;
   }
   return true;
@@ -190,19 +197,21 @@ bool File::Append(std::span<const std::uint8_t> data) {
   return size && WriteAt(*size, data);
 }
 
-bool File::Resize(std::uint64_t size) { return handle_ != -1 && SetEndOfFileAt(win32::AsHandle(handle_), size); }
+bool File::Resize(std::uint64_t size) {
+  if (handle_ == -1) return Failed(false);
+  return SetEndOfFileAt(win32::AsHandle(handle_), size) || Failed(IsOutOfSpace(::GetLastError()));
+}
 
 bool File::ExtendWithZeros(std::uint64_t size) {
   const std::optional<std::uint64_t> current = Size();
-  if (!current) return false;
+  if (!current) return Failed(false);
   if (*current >= size) return true;
   // Reserving the clusters first makes a full disk fail here; the new end then reads as
   // zeros (the file system keeps the valid data length below it).
   FILE_ALLOCATION_INFO allocation{};
   allocation.AllocationSize.QuadPart = static_cast<LONGLONG>(size);
   if (::SetFileInformationByHandle(win32::AsHandle(handle_), FileAllocationInfo, &allocation, sizeof allocation) == 0) {
-    const DWORD error = ::GetLastError();
-    if (error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL) return false;
+    if (IsOutOfSpace(::GetLastError())) return Failed(true);
   }
   return Resize(size);
 }

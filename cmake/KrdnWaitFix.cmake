@@ -11,14 +11,16 @@
 # no longer has the faulty lines is used as it is.
 
 set(krdn_wait_fix_dir ${CMAKE_BINARY_DIR}/libstdcxx-wait-fix)
+# The copies are made here first, then put in place only where they differ (below).
+set(krdn_wait_fix_staging ${CMAKE_BINARY_DIR}/libstdcxx-wait-fix.new)
 
 # Replaces one faulty text of the library header `name` in its copy under
-# krdn_wait_fix_dir. A header's texts are mended all or not at all: the first call
+# krdn_wait_fix_staging. A header's texts are mended all or not at all: the first call
 # for a header decides whether the library still has the fault, and a later text
 # missing after that stops the configuration.
 # (The texts hold semicolons, so they travel as single arguments, never as lists.)
 function(krdn_mend_library_text name faulty mended)
-  set(copy ${krdn_wait_fix_dir}/${name})
+  set(copy ${krdn_wait_fix_staging}/${name})
   string(MAKE_C_IDENTIFIER ${name} key)
   if(DEFINED krdn_wait_fix_${key})
     if(NOT krdn_wait_fix_${key})
@@ -52,7 +54,7 @@ function(krdn_mend_library_text name faulty mended)
   set(krdn_wait_fix_${key} TRUE PARENT_SCOPE)
 endfunction()
 
-file(REMOVE_RECURSE ${krdn_wait_fix_dir})
+file(REMOVE_RECURSE ${krdn_wait_fix_staging})
 # The notifier takes the mutex the waiter sleeps under ...
 krdn_mend_library_text(bits/atomic_wait.h
   "#else\n\tif (__all)\n\t  _M_cv.notify_all();"
@@ -65,6 +67,25 @@ krdn_mend_library_text(bits/atomic_wait.h
 krdn_mend_library_text(bits/atomic_timed_wait.h
   "\t      lock_guard<mutex> __l(_M_mtx);\n\t      return __cond_wait_until(_M_cv, _M_mtx, __atime);"
   "\t      lock_guard<mutex> __l(_M_mtx);\n\t      __atomic_load(__addr, &__val, __ATOMIC_RELAXED);\n\t      if (__val != __old)\n\t\treturn true;\n\t      return __cond_wait_until(_M_cv, _M_mtx, __atime);")
+
+# A header rewritten at every configuration would make every object of the build out of
+# date: the copies of an earlier configuration stay where they are unchanged.
+file(GLOB_RECURSE krdn_wait_fix_mended RELATIVE ${krdn_wait_fix_staging} ${krdn_wait_fix_staging}/*)
+file(GLOB_RECURSE krdn_wait_fix_earlier RELATIVE ${krdn_wait_fix_dir} ${krdn_wait_fix_dir}/*)
+foreach(name IN LISTS krdn_wait_fix_earlier)
+  if(NOT name IN_LIST krdn_wait_fix_mended)
+    file(REMOVE ${krdn_wait_fix_dir}/${name})
+  endif()
+endforeach()
+foreach(name IN LISTS krdn_wait_fix_mended)
+  cmake_path(GET name PARENT_PATH folder)
+  file(MAKE_DIRECTORY ${krdn_wait_fix_dir}/${folder})
+  file(COPY_FILE ${krdn_wait_fix_staging}/${name} ${krdn_wait_fix_dir}/${name} ONLY_IF_DIFFERENT)
+endforeach()
+file(REMOVE_RECURSE ${krdn_wait_fix_staging})
+if(NOT krdn_wait_fix_mended)
+  file(REMOVE_RECURSE ${krdn_wait_fix_dir})
+endif()
 
 # Searched before the library's own headers, by every target of the build.
 if(EXISTS ${krdn_wait_fix_dir})

@@ -10,6 +10,14 @@
 # Windows 7 as the oldest release the calls must exist on.
 add_compile_definitions(UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0601 WINVER=0x0601)
 
+# The build players download: unused functions and data are left out at link time and
+# the symbols stripped, so the exe holds only what runs.
+option(KRDN_STRIP "Leave out unused sections and strip the executables" OFF)
+if(KRDN_STRIP)
+  add_compile_options(-ffunction-sections -fdata-sections)
+  add_link_options(-s -Wl,--gc-sections)
+endif()
+
 find_package(Threads REQUIRED)
 # Mends lost wake-ups in the C++ library's waits (KrdnWaitFix.cmake).
 include(KrdnWaitFix)

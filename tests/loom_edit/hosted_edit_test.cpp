@@ -58,6 +58,26 @@ TEST_F(HostedEditTest, TheFocusedBoxsCaretIsDrawnByInversionAndDrawingItTwiceRes
   host.DestroyWindow();
 }
 
+// riched20 may hand the host a GDI bitmap for its caret: that handle is the platform's,
+// and the host must never call it as one of its own bitmaps.
+TEST_F(HostedEditTest, ACaretBitmapOfTheEngineIsNeverTakenForAToolkitBitmap) {
+  SHostWnd host(u"LAYOUT:XML_EDITS");
+  HWND hwnd = Open(host);
+  auto* dir = Find<SEdit>(host, u"dir");
+  platform::test::Click(hwnd, POINT{60, 28});
+  platform::test::DrainMessages();
+  ASSERT_TRUE(dir->IsFocused());
+  host.ShowCaret(false);
+  const std::vector<COLORREF> hidden = CachePixels(host);
+  std::uint64_t foreign_handle[4] = {0xdeadbeef, 0xdeadbeef, 0xdeadbeef, 0xdeadbeef};  // no vtable here
+  ASSERT_TRUE(dir->TextHost()->TxCreateCaret(foreign_handle, 3, 12));
+  ASSERT_TRUE(host.ShowCaret(true));
+  EXPECT_GT(Differences(CachePixels(host), hidden), 0) << "the caret is drawn as a bar";
+  host.ShowCaret(false);
+  EXPECT_EQ(CachePixels(host), hidden);
+  host.DestroyWindow();
+}
+
 TEST_F(HostedEditTest, TypingThroughTheWindowReachesTheFocusedBox) {
   SHostWnd host(u"LAYOUT:XML_EDITS");
   HWND hwnd = Open(host);

@@ -90,10 +90,13 @@ void STextHost::TxScrollWindowEx(int, int, const RECT*, const RECT*, void*, RECT
 
 // ---- caret, timers, capture, focus, cursor -----------------------------------------------
 
-BOOL STextHost::TxCreateCaret(void* bitmap, int width, int height) {
+// The engine's caret bitmap is the platform's (an HBITMAP where the engine is riched20),
+// never a toolkit bitmap: the host draws this caret as a plain inverted bar of the size
+// asked for.
+BOOL STextHost::TxCreateCaret(void* /*engine_bitmap*/, int width, int height) {
   ISwndContainer* container = owner_->Container();
   if (!container) return FALSE;
-  return container->CreateCaret(owner_->Handle(), static_cast<IBitmap*>(bitmap), width, height) ? TRUE : FALSE;
+  return container->CreateCaret(owner_->Handle(), nullptr, width, height) ? TRUE : FALSE;
 }
 
 BOOL STextHost::TxShowCaret(BOOL show) {

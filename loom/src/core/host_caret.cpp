@@ -53,8 +53,9 @@ bool SHostWnd::CreateCaret(SWND owner, IBitmap* bitmap, int width, int height) {
   // The old caret's pixels go before its image does.
   if (caret_drawn_) ToggleCaret(true);
   caret_drawn_ = false;
-  platform::CreateCaret(NativeHandle(), bitmap, width, height);
   // The platform's own caret only places the input method's window; the host draws.
+  // It is a plain one: a toolkit bitmap is no bitmap handle of the platform's.
+  platform::CreateCaret(NativeHandle(), nullptr, width, height);
   platform::HideCaret(NativeHandle());
   caret_ = SAutoRefPtr<SCaret>::Adopt(new SCaret(owner, bitmap, width, height));
   return true;

@@ -94,7 +94,7 @@ int SImgX::LoadFile(std::u16string_view path) {
 }
 
 bool ReadWholeFile(std::u16string_view path, std::vector<std::uint8_t>& out) {
-  std::ifstream in(platform::Utf16ToUtf8(path), std::ios::binary | std::ios::ate);
+  std::ifstream in(platform::PathFromUtf16(path), std::ios::binary | std::ios::ate);
   if (!in) return false;
   std::streamoff size = in.tellg();
   if (size < 0 || size > (std::streamoff{1} << 30)) return false;

@@ -102,4 +102,16 @@ std::string Utf16ToUtf8(std::u16string_view utf16) {
   return out;
 }
 
+std::filesystem::path PathFromUtf8(std::string_view utf8) {
+  const std::u8string_view text(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size());
+  try {
+    return std::filesystem::path(text);
+  } catch (const std::exception&) {
+    // Only where the native form is UTF-16 can the conversion fail: on malformed text.
+    return std::filesystem::path(Utf8ToUtf16(utf8));
+  }
+}
+
+std::filesystem::path PathFromUtf16(std::u16string_view utf16) { return PathFromUtf8(Utf16ToUtf8(utf16)); }
+
 }  // namespace platform

@@ -102,7 +102,10 @@ TEST_F(ProvidersTest, SystemCursorsByNameOrNumber) {
 class FolderProviderTest : public ProvidersTest {
  protected:
   FolderProviderTest() {
-    dir_ = std::filesystem::temp_directory_path() / ("loom_res_" + std::to_string(::getpid()));
+    // A folder named in Chinese: on Windows a name read in the system's code page is
+    // not found.
+    const std::string name = "loom_res_资源_" + std::to_string(::getpid());
+    dir_ = std::filesystem::temp_directory_path() / std::u8string(name.begin(), name.end());
     std::filesystem::create_directories(dir_ / "layout");
     Write("uires.idx",
           "<resource><layout><file name=\"XML_MAINWND\" path=\"layout\\main.xml\"/></layout>"

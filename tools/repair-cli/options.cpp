@@ -4,6 +4,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/base/utf.h"
 #include "platform/io/release_signature.h"
 
 namespace krdn::cli {
@@ -49,12 +50,12 @@ std::string TakeValue(Options& options, const std::string& option, const std::st
     }
     (option == "--version-host" ? options.settings.version_host : options.settings.repair_host) = value;
   } else if (option == "--ca-file") {
-    if (!std::filesystem::is_regular_file(value)) {
+    if (!std::filesystem::is_regular_file(platform::PathFromUtf8(value))) {
       return "--ca-file takes a PEM file of certificate authorities: no file at " + value;
     }
     options.settings.ca_file = value;
   } else if (option == "--publisher-key") {
-    std::ifstream in(value, std::ios::binary);
+    std::ifstream in(platform::PathFromUtf8(value), std::ios::binary);
     std::ostringstream pem;
     pem << in.rdbuf();
     if (!in || !platform::ReadReleasePublicKey(pem.str())) {

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
+#include <fstream>
 #include <filesystem>
 #include <memory>
 #include <vector>
@@ -372,15 +372,15 @@ void SRichEdit::StreamRtf(std::u16string_view reference) {
   } else {
     // No type: a file. Only a regular file, and only so much of it: markup naming a
     // device or a pipe must not stall the box or fill the memory.
-    const std::string path = platform::Utf16ToUtf8(reference);
+    const std::filesystem::path path = platform::PathFromUtf16(reference);
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error)) return;
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
+    std::ifstream file(path, std::ios::binary);
     if (!file) return;
-    BYTE block[4096];
-    std::size_t n = 0;
-    while (bytes.size() < kMaxRtfBytes && (n = std::fread(block, 1, sizeof(block), file.get())) > 0) {
-      bytes.insert(bytes.end(), block, block + n);
+    char block[4096];
+    while (bytes.size() < kMaxRtfBytes && file.read(block, sizeof(block)).gcount() > 0) {
+      const auto* read = reinterpret_cast<const BYTE*>(block);
+      bytes.insert(bytes.end(), read, read + file.gcount());
     }
   }
   MemoryStream memory{reinterpret_cast<const char*>(bytes.data()), bytes.size()};

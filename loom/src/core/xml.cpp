@@ -86,7 +86,7 @@ bool SXmlDoc::LoadText(std::u16string_view text) {
 }
 
 bool SXmlDoc::LoadFile(std::u16string_view path) {
-  std::ifstream in(platform::Utf16ToUtf8(path), std::ios::binary | std::ios::ate);
+  std::ifstream in(platform::PathFromUtf16(path), std::ios::binary | std::ios::ate);
   if (!in) return false;
   std::streamoff size = in.tellg();
   if (size < 0 || size > (std::streamoff{1} << 30)) return false;

@@ -18,7 +18,7 @@ std::u16string Key(std::u16string_view type, std::u16string_view name) {
   return ToLower(type) + u'\x01' + ToLower(name);
 }
 
-std::filesystem::path FsPath(const std::u16string& p) { return std::filesystem::path(platform::Utf16ToUtf8(p)); }
+std::filesystem::path FsPath(const std::u16string& p) { return platform::PathFromUtf16(p); }
 
 }  // namespace
 

@@ -26,7 +26,7 @@ constexpr CursorName kSystemCursors[] = {
 
 bool IsFileType(std::u16string_view type) { return EqualsNoCase(type, u"file"); }
 
-std::filesystem::path FsPath(std::u16string_view p) { return std::filesystem::path(platform::Utf16ToUtf8(p)); }
+std::filesystem::path FsPath(std::u16string_view p) { return platform::PathFromUtf16(p); }
 
 bool ReadFileBytes(std::u16string_view path, std::vector<std::uint8_t>& out) { return ReadWholeFile(path, out); }
 

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <vector>
+
 namespace {
 
 TEST(Utf, RoundTripsChineseAndAstralText) {
@@ -29,6 +32,25 @@ TEST(Utf, StrictCheckRefusesWhatTheConversionWouldReplace) {
                                 "\xE4\xB8x"}) {
     EXPECT_FALSE(platform::IsUtf8(bad)) << ::testing::PrintToString(bad);
   }
+}
+
+// A path from UTF-8 or UTF-16 names the file the text names, on every system: the
+// folder made is found by its Chinese name when the folder is listed.
+TEST(Utf, PathsFromUtf8AndUtf16NameTheFileTheTextNames) {
+  const std::filesystem::path root = std::filesystem::temp_directory_path() / "platform_utf_paths";
+  std::filesystem::remove_all(root);
+  const std::string folder = "客户端 目录";
+  std::filesystem::create_directories(root / platform::PathFromUtf8(folder));
+  std::ofstream(root / platform::PathFromUtf8(folder) / platform::PathFromUtf16(u"版本.txt")) << "3.0.1";
+  std::vector<std::u16string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(root)) names.push_back(entry.path().filename().u16string());
+  EXPECT_EQ(names, std::vector<std::u16string>{u"客户端 目录"});
+  std::string text;
+  std::ifstream(root / platform::PathFromUtf16(u"客户端 目录/版本.txt")) >> text;
+  EXPECT_EQ(text, "3.0.1");
+  // Malformed text never throws; it names a file with the replacement character.
+  EXPECT_EQ(platform::PathFromUtf16(std::u16string(1, u'\xD800')).u16string(), u"\uFFFD");
+  std::filesystem::remove_all(root);
 }
 
 }  // namespace

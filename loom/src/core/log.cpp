@@ -1,9 +1,9 @@
 #include "core/log.h"
 
-#include <cstdio>
 #include <string>
 
 #include "core/application.h"
+#include "platform/base/diagnostics.h"
 #include "platform/base/utf.h"
 
 namespace LOOM {
@@ -18,8 +18,8 @@ void LogWarning(std::u16string_view message, const char* function, const char* s
     app->LogSink()->Write(u"loom", message, source, line, function);
     return;
   }
-  std::string text = platform::Utf16ToUtf8(message);
-  std::fprintf(stderr, "%s %s %s:%d\n", text.c_str(), function, source, line);
+  platform::WriteDiagnosticLine(platform::Utf16ToUtf8(message) + " " + function + " " + source + ":" +
+                                std::to_string(line));
 }
 
 }  // namespace LOOM

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "platform/hash/md5_lanes.h"
 #include "repair/run.h"
 #include "transfer/digest.h"
 
@@ -17,14 +16,6 @@ struct PieceChecker::Slot {
   std::size_t hinted = 0;               // pieces hinted to the disk so far
   std::size_t unjudged = 0;
   bool done = false;
-};
-
-struct PieceChecker::Piece {
-  std::size_t file = 0;
-  std::size_t piece = 0;
-  std::shared_ptr<const platform::File> local;
-  std::uint64_t first = 0;
-  std::uint64_t size = 0;
 };
 
 struct PieceChecker::Hint {
@@ -140,7 +131,7 @@ bool PieceChecker::OpenNext() {
   return true;
 }
 
-std::optional<PieceChecker::Piece> PieceChecker::HandOut(std::size_t index, std::vector<Hint>& hints) {
+std::optional<LanePiece> PieceChecker::HandOut(std::size_t index, std::vector<Hint>& hints) {
   Slot& slot = *slots_[index];
   const std::vector<ManifestPiece>& pieces = manifest_.files[index].pieces;
   while (slot.next_piece < pieces.size()) {
@@ -152,21 +143,21 @@ std::optional<PieceChecker::Piece> PieceChecker::HandOut(std::size_t index, std:
       continue;
     }
     if (p < slot.hinted) hinted_ahead_ -= std::min<std::uint64_t>(hinted_ahead_, piece.size());
-    Piece out{.file = index, .piece = p, .local = slot.local, .first = piece.first_byte, .size = piece.size()};
+    LanePiece out{.file = index, .piece = p, .local = slot.local, .first = piece.first_byte, .size = piece.size()};
     ExtendHints(hints);
     return out;
   }
   return std::nullopt;
 }
 
-std::optional<PieceChecker::Piece> PieceChecker::NextPiece(std::vector<Hint>& hints) {
+std::optional<LanePiece> PieceChecker::NextPiece(std::vector<Hint>& hints) {
   while (!first_.empty()) {
-    if (std::optional<Piece> piece = HandOut(first_.front(), hints)) return piece;
+    if (std::optional<LanePiece> piece = HandOut(first_.front(), hints)) return piece;
     first_.erase(first_.begin());
   }
   for (;;) {
     for (; hand_file_ < opened_; ++hand_file_) {
-      if (std::optional<Piece> piece = HandOut(hand_file_, hints)) return piece;
+      if (std::optional<LanePiece> piece = HandOut(hand_file_, hints)) return piece;
     }
     if (!OpenNext()) return std::nullopt;
   }
@@ -208,102 +199,41 @@ void PieceChecker::Judged(std::size_t index, std::size_t piece, bool intact) {
 
 void PieceChecker::Work() {
   const RunSettings& settings = run_.settings();
-  platform::Md5Lanes lanes(settings.md5_kernel);
-  const std::size_t width = lanes.size();
   const std::stop_token abandon = run_.AbandonToken();
-
-  struct Lane {
-    std::optional<Piece> piece;
-    std::uint64_t read = 0;
-    bool short_read = false;
-    // A piece left alone in the lanes goes through the library's stream instead, which
-    // digests a single message faster than one lane of a vector does.
-    std::optional<platform::Md5Stream> alone;
-  };
-  std::vector<Lane> lane(width);
-  std::vector<std::uint8_t> buffer(width * kBlockBytes);
-  std::vector<std::span<const std::uint8_t>> feed(width);
+  LaneBatch batch(settings.md5_kernel);
   std::vector<Hint> hints;
-  std::vector<std::size_t> finishing;
-  std::vector<platform::Md5Digest> digests;
+  const LaneBatch::NextPiece next = [&] { return NextPiece(hints); };
+  const LaneBatch::BeforeRead before_read = [&](const LanePiece& piece) {
+    // The hold and the end are checked before every read: Stop holds the thread
+    // between two blocks, and Close waits for no more than the reads under way.
+    if (!run_.HoldWithinTransfer()) return false;
+    if (settings.on_verify_read) settings.on_verify_read(piece.file, piece.piece);
+    return true;
+  };
+  const LaneBatch::Settled judge = [&](const LanePiece& piece, const std::optional<platform::Md5Digest>& digest) {
+    const ManifestPiece& expected = manifest_.files[piece.file].pieces[piece.piece];
+    Judged(piece.file, piece.piece, digest && DigestToWideHex(*digest) == expected.digest);
+  };
 
-  for (;;) {
-    hints.clear();
-    {
-      std::unique_lock lock(mutex_);
-      for (;;) {
-        if (stopping_) return;
-        std::size_t busy = 0;
-        for (Lane& l : lane) {
-          if (!l.piece) {
-            l = Lane{};
-            l.piece = NextPiece(hints);
-          }
-          if (l.piece) ++busy;
-        }
-        if (busy == 1 && width > 1) {
-          Lane& only = *std::find_if(lane.begin(), lane.end(), [](const Lane& l) { return l.piece.has_value(); });
-          if (only.read == 0 && !only.alone) only.alone.emplace();
-        }
-        if (busy > 0) break;
-        const std::uint64_t generation = work_generation_;
-        work_.wait(lock, abandon, [&] { return stopping_ || work_generation_ != generation; });
-        if (abandon.stop_requested()) return;
-      }
-    }
+  while (FillLanes(batch, next, abandon)) {
     for (const Hint& hint : hints) hint.local->ReadAhead(hint.first, hint.size);
     hints.clear();
-
-    for (std::size_t i = 0; i < width; ++i) {
-      feed[i] = {};
-      if (!lane[i].piece) continue;
-      // The hold and the end are checked before every read: Stop holds the thread
-      // between two blocks, and Close waits for no more than the reads under way.
-      if (!run_.HoldWithinTransfer()) return;
-      const Piece& piece = *lane[i].piece;
-      if (settings.on_verify_read) settings.on_verify_read(piece.file, piece.piece);
-      const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kBlockBytes, piece.size - lane[i].read));
-      const std::span<std::uint8_t> block(buffer.data() + i * kBlockBytes, want);
-      if (piece.local->ReadAt(piece.first + lane[i].read, block) != want) {
-        lane[i].short_read = true;  // the file has shrunk since it was opened
-        continue;
-      }
-      lane[i].read += want;
-      if (lane[i].alone) {
-        lane[i].alone->Update(block);
-      } else {
-        feed[i] = block;
-      }
-    }
-    lanes.Update(feed);
-
-    finishing.clear();
-    for (std::size_t i = 0; i < width; ++i) {
-      if (lane[i].piece && !lane[i].short_read && lane[i].read == lane[i].piece->size) finishing.push_back(i);
-    }
-    digests.resize(finishing.size());
-    std::erase_if(finishing, [&](std::size_t i) { return lane[i].alone.has_value(); });
-    lanes.Finish(finishing, std::span(digests).first(finishing.size()));
-    for (std::size_t i = 0; i < width; ++i) {
-      if (lane[i].alone && lane[i].piece && !lane[i].short_read && lane[i].read == lane[i].piece->size) {
-        finishing.push_back(i);
-        digests[finishing.size() - 1] = lane[i].alone->Finish();
-      }
-    }
-
+    if (!batch.Read(before_read)) return;
+    batch.Feed();
+    batch.Finish();
     std::lock_guard lock(mutex_);
-    for (std::size_t k = 0; k < finishing.size(); ++k) {
-      Lane& l = lane[finishing[k]];
-      const ManifestPiece& expected = manifest_.files[l.piece->file].pieces[l.piece->piece];
-      Judged(l.piece->file, l.piece->piece, DigestToWideHex(digests[k]) == expected.digest);
-      l = Lane{};
-    }
-    for (std::size_t i = 0; i < width; ++i) {
-      if (!lane[i].short_read) continue;
-      Judged(lane[i].piece->file, lane[i].piece->piece, false);
-      lanes.Restart(i);
-      lane[i] = Lane{};
-    }
+    batch.Settle(judge);
+  }
+}
+
+bool PieceChecker::FillLanes(LaneBatch& batch, const LaneBatch::NextPiece& next, const std::stop_token& abandon) {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    if (stopping_) return false;
+    if (batch.Fill(next) > 0) return true;
+    const std::uint64_t generation = work_generation_;
+    work_.wait(lock, abandon, [&] { return stopping_ || work_generation_ != generation; });
+    if (abandon.stop_requested()) return false;
   }
 }
 

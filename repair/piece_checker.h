@@ -1,11 +1,11 @@
 // Reads and digests the pieces of a manifest's files ahead of the verification pass,
-// on one thread per core, many pieces at a time in the lanes of platform/md5_lanes.h.
+// on one thread per core, many pieces at a time in the lanes of a LaneBatch.
 //
 // The pass itself stays one file after the other: it asks for each file's outcome in
 // manifest order (Take) and sends its notifications as before. Behind it the checker
 // opens the next files, hints the disk to fetch the pieces it will read next, and
-// streams every piece through a lane in blocks of kBlockBytes, so memory stays at a
-// block per lane whatever the piece size.
+// streams every piece through a lane of its thread's LaneBatch (repair/lane_batch.h),
+// so memory stays at a block per lane whatever the piece size.
 //
 // The checker's threads take part in the run's hold and end: they check both before
 // every read, so Stop holds them between two blocks and Close stops them after the
@@ -19,11 +19,13 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/io/files.h"
+#include "repair/lane_batch.h"
 #include "repair/manifest.h"
 
 namespace krdn {
@@ -44,8 +46,6 @@ struct FileCheck {
 
 class PieceChecker {
  public:
-  // Bytes read for a lane in one step.
-  static constexpr std::size_t kBlockBytes = 64 * 1024;
   // How far ahead of the file the pass is waiting for files are opened and pieces read.
   static constexpr std::size_t kFilesAhead = 256;
   // How many bytes of pieces not yet handed to a lane are hinted to the disk.
@@ -68,14 +68,18 @@ class PieceChecker {
 
  private:
   struct Slot;
-  struct Piece;
   struct Hint;
 
+  // One thread's rounds: take pieces into the lanes, read a block for each, feed the
+  // digests, judge the pieces that end.
   void Work();
+  // Under the lock: fills the batch's free lanes, waiting while there is nothing to
+  // read. False when the thread is to end.
+  bool FillLanes(LaneBatch& batch, const LaneBatch::NextPiece& next, const std::stop_token& abandon);
   // Under the lock: the next piece to read, opening files as needed; nothing when there
   // is none yet. Hints to issue once the lock is let go are added to `hints`.
-  std::optional<Piece> NextPiece(std::vector<Hint>& hints);
-  std::optional<Piece> HandOut(std::size_t index, std::vector<Hint>& hints);
+  std::optional<LanePiece> NextPiece(std::vector<Hint>& hints);
+  std::optional<LanePiece> HandOut(std::size_t index, std::vector<Hint>& hints);
   bool OpenNext();
   void ExtendHints(std::vector<Hint>& hints);
   // Under the lock: one judged piece.

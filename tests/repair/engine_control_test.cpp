@@ -161,8 +161,16 @@ TEST_F(EngineControl, StopAtAStopPointHoldsThereAndStartGoesOnWithTheSameRun) {
     return RetryAnswer::kGoOn;
   };
   StartWorker();
-  ASSERT_TRUE(Eventually([this] { return context->Control().WorkerWaiting(); }));
-  EXPECT_EQ(trace.size(), 1u);
+  // The first waiter may be a checker thread held before a read while the pass still
+  // writes the trace of a.bin: the trace is read under its lock, and the pass is held
+  // once that line is written and no other follows.
+  const auto traced = [this] {
+    std::lock_guard lock(mutex);
+    return trace.size();
+  };
+  ASSERT_TRUE(Eventually([&] { return context->Control().WorkerWaiting() && traced() == 1; }));
+  std::this_thread::sleep_for(50ms);
+  EXPECT_EQ(traced(), 1u);
   answer = nullptr;
   context->Start();
   worker.join();

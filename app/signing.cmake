@@ -8,7 +8,8 @@ set(KRDN_SIGNING_DIR ${CMAKE_BINARY_DIR}/signing)
 set(KRDN_SIGNING_KEY_HEADER ${KRDN_SIGNING_DIR}/signing_key.h)
 
 # Windows trusts the program through its Authenticode signature (WinVerifyTrust): there
-# is no key to compile in, and the build signs nothing.
+# is no key to compile in, and the build signs with a code-signing certificate only
+# (cmake/KrdnAuthenticode.cmake).
 if(WIN32)
   file(CONFIGURE OUTPUT ${KRDN_SIGNING_KEY_HEADER} CONTENT [[
 // The Windows build checks its file's Authenticode signature; it holds no key.
@@ -20,6 +21,7 @@ inline constexpr platform::SignaturePublicKey kProgramSigningKey{};
 ]])
   add_custom_target(krdn_signing_key)
   function(krdn_sign_executable target)
+    krdn_authenticode_sign(${target})
   endfunction()
   return()
 endif()

@@ -30,6 +30,14 @@ add_library(krdn_stb INTERFACE)
 target_include_directories(krdn_stb SYSTEM INTERFACE ${STB_INCLUDE_DIR}/stb)
 target_link_libraries(krdn_stb INTERFACE ${STB_LIBRARY})
 
+# libunistring ships no pkg-config file on Debian either; its case mapping folds file
+# names as Windows would (platform/io/case_fold.h).
+find_path(UNISTRING_INCLUDE_DIR unicase.h REQUIRED)
+find_library(UNISTRING_LIBRARY unistring REQUIRED)
+add_library(krdn_unistring INTERFACE)
+target_include_directories(krdn_unistring SYSTEM INTERFACE ${UNISTRING_INCLUDE_DIR})
+target_link_libraries(krdn_unistring INTERFACE ${UNISTRING_LIBRARY})
+
 # The names the Windows build gives the libraries it compiles itself (KrdnWindows.cmake).
 add_library(krdn_pugixml INTERFACE)
 target_link_libraries(krdn_pugixml INTERFACE PkgConfig::PUGIXML)

@@ -12,14 +12,10 @@
 namespace krdn {
 
 // The path's components, split at "\" and "/", without trailing dots and spaces (which
-// Windows drops), without empty and "." components, each upper-cased, joined with "\".
-// "\Bin\\./a.DLL " and "\bin\A.dll" share the key "BIN\A.DLL".
+// Windows drops), without empty and "." components, each folded as Windows folds case
+// (platform/io/case_fold.h), joined with "\". "\Bin\\./a.DLL " and "\bin\A.dll"
+// share the key "BIN\A.DLL".
 std::u16string PathKey(std::u16string_view manifest_path);
-
-// Upper case of one UTF-16 unit for the letters of the Latin (ASCII, Latin-1, Latin
-// Extended-A and Additional), Greek, Cyrillic and Armenian alphabets and full-width
-// Latin; every other unit is its own upper case.
-char16_t UpperCase(char16_t c);
 
 // The files, and the directories above them, that a list of paths names, by key: each
 // key must stay one thing. Memory grows with the total length of the keys claimed: the

@@ -62,6 +62,13 @@ class File {
   // Nothing when the file cannot be opened (absent, locked, not a regular file, no access).
   static std::optional<File> Open(std::u16string_view path, Mode mode);
 
+  // Makes a new, empty file for writing that only its owner may read or write from the
+  // moment it exists (Linux: mode 0600, never wider at any point; Windows: the rights
+  // the folder passes on), for secrets such as a private key. Nothing when anything
+  // stands at the path already, a symbolic link included (which is neither followed
+  // nor replaced), or when the file cannot be made.
+  static std::optional<File> CreateNew(std::u16string_view path);
+
   File(File&& other) noexcept;
   File& operator=(File&& other) noexcept;
   File(const File&) = delete;

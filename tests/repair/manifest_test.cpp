@@ -250,22 +250,18 @@ TEST_F(ManifestParse, RejectsTextThatIsNotUtf8) {
   EXPECT_EQ(Parse(manifest, Served(",2\n\\x\xFE,0\n\\x\xFF,0\n")), -1);
 }
 
-TEST(PathKey, UpperCasesTheAlphabetsItKnowsAndNothingElse) {
+TEST(PathKey, DropsWhatWindowsDropsAndFoldsCaseAsItDoes) {
   EXPECT_EQ(krdn::PathKey(u"\\Bin\\\\./a.DLL "), u"BIN\\A.DLL");
-  EXPECT_EQ(krdn::UpperCase(u'ÿ'), u'Ÿ');
-  EXPECT_EQ(krdn::UpperCase(u'ā'), u'Ā');
-  EXPECT_EQ(krdn::UpperCase(u'Ā'), u'Ā');
-  EXPECT_EQ(krdn::UpperCase(u'ł'), u'Ł');
-  EXPECT_EQ(krdn::UpperCase(u'ς'), u'Σ');
-  EXPECT_EQ(krdn::UpperCase(u'ё'), u'Ё');
-  EXPECT_EQ(krdn::UpperCase(u'ա'), u'Ա');
-  EXPECT_EQ(krdn::UpperCase(u'ạ'), u'Ạ');
-  EXPECT_EQ(krdn::UpperCase(u'÷'), u'÷');
-  EXPECT_EQ(krdn::UpperCase(u'数'), u'数');
-  for (char16_t c = 0; c < 0xFFFF; ++c) {
-    const char16_t upper = krdn::UpperCase(c);
-    EXPECT_EQ(krdn::UpperCase(upper), upper) << "U+" << std::hex << static_cast<int>(c);  // capitals are their own
-  }
+  EXPECT_EQ(krdn::PathKey(u"\\Ǎ.pak"), krdn::PathKey(u"\\ǎ.pak"));
+  EXPECT_EQ(krdn::PathKey(u"\\Ǆ\\Σ."), krdn::PathKey(u"\\ǆ\\σ"));
+  EXPECT_NE(krdn::PathKey(u"\\a\\b"), krdn::PathKey(u"\\a.b"));
+}
+
+TEST_F(ManifestParse, RejectsTwoPathsThatWindowsTakesForOneFile) {
+  Manifest manifest;
+  EXPECT_EQ(Parse(manifest, Served(",2\n\\Ǎ.pak,0\n\\ǎ.pak,0\n")), -1);
+  Manifest distinct;
+  EXPECT_EQ(Parse(distinct, Served(",2\n\\Ǎ.pak,0\n\\A.pak,0\n")), 0);
 }
 
 TEST_F(ManifestParse, UrlPathNamesTheVersionTwice) {

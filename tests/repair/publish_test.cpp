@@ -90,7 +90,8 @@ TEST_F(Publisher, RefusesPathsBeyondTheManifestsBoundsAndWritesNothing) {
 
 TEST_F(Publisher, RefusesNamesThatAreOneFileWithoutRegardToCaseOrNotUtf8AndNamesThem) {
   const std::vector<std::pair<std::string, std::string>> twins = {
-      {"Data/A.pak", "data/a.pak"}, {"地图/Été.map", "地图/été.map"}, {"bin/x", "BIN/x/y"}, {"readme", "readme."}};
+      {"Data/A.pak", "data/a.pak"}, {"地图/Été.map", "地图/été.map"}, {"bin/x", "BIN/x/y"}, {"readme", "readme."},
+      {"Ǎ.pak", "ǎ.pak"},           {"Σ/ǅ.dat", "ς/ǆ.dat"}};
   for (const auto& [first, second] : twins) {
     TempDir client;
     WriteFile(client / first, "x");
@@ -130,6 +131,94 @@ TEST_F(Publisher, RefusesFilesOf4GiBAndBadVersionsOrPieceSizes) {
   EXPECT_EQ(outcome.code, publish::Outcome::kRefused);
   EXPECT_NE(outcome.message.find("4 GiB"), std::string::npos);
   EXPECT_FALSE(fs::exists(dir / "out"));
+}
+
+// Each refused client, with the path (relative to the client folder) its message names.
+struct RefusedClient {
+  std::string what;
+  std::string named;
+};
+
+class LinkedClient : public Publisher {
+ protected:
+  void ExpectRefused(const RefusedClient& client) {
+    const publish::Outcome outcome = Run();
+    EXPECT_EQ(outcome.code, publish::Outcome::kRefused) << client.what;
+    EXPECT_EQ(outcome.message.rfind(client.named + ":", 0), 0u) << client.what << ": " << outcome.message;
+    EXPECT_FALSE(fs::exists(dir / "out")) << client.what;
+    EXPECT_EQ(ReadText(dir / "secret.key"), "private") << client.what;
+  }
+};
+
+TEST_F(LinkedClient, RefusesSymbolicLinksToFilesAndFoldersAndWritesNothing) {
+  WriteFile(dir / "secret.key", "private");
+  WriteFile(dir / "client/a.txt", "a");
+  fs::create_symlink("../secret.key", dir / "client/readme.txt");
+  ExpectRefused({"a link to a file beside the folder", "readme.txt"});
+
+  fs::remove(dir / "client/readme.txt");
+  fs::create_directories(dir / "elsewhere");
+  fs::create_directories(dir / "client/data");
+  WriteFile(dir / "elsewhere/b.txt", "b");
+  fs::create_directory_symlink("../../elsewhere", dir / "client/data/more");
+  ExpectRefused({"a link to a folder", "data/more"});
+
+  fs::remove(dir / "client/data/more");
+  fs::create_symlink("nowhere", dir / "client/data/dangling");
+  ExpectRefused({"a link to nothing", "data/dangling"});
+
+  fs::remove(dir / "client/data/dangling");
+  EXPECT_EQ(Run().code, publish::Outcome::kPublished) << "without the links the folder publishes";
+}
+
+TEST_F(LinkedClient, RefusesAFileWithAnotherHardLinkAndWritesNothing) {
+  WriteFile(dir / "secret.key", "private");
+  WriteFile(dir / "client/a.txt", "a");
+  fs::create_directories(dir / "client/bin");
+  fs::create_hard_link(dir / "secret.key", dir / "client/bin/game.pak");
+  ExpectRefused({"a second name of a file outside", "bin/game.pak"});
+  fs::remove(dir / "secret.key");  // now its only name is in the folder
+  WriteFile(dir / "secret.key", "private");
+  EXPECT_EQ(Run().code, publish::Outcome::kPublished);
+}
+
+TEST_F(Publisher, RefusesNamesThatMisleadOnScreenAndNamesThemEscaped) {
+  const std::vector<std::pair<std::string, std::string>> names = {
+      {"a\xC2\x85" "b.txt", "a\\u{0085}b.txt"},          // NEXT LINE, a C1 control
+      {"sub/x\xC2\x9B.txt", "sub/x\\u{009B}.txt"},      // CSI, which starts a terminal's escape sequences
+      {"report\xE2\x80\xAEtxt.exe", "report\\u{202E}txt.exe"},  // RIGHT-TO-LEFT OVERRIDE
+      {"\xE2\x81\xA6x.txt", "\\u{2066}x.txt"},          // LEFT-TO-RIGHT ISOLATE
+      {"m\xE2\x80\x8F.txt", "m\\u{200F}.txt"},          // RIGHT-TO-LEFT MARK
+      {"\xD8\x9C.txt", "\\u{061C}.txt"},                 // ARABIC LETTER MARK
+  };
+  for (const auto& [name, shown] : names) {
+    TempDir client;
+    WriteFile(client / name, "x");
+    const auto outcome = publish::Publish({.client = client.path(), .out = dir / "out", .version = "1.9.3"});
+    EXPECT_EQ(outcome.code, publish::Outcome::kRefused) << shown;
+    EXPECT_EQ(outcome.message.rfind(shown + ":", 0), 0u) << outcome.message;
+    EXPECT_EQ(outcome.message.find(name), std::string::npos) << "the raw name reaches no terminal: " << shown;
+    EXPECT_FALSE(fs::exists(dir / "out")) << shown;
+  }
+  // Letters of other scripts and the other marks are names like any other.
+  TempDir client;
+  WriteFile(client / "\xD8\xB9\xD8\xB1\xD8\xA8\xD9\x8A/\xC2\xA0nbsp\xE2\x80\x8Bzwsp.txt", "x");
+  EXPECT_EQ(publish::Publish({.client = client.path(), .out = dir / "out", .version = "1.9.3"}).code,
+            publish::Outcome::kPublished);
+}
+
+TEST_F(Publisher, MakesNoKeyThroughALinkPlantedAtItsNames) {
+  if (!platform::MakeReleaseKeyPair()) GTEST_SKIP() << "this platform has no Ed25519";
+  WriteFile(dir / "theirs", "theirs");
+  fs::create_symlink(dir / "theirs", dir / "key");
+  EXPECT_EQ(publish::MakeKey(dir / "key").code, publish::Outcome::kRefused);
+  fs::create_symlink(dir / "nothing-yet", dir / "other");
+  EXPECT_EQ(publish::MakeKey(dir / "other").code, publish::Outcome::kRefused);
+  fs::create_symlink(dir / "theirs", dir / "third.pub");
+  EXPECT_EQ(publish::MakeKey(dir / "third").code, publish::Outcome::kRefused);
+  EXPECT_EQ(ReadText(dir / "theirs"), "theirs");
+  EXPECT_FALSE(fs::exists(dir / "nothing-yet"));
+  EXPECT_FALSE(fs::exists(dir / "third")) << "no private key without its public half";
 }
 
 std::vector<std::uint8_t> Signature(const fs::path& file) { return ReadFile(file.string() + ".sig"); }

@@ -6,8 +6,10 @@
 // a new key pair: FILE (private, for --sign-key) and FILE.pub (public, for a build's
 // KRDN_PUBLISHER_KEY or the console front-end's --publisher-key). Exit codes:
 // 0 published, 1 a read or write failed, 2 usage error or a client the manifest
-// cannot carry (a name with a comma or a line break or not in UTF-8, two names that
-// differ only in case, a file of 4 GiB or more, pieces above 64 MiB).
+// cannot carry or that would leak (a name with a comma or a line break or not in
+// UTF-8, a name with a C1 control or a bidirectional override, two names that Windows
+// takes for one file, a symbolic link, a junction or a hard-linked file, a file of
+// 4 GiB or more, pieces above 64 MiB).
 #include <iostream>
 #include <string>
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/io/files.h"
+#include "platform/io/install_root.h"
 #include "platform/io/release_signature.h"
 #include "platform/base/utf.h"
 #include "repair/manifest.h"
@@ -23,7 +24,6 @@ constexpr std::uint64_t kLargestFile = 0xFFFFFFFFull;  // sizes travel as 32-bit
 constexpr std::size_t kVersionFileSize = 256;
 
 struct ClientFile {
-  fs::path source;
   fs::path relative_path;     // beneath the client folder
   std::string relative;       // with "/"
   std::string manifest_path;  // with "\"
@@ -67,12 +67,23 @@ std::string VersionFile(const std::array<std::uint8_t, 3>& version, std::uint16_
   return bytes;
 }
 
-// The manifest line of a file: its path, its piece count, then size and digest of each piece.
-std::optional<std::string> ManifestLine(const ClientFile& file, std::uint64_t piece_size, std::string& error) {
-  std::optional<platform::File> in = platform::File::Open(platform::Utf8ToUtf16(platform::PathUtf8(file.source)),
-                                                          platform::File::Mode::kRead);
+// Copies one client file into the version folder and returns its manifest line: its
+// path, its piece count, then size and digest of each piece. The file is read through
+// the client folder's root, so a link that appeared since the walk is not followed.
+std::optional<std::string> PublishFile(const platform::InstallRoot& client, const ClientFile& file,
+                                       const fs::path& target, std::uint64_t piece_size, std::string& error) {
+  std::optional<platform::File> in =
+      client.OpenFile(platform::Utf8ToUtf16(file.manifest_path), platform::File::Mode::kRead);
   if (!in) {
-    error = "cannot read " + file.source.string();
+    error = "cannot read " + file.relative + " (or it became a link)";
+    return std::nullopt;
+  }
+  std::error_code made;
+  fs::create_directories(target.parent_path(), made);
+  std::optional<platform::File> out =
+      platform::File::Open(platform::Utf8ToUtf16(platform::PathUtf8(target)), platform::File::Mode::kCreate);
+  if (made || !out) {
+    error = "cannot write " + platform::PathUtf8(target);
     return std::nullopt;
   }
   const std::uint64_t pieces = (file.size + piece_size - 1) / piece_size;
@@ -81,7 +92,11 @@ std::optional<std::string> ManifestLine(const ClientFile& file, std::uint64_t pi
   for (std::uint64_t offset = 0; offset < file.size; offset += piece_size) {
     buffer.resize(static_cast<std::size_t>(std::min(piece_size, file.size - offset)));
     if (in->ReadAt(offset, buffer) != buffer.size()) {
-      error = file.source.string() + " changed while it was read";
+      error = file.relative + " changed while it was read";
+      return std::nullopt;
+    }
+    if (!out->WriteAt(offset, buffer)) {
+      error = "cannot write " + platform::PathUtf8(target);
       return std::nullopt;
     }
     line += "," + std::to_string(buffer.size()) + "," + Md5Hex(buffer);
@@ -108,8 +123,37 @@ bool WriteSignature(const fs::path& path, const std::string& private_pem, const 
   return signature && WriteBytes(path.string() + ".sig", std::string(signature->begin(), signature->end()));
 }
 
+// Writes a file that must not exist yet, never through a link planted at its name.
+bool WriteNewFile(const fs::path& path, const std::string& bytes) {
+  std::optional<platform::File> file = platform::File::CreateNew(platform::Utf8ToUtf16(platform::PathUtf8(path)));
+  return file && file->WriteAt(0, Bytes(bytes));
+}
+
 Outcome Refuse(std::string message) { return Outcome{.code = Outcome::kRefused, .message = std::move(message)}; }
 Outcome Fail(std::string message) { return Outcome{.code = Outcome::kFailed, .message = std::move(message)}; }
+
+// C1 controls steer a terminal, and the bidirectional overrides, isolates and marks
+// show a name in another order than it has ("exe.txt" for "txt.exe"): a player's screen
+// must show the name the disk holds.
+bool MisleadsOnScreen(char16_t c) {
+  return (c >= 0x80 && c <= 0x9F) || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069) || c == 0x200E ||
+         c == 0x200F || c == 0x061C;
+}
+
+// The name for a message, with every character that misleads on screen as "\u{XXXX}".
+std::string Escaped(std::u16string_view name) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string text;
+  std::size_t plain_from = 0;  // the run of characters shown as they are, converted whole (surrogate pairs stay pairs)
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    if (!MisleadsOnScreen(name[i])) continue;
+    text += platform::Utf16ToUtf8(name.substr(plain_from, i - plain_from)) + "\\u{";
+    for (int shift = 12; shift >= 0; shift -= 4) text += kHex[(name[i] >> shift) & 0xF];
+    text += "}";
+    plain_from = i + 1;
+  }
+  return text + platform::Utf16ToUtf8(name.substr(plain_from));
+}
 
 // Names that are one file where case does not count (Windows, and the engine's rule
 // for manifests): "Data/A.pak" and "data/a.pak", or "a" and "A/b".
@@ -126,20 +170,51 @@ std::optional<Outcome> RefuseCollisions(const std::vector<ClientFile>& files) {
   return std::nullopt;
 }
 
-// Every regular file below the client folder, in name order; a refusal stops the walk.
-std::optional<Outcome> CollectFiles(const fs::path& client, std::vector<ClientFile>& files) {
+// The manifest's size, known from the names and sizes before any file is read, so that
+// a folder whose manifest would be too large is refused before anything is written.
+std::uint64_t ManifestSize(const std::vector<ClientFile>& files, std::uint64_t piece_size) {
+  constexpr std::uint64_t kDigestText = 32;
+  std::uint64_t size = kDigestText + 1 + std::to_string(files.size()).size() + 2;
+  for (const ClientFile& file : files) {
+    const std::uint64_t pieces = (file.size + piece_size - 1) / piece_size;
+    size += file.manifest_path.size() + 1 + std::to_string(pieces).size() + 2;
+    if (pieces == 0) continue;
+    const std::uint64_t last = file.size - (pieces - 1) * piece_size;
+    size += (pieces - 1) * (1 + std::to_string(piece_size).size() + 1 + kDigestText);
+    size += 1 + std::to_string(last).size() + 1 + kDigestText;
+  }
+  return size;
+}
+
+// A link inside the client folder would publish what lies outside it (a key beside
+// the folder, a file of another user): a symbolic link, a junction and a regular file
+// with other hard links are refused, by the rule the client's install root keeps.
+std::optional<Outcome> RefuseLink(const platform::InstallRoot& client, const fs::directory_entry& entry,
+                                  const std::string& relative) {
   std::error_code error;
-  for (auto it = fs::recursive_directory_iterator(client, error); !error && it != fs::recursive_directory_iterator();
+  if (entry.is_symlink(error)) return Refuse(relative + ": a symbolic link is never published (nor followed)");
+  if (!entry.is_directory(error) && !entry.is_regular_file(error)) return std::nullopt;  // neither published nor read
+  if (!client.Attributes(platform::Utf8ToUtf16(relative))) {
+    return Refuse(relative + ": a link (a junction, or a file with more than one hard link) is never published");
+  }
+  return std::nullopt;
+}
+
+// Every regular file below the client folder, in name order; a refusal stops the walk.
+std::optional<Outcome> CollectFiles(const fs::path& folder, const platform::InstallRoot& client,
+                                    std::vector<ClientFile>& files) {
+  std::error_code error;
+  for (auto it = fs::recursive_directory_iterator(folder, error); !error && it != fs::recursive_directory_iterator();
        it.increment(error)) {
+    const fs::path relative = it->path().lexically_relative(folder);  // never resolving a link
+    const std::string relative_text = platform::PathUtf8(relative);
+    // Names are judged first: the root cannot look up a name that is not UTF-8.
+    if (!platform::IsUtf8(relative_text)) return Refuse(relative_text + ": the file name is not UTF-8");
+    if (std::optional<Outcome> refused = RefuseLink(client, *it, relative_text)) return refused;
     if (!it->is_regular_file(error)) continue;
-    ClientFile file;
-    file.source = it->path();
-    const fs::path relative = fs::relative(it->path(), client, error);
-    file.relative_path = relative;
-    file.relative = platform::PathUtf8(relative);
     std::string reason;
     if (!ManifestPathFor(relative, reason)) return Refuse(reason);
-    file.manifest_path = reason;
+    ClientFile file{.relative_path = relative, .relative = relative_text, .manifest_path = reason};
     file.size = it->file_size(error);
     if (file.size > kLargestFile) return Refuse(file.relative + ": files of 4 GiB or more cannot be published");
     if (files.size() == kMostManifestFiles) {
@@ -162,10 +237,11 @@ Outcome MakeKey(const fs::path& path) {
   }
   const std::optional<platform::ReleaseKeyPair> pair = platform::MakeReleaseKeyPair();
   if (!pair) return Fail("the crypto library made no Ed25519 key");
-  // Made readable by its owner only while still empty, before a byte of the key is in it.
-  if (!WriteBytes(path, {})) return Fail("cannot create " + path.string());
-  fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::replace, error);
-  if (error || !WriteBytes(path, pair->private_pem) || !WriteBytes(public_path, pair->public_pem)) {
+  // Made new, never opened through a link, and its owner's only from the start.
+  std::optional<platform::File> private_file = platform::File::CreateNew(platform::Utf8ToUtf16(platform::PathUtf8(path)));
+  if (!private_file) return Fail("cannot create " + path.string() + " as a new file");
+  if (!private_file->WriteAt(0, Bytes(pair->private_pem)) ||
+      !WriteNewFile(public_path, pair->public_pem)) {
     return Fail("cannot write the key pair at " + path.string());
   }
   return Outcome{.message = path.string() + " (private, keep it secret) and " + public_path.string() + " (public)"};
@@ -175,6 +251,12 @@ bool ManifestPathFor(const fs::path& relative, std::string& path_or_reason) {
   const std::string text = platform::PathUtf8(relative);
   if (!platform::IsUtf8(text)) {
     path_or_reason = text + ": the file name is not UTF-8";
+    return false;
+  }
+  const std::u16string wide = platform::Utf8ToUtf16(text);
+  if (std::any_of(wide.begin(), wide.end(), MisleadsOnScreen)) {
+    path_or_reason = Escaped(wide) +
+                     ": a C1 control character or a bidirectional override or mark cannot stand in a published name";
     return false;
   }
   for (const char c : text) {
@@ -220,7 +302,13 @@ Outcome Publish(const Options& options) {
   }
 
   std::vector<ClientFile> files;
-  if (std::optional<Outcome> refused = CollectFiles(options.client, files)) return *refused;
+  const platform::InstallRoot client =
+      platform::InstallRoot::Open(platform::AbsolutePath(platform::Utf8ToUtf16(platform::PathUtf8(options.client))));
+  if (!client.is_open()) return Refuse("cannot open the client folder " + options.client.string());
+  if (std::optional<Outcome> refused = CollectFiles(options.client, client, files)) return *refused;
+  if (ManifestSize(files, options.piece_size) > kLargestManifest) {
+    return Refuse("the manifest would exceed " + std::to_string(kLargestManifest) + " bytes");
+  }
 
   const fs::path repair = options.out / "krdn" / "repair";
   const fs::path version_dir = repair / options.version;
@@ -228,21 +316,14 @@ Outcome Publish(const Options& options) {
   std::string text = "," + std::to_string(files.size()) + "\r\n";
   for (const ClientFile& file : files) {
     std::string problem;
-    const std::optional<std::string> line = ManifestLine(file, options.piece_size, problem);
+    const std::optional<std::string> line =
+        PublishFile(client, file, version_dir / file.relative_path, options.piece_size, problem);
     if (!line) return Fail(problem);
     text += *line + "\r\n";
-    const fs::path target = version_dir / file.relative_path;
-    fs::create_directories(target.parent_path(), error);
-    if (error || !fs::copy_file(file.source, target, fs::copy_options::overwrite_existing, error)) {
-      return Fail("cannot copy " + file.relative + ": " + error.message());
-    }
     ++outcome.files;
     outcome.bytes += file.size;
   }
   const std::string manifest = Md5Hex(Bytes(text)) + text;
-  if (manifest.size() > kLargestManifest) {
-    return Refuse("the manifest would exceed " + std::to_string(kLargestManifest) + " bytes");
-  }
   const fs::path manifest_path = version_dir / (options.version + "_download.txt");
   const fs::path version_file_path = options.out / "krdn" / "barternsav" / "360" / "tern.sav";
   const std::string version_file = VersionFile(*version, options.mode_word);

@@ -1,7 +1,9 @@
-// krdn-sign keygen <key.pem>               a new private key (kept when it exists)
+// krdn-sign keygen <key.pem>               a new private key (an existing key is kept;
+//                                          anything else at that name is an error)
 // krdn-sign public-header <key.pem> <out.h> the public key as a C++ array
 // krdn-sign sign <key.pem> <file>          writes <file>.sig
 // krdn-sign verify <key.pem> <file>        exit 0 when <file>.sig is valid
+#include <openssl/bio.h>
 #include <openssl/evp.h>
 #include <openssl/pem.h>
 #include <sys/stat.h>
@@ -10,9 +12,12 @@
 #include <fstream>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 
+#include "platform/base/utf.h"
+#include "platform/io/files.h"
 #include "platform/shell/signature.h"
 
 namespace {
@@ -41,17 +46,36 @@ bool PublicKey(EVP_PKEY* key, platform::SignaturePublicKey& out) {
   return EVP_PKEY_get_raw_public_key(key, out.data(), &length) == 1 && length == out.size();
 }
 
+// The private key in PEM, made in memory so that it only ever reaches the disk in the
+// file made for it.
+std::string PrivatePem(EVP_PKEY* key) {
+  std::unique_ptr<BIO, decltype(&BIO_free)> memory(BIO_new(BIO_s_mem()), BIO_free);
+  if (!memory || PEM_write_bio_PrivateKey(memory.get(), key, nullptr, nullptr, 0, nullptr, nullptr) != 1) return {};
+  char* data = nullptr;
+  const long size = BIO_get_mem_data(memory.get(), &data);
+  return size > 0 ? std::string(data, static_cast<std::size_t>(size)) : std::string();
+}
+
 int Keygen(const std::string& path) {
-  if (ReadKey(path)) return 0;  // keep the key of earlier builds
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) == 0) {
+    // The key of earlier builds is kept; a link or anything else at its name is no key of ours.
+    if (S_ISREG(st.st_mode) && ReadKey(path)) return 0;
+    std::cerr << "krdn-sign keygen: " << path << " exists and is no private key of this build; it is kept\n";
+    return 1;
+  }
   EVP_PKEY* raw = nullptr;
   std::unique_ptr<EVP_PKEY_CTX, decltype(&EVP_PKEY_CTX_free)> ctx(EVP_PKEY_CTX_new_id(EVP_PKEY_ED25519, nullptr),
                                                                     EVP_PKEY_CTX_free);
   if (!ctx || EVP_PKEY_keygen_init(ctx.get()) != 1 || EVP_PKEY_keygen(ctx.get(), &raw) != 1) return 1;
   Key key(raw);
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "wb"));
-  if (!file) return 1;
-  ::chmod(path.c_str(), 0600);
-  return PEM_write_PrivateKey(file.get(), key.get(), nullptr, nullptr, 0, nullptr, nullptr) == 1 ? 0 : 1;
+  const std::string pem = PrivatePem(key.get());
+  // Its owner's only from the moment it exists, and never written through a link.
+  std::optional<platform::File> file = platform::File::CreateNew(platform::Utf8ToUtf16(path));
+  return !pem.empty() && file &&
+                 file->WriteAt(0, {reinterpret_cast<const std::uint8_t*>(pem.data()), pem.size()})
+             ? 0
+             : 1;
 }
 
 int PublicHeader(const std::string& key_path, const std::string& out_path) {

@@ -103,6 +103,16 @@ std::optional<File> File::Open(std::u16string_view path, Mode mode) {
   return file;
 }
 
+std::optional<File> File::CreateNew(std::u16string_view path) {
+  // O_EXCL with O_NOFOLLOW fails on any name that exists, a dangling link included; the
+  // mode is the file's from its creation (a umask can only narrow it).
+  const int fd = ::open(NativePath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) return std::nullopt;
+  File file(fd);
+  if (!posix::SettleOpened(fd, Mode::kAppend)) return std::nullopt;
+  return file;
+}
+
 File::File(File&& other) noexcept
     : handle_(std::exchange(other.handle_, -1)), failed_for_space_(std::exchange(other.failed_for_space_, false)) {}
 

@@ -138,6 +138,16 @@ std::optional<File> File::Open(std::u16string_view path, Mode mode) {
   return file;
 }
 
+std::optional<File> File::CreateNew(std::u16string_view path) {
+  // CREATE_NEW fails on any name that exists, a link included, and opens no link.
+  HANDLE handle = ::CreateFileW(win32::WidePath(path).c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES, 0, nullptr,
+                                CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
+  File file(win32::AsFileHandle(handle));
+  if (!win32::SettleOpened(handle, Mode::kAppend)) return std::nullopt;
+  return file;
+}
+
 File::File(File&& other) noexcept
     : handle_(std::exchange(other.handle_, -1)), failed_for_space_(std::exchange(other.failed_for_space_, false)) {}
 

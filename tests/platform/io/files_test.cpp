@@ -126,4 +126,30 @@ TEST(Files, CreateDirectoryMakesOneLevelOnly) {
   EXPECT_FALSE(platform::CreateDirectory(U16(dir / "file/sub")));
 }
 
+TEST(Files, CreateNewIsItsOwnersOnlyAndNeverReplacesOrFollows) {
+  TempDir dir;
+  const mode_t old_mask = ::umask(0);  // the mode must not depend on a narrowing umask
+  auto made = File::CreateNew(U16(dir / "secret"));
+  ::umask(old_mask);
+  ASSERT_TRUE(made);
+  struct stat st {};
+  ASSERT_EQ(::stat((dir / "secret").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+  ASSERT_TRUE(made->WriteAt(0, Bytes("key")));
+  made->Close();
+
+  EXPECT_FALSE(File::CreateNew(U16(dir / "secret")));
+  EXPECT_EQ(ReadFile(dir / "secret"), Bytes("key"));
+  // A planted link, to a file or to nothing yet, is neither followed nor replaced.
+  WriteFile(dir / "theirs", "theirs");
+  std::filesystem::create_symlink(dir / "theirs", dir / "to-theirs");
+  std::filesystem::create_symlink(dir / "nothing-yet", dir / "dangling");
+  EXPECT_FALSE(File::CreateNew(U16(dir / "to-theirs")));
+  EXPECT_FALSE(File::CreateNew(U16(dir / "dangling")));
+  EXPECT_EQ(ReadFile(dir / "theirs"), Bytes("theirs"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "nothing-yet"));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "dangling"));
+  EXPECT_FALSE(File::CreateNew(U16(dir / "missing/secret")));
+}
+
 }  // namespace

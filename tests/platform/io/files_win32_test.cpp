@@ -139,6 +139,17 @@ TEST(Files, CreateDirectoryMakesOneLevelOnly) {
   EXPECT_FALSE(platform::CreateDirectory(U16(dir / "file")));
 }
 
+TEST(Files, CreateNewNeverReplacesAnExistingFile) {
+  TempDir dir;
+  auto made = File::CreateNew(U16(dir / "secret"));
+  ASSERT_TRUE(made);
+  ASSERT_TRUE(made->WriteAt(0, Bytes("key")));
+  made->Close();
+  EXPECT_FALSE(File::CreateNew(U16(dir / "secret")));
+  EXPECT_EQ(ReadFile(dir / "secret"), Bytes("key"));
+  EXPECT_FALSE(File::CreateNew(U16(dir / "missing/secret")));
+}
+
 TEST(Files, AbsolutePathsOfDrivesRelativeNamesAndUnixPathsUnderWine) {
   EXPECT_EQ(platform::AbsolutePath(u"C:\\KRDN\\"), u"C:\\KRDN");
   EXPECT_EQ(platform::AbsolutePath(u"C:/KRDN/games/../x"), u"C:\\KRDN\\x");

@@ -7,6 +7,7 @@
 #include "platform/http/http.h"
 #include "platform/base/utf.h"
 #include "repair/local_files.h"
+#include "repair/release_order.h"
 #include "repair/release_trust.h"
 #include "repair/run.h"
 #include "repair/status_texts.h"
@@ -79,11 +80,30 @@ bool StoreVerified(Run& run, std::span<const std::uint8_t> bytes) {
   return file && file->Append(bytes);
 }
 
+// A signed release no older than the newest one this install directory has accepted
+// from the version host (the same one again is a repair of it). An older one is what a
+// man in the middle replays, and is never used; so is any release while the record
+// cannot be read.
+bool InOrder(Run& run, std::span<const std::uint8_t> checked) {
+  const std::optional<std::uint64_t> accepted = AcceptedReleaseSequence(run.root(), run.settings().version_host);
+  return accepted && ReleaseSequenceOf(checked) >= *accepted;
+}
+
+// Records a newer release's number once its version file is stored; false when it
+// cannot be, since a release that is not recorded could be rolled back later.
+bool RecordOrder(Run& run, std::span<const std::uint8_t> checked) {
+  const std::uint64_t sequence = ReleaseSequenceOf(checked);
+  const std::optional<std::uint64_t> accepted = AcceptedReleaseSequence(run.root(), run.settings().version_host);
+  if (accepted && *accepted >= sequence) return true;
+  return RecordAcceptedRelease(run.root(), run.settings().version_host, sequence);
+}
+
 // One transfer of the version file. kFailed when no answer arrived, the server
 // answered with an error status (an error page is never a version file), or the body
 // was longer than a version file can be, and for a signed release when its signature
-// does not arrive or does not match (the file on disk is then left as it was) or the
-// checked bytes cannot be stored. The running flag is not read here; a hold still
+// does not arrive or does not match or the release is older than one accepted before
+// (the file on disk is then left as it was), or the checked bytes or the release's
+// number cannot be stored. The running flag is not read here; a hold still
 // waits, and an abandoned run cancels the transfer.
 Downloaded DownloadVersionFile(Run& run) {
   const platform::HttpRequest request{.url = run.settings().version_host + kVersionFilePath,
@@ -100,7 +120,7 @@ Downloaded DownloadVersionFile(Run& run) {
     if (signed_release) {
       if (result.outcome != platform::HttpOutcome::kComplete ||
           !SignatureTrusts(run, request.url, request.user_agent, kVersionFileSignedName, writer.held()) ||
-          !StoreVerified(run, writer.held())) {
+          !InOrder(run, writer.held()) || !StoreVerified(run, writer.held()) || !RecordOrder(run, writer.held())) {
         return {};
       }
       return {.outcome = Download::kReached, .verified = writer.held()};

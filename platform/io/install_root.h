@@ -89,6 +89,14 @@ class InstallRoot {
   // a directory). False when the path is missing, a link, or the change fails.
   bool ClearReadOnly(std::u16string_view relative) const;
 
+  // Moves the file at `replacement` to `relative` in one step, replacing whatever file
+  // or link is there (a link itself, never its target): a reader finds the old file or
+  // the new one, never a part of either, also when the run dies half way. Both names
+  // must lie in the same directory. False when a path is refused, the two lie in
+  // different directories, the replacement is missing, a link or no regular file, or
+  // the move fails (a directory at `relative` is never replaced).
+  bool Replace(std::u16string_view relative, std::u16string_view replacement) const;
+
   // Makes every directory of the path that is missing, and replaces a link at any of
   // them with a real directory. A regular file (or anything else that is neither a
   // directory nor a link) in the way is left alone and fails the call. True when the

@@ -7,7 +7,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/io/install_root.h"
 #include "platform/io/release_signature.h"
+#include "repair/release_order.h"
 #include "tests/repair/engine_fixture.h"
 
 namespace krdn::testing {
@@ -230,6 +232,144 @@ TEST_F(SignedRelease, ARunWithoutAKeyAsksForNoSignatureAndIgnoresBadOnes) {
   ExpectInstallMatchesClient();
   for (const auto& path : RequestedPaths()) EXPECT_EQ(path.find(".sig"), std::string::npos) << path;
   EXPECT_EQ(RequestedPaths().front(), "/krdn/barternsav/360/tern.sav");
+}
+
+// Releases in order: the fixture's release 1.9.3 is number 1; the publisher numbers the
+// next release under the same root 2.
+class OrderedReleases : public SignedRelease {
+ protected:
+  void SetUp() override {
+    SignedRelease::SetUp();
+    if (HasFatalFailure()) return;
+    for (const std::string& file : {std::string(kVersionFile), std::string(kVersionFile) + ".sig"}) {
+      first_release.emplace_back(file, ReadFile(root / file));
+    }
+    AddClientFile("data/a.pak", PatternBytes(1700, 83));
+    const publish::Outcome outcome =
+        publish::Publish({.client = client, .out = root, .version = "1.9.4", .piece_size = 1024, .sign_key = key});
+    ASSERT_EQ(outcome.code, publish::Outcome::kPublished) << outcome.message;
+    ASSERT_EQ(outcome.sequence, 2u);
+  }
+
+  // Serves release 1 again in place of release 2: its version file and signature (its
+  // manifest and signature are still there, under 1.9.3).
+  void ReplayFirstRelease() {
+    for (const auto& [file, bytes] : first_release) WriteFile(root / file, bytes);
+  }
+
+  std::string Record() const { return ReadText(install / "tern.sav.order"); }
+
+  std::vector<std::pair<std::string, std::vector<std::uint8_t>>> first_release;
+};
+
+TEST_F(OrderedReleases, AnOlderReleaseServedAgainIsAFailedAttemptAndNeverUsed) {
+  RunRepair();
+  ASSERT_TRUE(Succeeded()) << platform::Utf16ToUtf8(FinalText());
+  ExpectInstallMatchesClient();
+  EXPECT_EQ(Record(), "2 " + settings.version_host + "\n");
+  const auto installed_version_file = ReadFile(install / "tern.sav");
+
+  ReplayFirstRelease();
+  notes.clear();
+  server->ClearRequests();
+  EndAfterQuestions(2);
+  RunRepair();
+  EXPECT_FALSE(Succeeded());
+  const std::u16string text = u"文件tern.sav下载失败\r\n";
+  EXPECT_EQ(QuestionsPut(), (Questions{{kUnstable, text}, {kUnstable, text}, {kNetworkFailure, text}}));
+  EXPECT_EQ(Requests("/" + std::string(kVersionFile)), 3u) << "each attempt fetches the version file again";
+  EXPECT_EQ(Requests("/" + std::string(kVersionFile) + ".sig"), 3u);
+  for (const auto& path : RequestedPaths()) EXPECT_EQ(path.find("/krdn/repair/"), std::string::npos) << path;
+  const std::vector<std::u16string> appended = Appended();
+  EXPECT_EQ(std::find_if(appended.begin(), appended.end(),
+                         [](const std::u16string& line) { return line.starts_with(u"当前客户端版本号"); }),
+            appended.end());
+  EXPECT_EQ(ReadFile(install / "tern.sav"), installed_version_file) << "the older version file was never stored";
+  EXPECT_EQ(Record(), "2 " + settings.version_host + "\n");
+
+  // A run that died while replacing the record left a torn one beside it: the old
+  // record still holds, and the older release is still refused.
+  WriteFile(install / "tern.sav.order.new", "1 " + settings.version_host.substr(0, 9));
+  notes.clear();
+  questions_seen = 0;
+  EndAfterQuestions(0);
+  RunRepair();
+  EXPECT_FALSE(Succeeded());
+  EXPECT_EQ(QuestionsPut(), (Questions{{kUnstable, text}}));
+  EXPECT_EQ(Record(), "2 " + settings.version_host + "\n");
+}
+
+TEST_F(OrderedReleases, TheSameReleaseAgainIsARepairAndANewerOneMovesTheRecordOn) {
+  RunRepair();
+  ASSERT_TRUE(Succeeded()) << platform::Utf16ToUtf8(FinalText());
+  WriteFile(install / "data/a.pak", "damaged");
+  notes.clear();
+  RunRepair();
+  ASSERT_TRUE(Succeeded()) << platform::Utf16ToUtf8(FinalText());
+  ExpectInstallMatchesClient();
+  EXPECT_EQ(Record(), "2 " + settings.version_host + "\n");
+
+  ASSERT_EQ(publish::Publish({.client = client, .out = root, .version = "1.9.5", .sign_key = key, .sequence = 40})
+                .sequence,
+            40u);
+  notes.clear();
+  RunRepair();
+  ASSERT_TRUE(Succeeded()) << platform::Utf16ToUtf8(FinalText());
+  EXPECT_EQ(Record(), "40 " + settings.version_host + "\n");
+}
+
+TEST_F(OrderedReleases, ARecordThatCannotBeReadTrustsNoRelease) {
+  WriteFile(install / "tern.sav.order", "1 " + settings.version_host + "\n");
+  const int holder = ::open((install / "tern.sav.order").c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(holder, 0);
+  ASSERT_EQ(::flock(holder, LOCK_EX), 0);  // another process writes it: the order is not known
+  EndAfterQuestions(0);
+  RunRepair();
+  ::close(holder);
+  EXPECT_FALSE(Succeeded());
+  EXPECT_EQ(QuestionsPut(), (Questions{{kUnstable, u"文件tern.sav下载失败\r\n"}}));
+  for (const auto& path : RequestedPaths()) EXPECT_EQ(path.find("/krdn/repair/"), std::string::npos) << path;
+}
+
+// What a release's number changes for every other party: a release signed before
+// numbers existed, a client without a key, and a client of the plain protocol.
+TEST_F(OrderedReleases, AReleaseWithoutANumberIsNumberZero) {
+  // Release 1.9.3 signed as releases were signed before: no stamp in its version file.
+  auto unnumbered = first_release[0].second;
+  std::fill(unnumbered.begin() + kReleaseSequenceOffset, unnumbered.begin() + kReleaseSequenceEnd, 0);
+  const auto pair_key = ReadText(key);
+  const auto signature = platform::SignRelease(pair_key, "tern.sav", unnumbered);
+  ASSERT_TRUE(signature);
+  WriteFile(root / kVersionFile, unnumbered);
+  WriteFile(root / (std::string(kVersionFile) + ".sig"), std::vector<std::uint8_t>(signature->begin(), signature->end()));
+
+  RunRepair();  // a fresh install: trusted, as before
+  ASSERT_TRUE(Succeeded()) << platform::Utf16ToUtf8(FinalText());
+  EXPECT_FALSE(fs::exists(install / "tern.sav.order")) << "number 0 needs no record";
+
+  // Once a numbered release was accepted, an unnumbered one is older.
+  ASSERT_TRUE(RecordAcceptedRelease(platform::InstallRoot::Open(U(install.string())), settings.version_host, 2));
+  notes.clear();
+  EndAfterQuestions(0);
+  questions_seen = 0;
+  RunRepair();
+  EXPECT_FALSE(Succeeded());
+  EXPECT_EQ(QuestionsPut(), (Questions{{kUnstable, u"文件tern.sav下载失败\r\n"}}));
+}
+
+TEST_F(OrderedReleases, AClientWithoutAKeyNeitherChecksNorRecordsTheOrder) {
+  settings.publisher_key.clear();
+  RunRepair();
+  ASSERT_TRUE(Succeeded()) << platform::Utf16ToUtf8(FinalText());
+  EXPECT_FALSE(fs::exists(install / "tern.sav.order"));
+
+  WriteFile(install / "tern.sav.order", "9 " + settings.version_host + "\n");
+  ReplayFirstRelease();  // older than the record, which only a signed client heeds
+  notes.clear();
+  RunRepair();
+  ASSERT_TRUE(Succeeded()) << platform::Utf16ToUtf8(FinalText());
+  EXPECT_EQ(Record(), "9 " + settings.version_host + "\n");
+  for (const auto& path : RequestedPaths()) EXPECT_EQ(path.find(".sig"), std::string::npos) << path;
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "platform/io/release_signature.h"
 #include "repair/client_version.h"
 #include "repair/manifest.h"
+#include "repair/release_order.h"
 #include "tests/support/temp_dir.h"
 #include "transfer/digest.h"
 
@@ -219,6 +220,40 @@ TEST_F(Publisher, MakesNoKeyThroughALinkPlantedAtItsNames) {
   EXPECT_EQ(ReadText(dir / "theirs"), "theirs");
   EXPECT_FALSE(fs::exists(dir / "nothing-yet"));
   EXPECT_FALSE(fs::exists(dir / "third")) << "no private key without its public half";
+}
+
+TEST_F(Publisher, NumbersSignedReleasesOnFromTheOneUnderItsRoot) {
+  if (!platform::MakeReleaseKeyPair()) GTEST_SKIP() << "this platform has no Ed25519";
+  const fs::path key = dir / "release";
+  ASSERT_EQ(publish::MakeKey(key).code, publish::Outcome::kPublished);
+  WriteFile(dir / "client/a.bin", "a");
+  const fs::path version_file = dir / "out/krdn/barternsav/360/tern.sav";
+  const auto signed_publish = [&](const std::string& version, std::optional<std::uint64_t> sequence = std::nullopt) {
+    return publish::Publish(
+        {.client = dir / "client", .out = dir / "out", .version = version, .sign_key = key, .sequence = sequence});
+  };
+  EXPECT_EQ(signed_publish("1.9.3").sequence, 1u);
+  EXPECT_EQ(ReleaseSequenceOf(ReadFile(version_file)), 1u);
+  EXPECT_EQ(signed_publish("1.9.4").sequence, 2u);
+  EXPECT_EQ(ReleaseSequenceOf(ReadFile(version_file)), 2u);
+  const auto version = ParseVersionFile(ReadFile(version_file));
+  ASSERT_TRUE(version);
+  EXPECT_EQ(version->Text(), u"1.9.4");
+  EXPECT_EQ(signed_publish("1.9.5", 70).sequence, 70u);
+  EXPECT_EQ(signed_publish("1.9.6").sequence, 71u);
+  EXPECT_EQ(signed_publish("1.9.7", 0).code, publish::Outcome::kRefused);
+
+  // An unsigned release carries no number: its version file is what it always was.
+  const auto unsigned_release = Run("1.9.8");
+  EXPECT_EQ(unsigned_release.code, publish::Outcome::kPublished);
+  EXPECT_EQ(unsigned_release.sequence, 0u);
+  const auto bytes = ReadFile(version_file);
+  EXPECT_TRUE(std::all_of(bytes.begin() + kReleaseSequenceOffset, bytes.begin() + kReleaseSequenceEnd,
+                          [](std::uint8_t b) { return b == 0; }));
+  EXPECT_EQ(signed_publish("1.9.9").sequence, 1u) << "the root's release has no number";
+  const auto asked = publish::Publish({.client = dir / "client", .out = dir / "out2", .version = "1.9.3", .sequence = 5});
+  EXPECT_EQ(asked.code, publish::Outcome::kRefused) << "a number without a signature means nothing";
+  EXPECT_FALSE(fs::exists(dir / "out2"));
 }
 
 std::vector<std::uint8_t> Signature(const fs::path& file) { return ReadFile(file.string() + ".sig"); }

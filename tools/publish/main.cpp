@@ -1,8 +1,11 @@
-// krdn-publish --client DIR --out ROOT --version X.Y.Z [--mode N] [--piece-size BYTES] [--sign-key FILE]
+// krdn-publish --client DIR --out ROOT --version X.Y.Z [--mode N] [--piece-size BYTES] [--sign-key FILE
+//              [--sequence N]]
 // krdn-publish --make-key FILE
 //
 // Writes what the version host and the repair host serve, under ROOT; with --sign-key
-// also the detached signatures of the version file and the manifest. --make-key writes
+// also the detached signatures of the version file and the manifest, and the signed
+// version file carries the release's sequence number: N, or the one after the release
+// already under ROOT (signed clients refuse an older release). --make-key writes
 // a new key pair: FILE (private, for --sign-key) and FILE.pub (public, for a build's
 // KRDN_PUBLISHER_KEY or the console front-end's --publisher-key). Exit codes:
 // 0 published, 1 a read or write failed, 2 usage error or a client the manifest
@@ -10,6 +13,7 @@
 // UTF-8, a name with a C1 control or a bidirectional override, two names that Windows
 // takes for one file, a symbolic link, a junction or a hard-linked file, a file of
 // 4 GiB or more, pieces above 64 MiB).
+#include <cstdint>
 #include <iostream>
 #include <string>
 
@@ -21,7 +25,7 @@ namespace {
 int Usage(const std::string& problem) {
   std::cerr << "krdn-publish: " << problem << "\n"
             << "usage: krdn-publish --client DIR --out ROOT --version X.Y.Z [--mode N] [--piece-size BYTES]"
-               " [--sign-key FILE]\n"
+               " [--sign-key FILE [--sequence N]]\n"
             << "       krdn-publish --make-key FILE\n";
   return 2;
 }
@@ -63,6 +67,11 @@ int main(int argc, char** argv) {
       options.version = value;
     } else if (arg == "--sign-key") {
       options.sign_key = value;
+    } else if (arg == "--sequence") {
+      if (!ParseNumber(value, UINT64_MAX, number) || number == 0) {
+        return Usage("--sequence takes a release number of 1 or more");
+      }
+      options.sequence = number;
     } else if (arg == "--mode") {
       if (!ParseNumber(value, 65535, number)) return Usage("--mode takes a number from 0 to 65535");
       options.mode_word = static_cast<std::uint16_t>(number);
@@ -84,6 +93,8 @@ int main(int argc, char** argv) {
     return outcome.code;
   }
   std::cout << "published " << outcome.files << " files (" << outcome.bytes << " bytes) as version "
-            << options.version << " under " << options.out.string() << "\n";
+            << options.version << " under " << options.out.string();
+  if (outcome.sequence != 0) std::cout << ", signed as release " << outcome.sequence;
+  std::cout << "\n";
   return 0;
 }

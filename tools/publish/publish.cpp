@@ -13,6 +13,7 @@
 #include "platform/base/utf.h"
 #include "repair/manifest.h"
 #include "repair/path_key.h"
+#include "repair/release_order.h"
 #include "transfer/digest.h"
 
 namespace krdn::publish {
@@ -114,6 +115,17 @@ std::optional<std::string> ReadText(const fs::path& path) {
 
 std::span<const std::uint8_t> Bytes(const std::string& text) {
   return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
+
+// The number of the release being published: the one asked for, else the one after the
+// version file's already under the server root (the last release published there).
+// Nothing when that is 0 or beyond the last number.
+std::optional<std::uint64_t> NextSequence(const Options& options) {
+  if (options.sequence) return *options.sequence == 0 ? std::nullopt : options.sequence;
+  const std::optional<std::string> published = ReadText(options.out / "krdn" / "barternsav" / "360" / "tern.sav");
+  const std::uint64_t last = published ? ReleaseSequenceOf(Bytes(*published)) : 0;
+  if (last == UINT64_MAX) return std::nullopt;
+  return last + 1;
 }
 
 // Writes "<path>.sig": the signature of the file's bytes under its release name.
@@ -301,6 +313,15 @@ Outcome Publish(const Options& options) {
     private_pem = *key;
   }
 
+  std::uint64_t sequence = 0;
+  if (!private_pem.empty()) {
+    const std::optional<std::uint64_t> next = NextSequence(options);
+    if (!next) return Refuse("the release sequence number must be 1 or more (and the release under --out must leave a next one)");
+    sequence = *next;
+  } else if (options.sequence) {
+    return Refuse("a release sequence number orders signed releases only: give --sign-key as well");
+  }
+
   std::vector<ClientFile> files;
   const platform::InstallRoot client =
       platform::InstallRoot::Open(platform::AbsolutePath(platform::Utf8ToUtf16(platform::PathUtf8(options.client))));
@@ -326,7 +347,11 @@ Outcome Publish(const Options& options) {
   const std::string manifest = Md5Hex(Bytes(text)) + text;
   const fs::path manifest_path = version_dir / (options.version + "_download.txt");
   const fs::path version_file_path = options.out / "krdn" / "barternsav" / "360" / "tern.sav";
-  const std::string version_file = VersionFile(*version, options.mode_word);
+  std::string version_file = VersionFile(*version, options.mode_word);
+  if (!private_pem.empty()) {
+    StampReleaseSequence({reinterpret_cast<std::uint8_t*>(version_file.data()), version_file.size()}, sequence);
+    outcome.sequence = sequence;
+  }
   if (!WriteBytes(manifest_path, manifest) || !WriteBytes(version_file_path, version_file) ||
       !WriteBytes(repair / "Repair_Done.txt", "done\n")) {
     return Fail("cannot write under " + options.out.string());

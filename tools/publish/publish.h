@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 namespace krdn::publish {
@@ -19,6 +20,10 @@ struct Options {
   // file and the manifest get detached signatures beside them: "tern.sav.sig" and
   // "<version>_download.txt.sig".
   std::filesystem::path sign_key{};
+  // The release sequence number stamped into a signed version file: signed clients
+  // refuse a release older than one they accepted. Without it, the number after the
+  // one of the version file already under `out` (1 when there is none).
+  std::optional<std::uint64_t> sequence{};
 };
 
 struct Outcome {
@@ -26,6 +31,7 @@ struct Outcome {
   std::string message;  // what was refused or failed, for the user
   std::size_t files = 0;
   std::uint64_t bytes = 0;
+  std::uint64_t sequence = 0;  // the signed release's number; 0 for an unsigned release
 };
 
 // Checks every name and size first, so that a refused client writes nothing.

@@ -6,7 +6,9 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <string>
 #include <utility>
 #include <vector>
@@ -259,6 +261,23 @@ bool InstallRoot::ClearReadOnly(std::u16string_view relative) const {
     return false;
   }
   return ::fchmod(fd.get(), (st.st_mode & 07777) | S_IWUSR) == 0;
+}
+
+bool InstallRoot::Replace(std::u16string_view relative, std::u16string_view replacement) const {
+  const auto target = SplitRelative(relative);
+  const auto source = SplitRelative(replacement);
+  if (!is_open() || !target || !source || target->empty() || target->size() != source->size() ||
+      !std::equal(target->begin(), target->end() - 1, source->begin())) {
+    return false;
+  }
+  const Descriptor parent = OpenParent(static_cast<int>(handle_), *source, resolution_);
+  struct stat st {};
+  if (!parent || ::fstatat(parent.get(), source->back().c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+      !S_ISREG(st.st_mode) || HasOtherNames(st)) {
+    return false;
+  }
+  // rename replaces the name at the target, whatever it leads to, and never a directory.
+  return ::renameat(parent.get(), source->back().c_str(), parent.get(), target->back().c_str()) == 0;
 }
 
 bool InstallRoot::CreateDirectories(std::u16string_view relative) const {

@@ -7,7 +7,9 @@
 // replace it meanwhile. The root itself is held the same way for the life of the object.
 #include "platform/io/install_root.h"
 
+#include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cwctype>
 #include <utility>
 #include <vector>
@@ -329,6 +331,33 @@ bool InstallRoot::ClearReadOnly(std::u16string_view relative) const {
   basic.FileAttributes &= ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
   if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
   return ::SetFileInformationByHandle(item.get(), FileBasicInfo, &basic, sizeof basic) != 0;
+}
+
+bool InstallRoot::Replace(std::u16string_view relative, std::u16string_view replacement) const {
+  const auto target = SplitRelative(relative);
+  const auto source = SplitRelative(replacement);
+  if (!is_open() || !target || !source || target->empty() || target->size() != source->size() ||
+      !std::equal(target->begin(), target->end() - 1, source->begin())) {
+    return false;
+  }
+  const std::wstring root(path_.begin(), path_.end());
+  const auto walk = WalkDirectories(root, *source, source->size() - 1);
+  if (!walk) return false;
+  const UniqueHandle item = OpenNoFollow(walk->path + L'\\' + source->back(), DELETE | FILE_READ_ATTRIBUTES,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+  const auto info = item ? InfoOf(item.get()) : std::nullopt;
+  if (!info || IsLink(*info) || (info->dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0) {
+    return false;
+  }
+  // The rename goes through the opened file, so it moves the file that was checked.
+  const std::wstring to = walk->path + L'\\' + target->back();
+  std::vector<std::uint8_t> buffer(sizeof(FILE_RENAME_INFO) + to.size() * sizeof(WCHAR));
+  auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+  rename->ReplaceIfExists = TRUE;
+  rename->RootDirectory = nullptr;
+  rename->FileNameLength = static_cast<DWORD>(to.size() * sizeof(WCHAR));
+  std::copy(to.begin(), to.end(), rename->FileName);
+  return ::SetFileInformationByHandle(item.get(), FileRenameInfo, rename, static_cast<DWORD>(buffer.size())) != 0;
 }
 
 bool InstallRoot::CreateDirectories(std::u16string_view relative) const {

@@ -227,6 +227,35 @@ INSTANTIATE_TEST_SUITE_P(Resolutions, InstallRootTest,
                            return param_info.param == InstallRoot::Resolution::kWholePath ? "WholePath" : "ComponentWise";
                          });
 
+TEST_P(InstallRootTest, ReplaceRenamesOverAFileOrALinkInOneDirectoryOnly) {
+  WriteFile(install / "dir/record.new", "new record");
+  WriteFile(install / "dir/record", "old record");
+  ASSERT_TRUE(root.Replace(u"\\dir\\record", u"\\dir\\record.new"));
+  EXPECT_EQ(ReadText(install / "dir/record"), "new record");
+  EXPECT_FALSE(fs::exists(install / "dir/record.new"));
+  // Over a link and over a second name: the name is replaced, what it led to is kept.
+  WriteFile(install / "scratch", "over a link");
+  ASSERT_TRUE(root.Replace(u"\\file_link", u"\\scratch"));
+  EXPECT_FALSE(IsLink(install / "file_link"));
+  EXPECT_EQ(ReadText(install / "file_link"), "over a link");
+  WriteFile(install / "scratch", "over a second name");
+  ASSERT_TRUE(root.Replace(u"\\hard_link", u"\\scratch"));
+  EXPECT_EQ(ReadText(install / "hard_link"), "over a second name");
+  ExpectOutsideUnchanged();
+  // Never from a link, a second name, another directory or onto a directory.
+  WriteFile(install / "scratch", "kept");
+  EXPECT_FALSE(root.Replace(u"\\real.bin", u"\\ro_link"));
+  EXPECT_FALSE(root.Replace(u"\\real.bin", u"\\ro_hard"));
+  EXPECT_FALSE(root.Replace(u"\\dir\\other", u"\\scratch"));
+  EXPECT_FALSE(root.Replace(u"\\dir", u"\\scratch"));
+  EXPECT_FALSE(root.Replace(u"\\dir_link\\inner.bin", u"\\dir_link\\x"));
+  EXPECT_FALSE(root.Replace(u"\\real.bin", u"\\missing"));
+  EXPECT_EQ(ReadText(install / "scratch"), "kept");
+  EXPECT_EQ(ReadText(install / "real.bin"), "inside");
+  EXPECT_TRUE(IsLink(install / "ro_link"));
+  ExpectOutsideUnchanged();
+}
+
 TEST(InstallRootOpen, AClosedRootFailsEverything) {
   TempDir work;
   WriteFile(work / "file", "x");

@@ -196,6 +196,19 @@ TEST_F(SecondNames, AReadOnlyOneIsReplacedAndKeepsItsAttributeOutside) {
   EXPECT_EQ(Snapshot(outside), before);
 }
 
+TEST_F(InstallRootTest, ReplaceRenamesOverAFileInOneDirectoryOnly) {
+  WriteFile(install / "sub/record.new", "new record");
+  WriteFile(install / "sub/record", "old record");
+  ASSERT_TRUE(root.Replace(u"\\sub\\record", u"\\sub\\record.new"));
+  EXPECT_EQ(ReadText(install / "sub/record"), "new record");
+  EXPECT_FALSE(fs::exists(install / "sub/record.new"));
+  WriteFile(install / "scratch", "kept");
+  EXPECT_FALSE(root.Replace(u"\\sub\\other", u"\\scratch"));
+  EXPECT_FALSE(root.Replace(u"\\sub", u"\\scratch"));
+  EXPECT_FALSE(root.Replace(u"\\x", u"\\missing"));
+  EXPECT_EQ(ReadText(install / "scratch"), "kept");
+}
+
 TEST(InstallRootOpen, AClosedRootFailsEverything) {
   TempDir work;
   WriteFile(work / "file", "x");

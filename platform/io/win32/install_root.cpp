@@ -353,6 +353,7 @@ bool InstallRoot::Replace(std::u16string_view relative, std::u16string_view repl
   const std::wstring to = walk->path + L'\\' + target->back();
   std::vector<std::uint8_t> buffer(sizeof(FILE_RENAME_INFO) + to.size() * sizeof(WCHAR));
   auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+  if (rename == nullptr) return false;  // never, but the compiler cannot know the vector is not empty
   rename->ReplaceIfExists = TRUE;
   rename->RootDirectory = nullptr;
   rename->FileNameLength = static_cast<DWORD>(to.size() * sizeof(WCHAR));

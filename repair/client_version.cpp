@@ -80,22 +80,16 @@ bool StoreVerified(Run& run, std::span<const std::uint8_t> bytes) {
   return file && file->Append(bytes);
 }
 
-// A signed release no older than the newest one this install directory has accepted
-// from the version host (the same one again is a repair of it). An older one is what a
-// man in the middle replays, and is never used; so is any release while the record
-// cannot be read.
-bool InOrder(Run& run, std::span<const std::uint8_t> checked) {
+// Stores a signed release no older than the newest one this install directory has
+// accepted from the version host (the same one again is a repair of it), and records a
+// newer one's number once its version file is stored. An older release is what a man in
+// the middle replays, and is never used; so is any release while the record cannot be
+// read, or when a newer number cannot be recorded (it could be rolled back later).
+bool StoreInOrder(Run& run, std::span<const std::uint8_t> checked) {
   const std::optional<std::uint64_t> accepted = AcceptedReleaseSequence(run.root(), run.settings().version_host);
-  return accepted && ReleaseSequenceOf(checked) >= *accepted;
-}
-
-// Records a newer release's number once its version file is stored; false when it
-// cannot be, since a release that is not recorded could be rolled back later.
-bool RecordOrder(Run& run, std::span<const std::uint8_t> checked) {
   const std::uint64_t sequence = ReleaseSequenceOf(checked);
-  const std::optional<std::uint64_t> accepted = AcceptedReleaseSequence(run.root(), run.settings().version_host);
-  if (accepted && *accepted >= sequence) return true;
-  return RecordAcceptedRelease(run.root(), run.settings().version_host, sequence);
+  if (!accepted || sequence < *accepted || !StoreVerified(run, checked)) return false;
+  return sequence == *accepted || RecordAcceptedRelease(run.root(), run.settings().version_host, sequence);
 }
 
 // One transfer of the version file. kFailed when no answer arrived, the server
@@ -120,7 +114,7 @@ Downloaded DownloadVersionFile(Run& run) {
     if (signed_release) {
       if (result.outcome != platform::HttpOutcome::kComplete ||
           !SignatureTrusts(run, request.url, request.user_agent, kVersionFileSignedName, writer.held()) ||
-          !InOrder(run, writer.held()) || !StoreVerified(run, writer.held()) || !RecordOrder(run, writer.held())) {
+          !StoreInOrder(run, writer.held())) {
         return {};
       }
       return {.outcome = Download::kReached, .verified = writer.held()};

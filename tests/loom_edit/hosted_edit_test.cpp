@@ -29,15 +29,20 @@ class HostedEditTest : public test::HostedFixture {
     return n;
   }
 
+  // Opens the host and clicks into its "dir" box, which should take the focus.
+  SEdit* OpenAndClickTheDirBox(SHostWnd& host) {
+    HWND hwnd = Open(host);
+    platform::test::Click(hwnd, POINT{60, 28});
+    platform::test::DrainMessages();
+    return Find<SEdit>(host, u"dir");
+  }
+
   SAutoRefPtr<IResProvider> system_;
 };
 
 TEST_F(HostedEditTest, TheFocusedBoxsCaretIsDrawnByInversionAndDrawingItTwiceRestoresThePixels) {
   SHostWnd host(u"LAYOUT:XML_EDITS");
-  HWND hwnd = Open(host);
-  auto* dir = Find<SEdit>(host, u"dir");
-  platform::test::Click(hwnd, POINT{60, 28});
-  platform::test::DrainMessages();
+  SEdit* dir = OpenAndClickTheDirBox(host);
   ASSERT_TRUE(dir->IsFocused());
   ASSERT_TRUE(platform::test::PumpUntil([&] { return host.CaretDrawn(); }, 3000));
   const std::vector<COLORREF> shown = CachePixels(host);
@@ -62,10 +67,7 @@ TEST_F(HostedEditTest, TheFocusedBoxsCaretIsDrawnByInversionAndDrawingItTwiceRes
 // and the host must never call it as one of its own bitmaps.
 TEST_F(HostedEditTest, ACaretBitmapOfTheEngineIsNeverTakenForAToolkitBitmap) {
   SHostWnd host(u"LAYOUT:XML_EDITS");
-  HWND hwnd = Open(host);
-  auto* dir = Find<SEdit>(host, u"dir");
-  platform::test::Click(hwnd, POINT{60, 28});
-  platform::test::DrainMessages();
+  SEdit* dir = OpenAndClickTheDirBox(host);
   ASSERT_TRUE(dir->IsFocused());
   host.ShowCaret(false);
   const std::vector<COLORREF> hidden = CachePixels(host);

@@ -7,6 +7,7 @@ namespace krdn {
 void RunControl::Hold(const std::function<void()>& clear_running) {
   std::lock_guard lock(mutex_);
   held_ = true;
+  held_now_ = true;
   if (clear_running) clear_running();
   if (hold_listener_) hold_listener_(true);
 }
@@ -15,6 +16,7 @@ void RunControl::Release() {
   {
     std::lock_guard lock(mutex_);
     held_ = false;
+    held_now_ = false;
     if (hold_listener_) hold_listener_(false);
   }
   released_.notify_all();
@@ -55,6 +57,8 @@ std::optional<bool> RunControl::Checkpoint(const std::function<bool()>& read_run
 }
 
 bool RunControl::WaitWhileHeld() {
+  // Not held: nothing to wait for, and no lock to share with the other threads.
+  if (!held_now_) return !Abandoned();
   std::unique_lock lock(mutex_);
   return WaitLocked(lock);
 }

@@ -12,6 +12,7 @@
 //     abandoned must return at once (the window's send watches AbandonToken()).
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -56,6 +57,9 @@ class RunControl {
   mutable std::mutex mutex_;
   std::condition_variable_any released_;
   bool held_ = false;
+  // held_ as the worker's threads may read it without the lock: verification checks the
+  // hold before every read of tens of thousands of small files.
+  std::atomic<bool> held_now_{false};
   std::size_t waiting_ = 0;
   std::function<void(bool)> hold_listener_;
   std::stop_source abandon_;

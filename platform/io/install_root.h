@@ -85,6 +85,22 @@ class InstallRoot {
   // access, refused path, a link that keeps coming back).
   std::optional<File> OpenFile(std::u16string_view relative, File::Mode mode) const;
 
+  // What a reader finds at a path, in one look: the verification of many small files
+  // opens each of them once, and asks nothing else of it.
+  struct ReadOpen {
+    enum class State {
+      kAbsent,    // nothing there, as Attributes finds nothing
+      kUnopened,  // something there that OpenFile with kRead cannot open (locked, no regular file, no access)
+      kOpened,    // opened as OpenFile with kRead opens it
+    };
+    State state = State::kAbsent;
+    std::optional<File> file;  // kOpened only
+    std::uint64_t size = 0;    // kOpened only: the size when it was opened
+  };
+  // The outcome Attributes followed by OpenFile(kRead) and File::Size would give, with
+  // the fewest calls to the system the platform allows.
+  ReadOpen OpenForReading(std::u16string_view relative) const;
+
   // Gives the owner write permission again, through the opened file (a regular file or
   // a directory). False when the path is missing, a link, or the change fails.
   bool ClearReadOnly(std::u16string_view relative) const;

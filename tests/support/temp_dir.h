@@ -12,8 +12,9 @@ namespace krdn::testing {
 
 class TempDir {
  public:
-  TempDir() {
-    const std::filesystem::path base = std::filesystem::temp_directory_path();
+  TempDir() : TempDir(std::filesystem::temp_directory_path()) {}
+  // Inside another folder than the system's temporary one (one in memory, say).
+  explicit TempDir(const std::filesystem::path& base) {
     std::random_device random;
     for (int attempt = 0; attempt < 100; ++attempt) {
       const std::filesystem::path candidate = base / ("krdn-test-" + std::to_string(random()));

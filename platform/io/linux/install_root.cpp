@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <linux/openat2.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -247,6 +248,30 @@ std::optional<File> InstallRoot::OpenFile(std::u16string_view relative, File::Mo
   File file(fd.release());
   if (!posix::SettleOpened(static_cast<int>(file.handle_), mode)) return std::nullopt;
   return file;
+}
+
+InstallRoot::ReadOpen InstallRoot::OpenForReading(std::u16string_view relative) const {
+  const auto components = SplitRelative(relative);
+  if (!is_open() || !components || components->empty()) return {};
+  const int root = static_cast<int>(handle_);
+  // O_NONBLOCK keeps a FIFO from blocking the open; it is refused below.
+  Descriptor fd = OpenBeneath(root, *components, components->size(), O_RDONLY | O_NONBLOCK, resolution_);
+  if (!fd) {
+    // Nothing there, a link on the way, or something that does not open: only a look
+    // without opening tells the last from the others, and it is rare.
+    if (!Attributes(relative)) return {};
+    return {.state = ReadOpen::State::kUnopened, .file = std::nullopt, .size = 0};
+  }
+  // One fstat serves the type, the other names and the size.
+  struct stat st {};
+  if (::fstat(fd.get(), &st) != 0) return {.state = ReadOpen::State::kUnopened, .file = std::nullopt, .size = 0};
+  if (HasOtherNames(st)) return {};  // as though nothing were there
+  // Regular files ignore O_NONBLOCK, but a file system may not: the open's status flags
+  // are known, so one call clears it.
+  if (!S_ISREG(st.st_mode) || ::flock(fd.get(), LOCK_SH | LOCK_NB) != 0 || ::fcntl(fd.get(), F_SETFL, 0) != 0) {
+    return {.state = ReadOpen::State::kUnopened, .file = std::nullopt, .size = 0};
+  }
+  return {.state = ReadOpen::State::kOpened, .file = File(fd.release()), .size = static_cast<std::uint64_t>(st.st_size)};
 }
 
 bool InstallRoot::ClearReadOnly(std::u16string_view relative) const {

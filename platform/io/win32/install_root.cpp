@@ -310,6 +310,15 @@ std::optional<File> InstallRoot::OpenFile(std::u16string_view relative, File::Mo
   return std::nullopt;
 }
 
+InstallRoot::ReadOpen InstallRoot::OpenForReading(std::u16string_view relative) const {
+  // Windows has no cheaper way to tell a link from a missing file than to look first.
+  if (!Attributes(relative)) return {};
+  std::optional<File> file = OpenFile(relative, File::Mode::kRead);
+  if (!file) return {.state = ReadOpen::State::kUnopened, .file = std::nullopt, .size = 0};
+  const std::uint64_t size = file->Size().value_or(0);
+  return {.state = ReadOpen::State::kOpened, .file = std::move(file), .size = size};
+}
+
 bool InstallRoot::ClearReadOnly(std::u16string_view relative) const {
   const auto components = SplitRelative(relative);
   if (!is_open() || !components) return false;

@@ -212,6 +212,51 @@ TEST_P(InstallRootTest, FilesKeepTheSharingAndTypeRulesOfAPlainOpen) {
   EXPECT_FALSE(root.CreateDirectories(u"\\fifo\\sub"));
 }
 
+// The one open that verification makes of each file tells what the look, the open and
+// the size would: nothing there, there but not to be opened, or opened (and locked).
+TEST_P(InstallRootTest, OpenForReadingFindsWhatTheLookTheOpenAndTheSizeFind) {
+  using State = InstallRoot::ReadOpen::State;
+  ASSERT_EQ(::mkfifo((install / "fifo").c_str(), 0600), 0);
+  const int holder = ::open((install / "ro.bin").c_str(), O_RDONLY);
+  ASSERT_GE(holder, 0);
+  ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+  for (const std::u16string path :
+       {u"\\real.bin", u"/dir/inner.bin", u"\\dir", u"\\fifo", u"\\ro.bin", u"\\file_link", u"\\ro_link",
+        u"\\dangling", u"\\dir_link\\inner.bin", u"\\rel_link", u"\\hard_link", u"\\ro_hard", u"\\absent.bin",
+        u"\\real.bin\\below", u"\\dir\\..\\real.bin", u""}) {
+    const std::string name = platform::Utf16ToUtf8(path);
+    InstallRoot::ReadOpen found = root.OpenForReading(path);
+    if (!root.Attributes(path) || path.empty()) {
+      EXPECT_EQ(found.state, State::kAbsent) << name;
+      continue;
+    }
+    const std::optional<File> opened = root.OpenFile(path, File::Mode::kRead);
+    if (!opened) {
+      EXPECT_EQ(found.state, State::kUnopened) << name;
+      continue;
+    }
+    ASSERT_EQ(found.state, State::kOpened) << name;
+    ASSERT_TRUE(found.file) << name;
+    EXPECT_EQ(found.size, opened->Size()) << name;
+    std::vector<std::uint8_t> bytes(64);
+    bytes.resize(found.file->ReadAt(0, bytes));
+    std::vector<std::uint8_t> expected(64);
+    expected.resize(opened->ReadAt(0, expected));
+    EXPECT_EQ(bytes, expected) << name;
+  }
+  ::close(holder);
+  // Opened for reading, the file holds a shared lock as a plain open does.
+  InstallRoot::ReadOpen real = root.OpenForReading(u"\\real.bin");
+  ASSERT_EQ(real.state, State::kOpened);
+  EXPECT_EQ(real.size, std::uint64_t{6});
+  const int writer = ::open((install / "real.bin").c_str(), O_RDWR);
+  ASSERT_GE(writer, 0);
+  EXPECT_NE(::flock(writer, LOCK_EX | LOCK_NB), 0);
+  EXPECT_EQ(::flock(writer, LOCK_SH | LOCK_NB), 0);
+  ::close(writer);
+  ExpectOutsideUnchanged();
+}
+
 TEST_P(InstallRootTest, TheRootStaysTheDirectoryItOpenedEvenWhenItsNameMoves) {
   fs::rename(install, work / "moved");
   fs::create_symlink(outside, install);  // the old name now leads outside

@@ -9,8 +9,6 @@
 namespace krdn::cli {
 namespace {
 
-void Line(const std::string& object) { Print(stdout, object + "\n"); }
-
 std::string WholeOrNull(std::optional<double> value) {
   if (!value || !std::isfinite(*value)) return "null";
   return std::to_string(static_cast<unsigned long long>(std::llround(std::max(0.0, *value))));
@@ -38,12 +36,14 @@ void JsonOutput::Bytes(std::uint64_t received, std::uint64_t total, Clock::time_
 void JsonOutput::Dialog(std::string_view dialog_text, unsigned long attempt, std::string_view failure) {
   Line(R"({"type":"dialog","text":)" + JsonString(dialog_text) + R"(,"attempt":)" + std::to_string(attempt) +
        R"(,"failure":)" + JsonString(WithoutLineEnd(failure)) + "}");
+  out_.Flush();
 }
 
 void JsonOutput::End(int exit_code, std::string_view error) {
   const std::string message = WithoutLineEnd(error);
   Line(R"({"type":"end","exit_code":)" + std::to_string(exit_code) + R"(,"error":)" +
        (message.empty() ? std::string("null") : JsonString(message)) + "}");
+  out_.Flush();
 }
 
 }  // namespace krdn::cli

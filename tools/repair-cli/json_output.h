@@ -7,6 +7,7 @@
 //   {"type":"dialog","text":"与服务器连接不稳定，...","attempt":1,"failure":"下载文件失败。"}
 //   {"type":"end","exit_code":0,"error":null}
 //
+// Lines go out in blocks (block_writer.h), and at once after a dialog and the end.
 // Progress comes at most four times a second and always with the last count; its rate
 // (bytes a second) and time left (whole seconds) are null until bytes have begun to
 // arrive.
@@ -15,6 +16,7 @@
 #include <optional>
 #include <string>
 
+#include "tools/repair-cli/block_writer.h"
 #include "tools/repair-cli/console_output.h"
 #include "tools/repair-cli/time_left.h"
 
@@ -31,8 +33,11 @@ class JsonOutput final : public ConsoleOutput {
   void End(int exit_code, std::string_view error) override;
 
  private:
+  void Line(const std::string& object) { out_.Write(object + "\n"); }
+
   std::optional<Clock::time_point> last_progress_;
   TimeLeft time_left_;
+  BlockWriter out_{stdout};  // written out in blocks, and at once after a dialog and the end
 };
 
 }  // namespace krdn::cli

@@ -4,7 +4,8 @@
 // krdn-repair-cli --help | --version
 //
 // The repair engine in a terminal. By default standard output carries exactly the
-// status texts the window would append, in UTF-8, as they arrive. Standard error
+// status texts the window would append, in UTF-8, in blocks written at least four times
+// a second and before anything on standard error (block_writer.h). Standard error
 // reports every retry dialog the window would raise, with its text and the attempt
 // number; when it is a terminal it also shows one progress line (the file being
 // verified, then the bytes received of the total, the rate and the time left).

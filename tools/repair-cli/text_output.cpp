@@ -7,7 +7,7 @@
 namespace krdn::cli {
 
 void TextOutput::Status(std::string_view text) {
-  if (!quiet_) Print(stdout, text);
+  if (!quiet_) status_.Write(text);
 }
 
 void TextOutput::Transient(std::string_view text, Clock::time_point now) {
@@ -25,24 +25,30 @@ void TextOutput::Dialog(std::string_view dialog_text, unsigned long attempt, std
 
 void TextOutput::End(int /*exit_code*/, std::string_view error) {
   ClearLine();
+  status_.Flush();
   if (error.empty()) return;
-  Print(stderr, error);
-  if (error.back() != '\n') Print(stderr, "\n");
+  PrintError(error);
+  if (error.back() != '\n') PrintError("\n");
+}
+
+void TextOutput::PrintError(std::string_view text) {
+  status_.Flush();
+  Print(stderr, text);
 }
 
 void TextOutput::Report(std::string_view line) {
   ClearLine();
-  Print(stderr, std::string(line) + "\n");
+  PrintError(std::string(line) + "\n");
 }
 
 void TextOutput::Show(const std::optional<std::string>& line) {
   if (!line) return;
-  Print(stderr, "\r" + *line + "\x1b[K");
+  PrintError("\r" + *line + "\x1b[K");
   line_shown_ = true;
 }
 
 void TextOutput::ClearLine() {
-  if (line_shown_) Print(stderr, "\r\x1b[K");
+  if (line_shown_) PrintError("\r\x1b[K");
   line_shown_ = false;
 }
 

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "tools/repair-cli/block_writer.h"
 #include "tools/repair-cli/console_output.h"
 #include "tools/repair-cli/progress_line.h"
 
@@ -22,6 +23,8 @@ class TextOutput final : public ConsoleOutput {
 
  private:
   bool ShowsProgress() const { return terminal_ && !quiet_; }
+  // Standard error, after the status texts waiting for standard output.
+  void PrintError(std::string_view text);
   // A line on standard error, after clearing the progress line the next update draws again.
   void Report(std::string_view line);
   void Show(const std::optional<std::string>& line);
@@ -31,6 +34,7 @@ class TextOutput final : public ConsoleOutput {
   const bool terminal_;
   bool line_shown_ = false;
   ProgressLine progress_;
+  BlockWriter status_{stdout};
 };
 
 }  // namespace krdn::cli

@@ -40,7 +40,9 @@ BodyFetch::BodyFetch(platform::HttpSession& session, std::u16string_view url, st
     if (digest && lanes != nullptr) lane_ = lanes->Attach(body_.data());
     if (lane_) {
       lanes_ = lanes;
-    } else if (digest) {
+    } else if (digest && *expected_ > RunningDigest::kWakeStep) {
+      // A body under a step would wake the helper only at its end: its thread would
+      // cost more than digesting it then, on the caller's (Digest below).
       running_.emplace(body_);
     }
   }

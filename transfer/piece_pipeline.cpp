@@ -7,7 +7,8 @@ namespace krdn {
 
 namespace {
 
-// The kernel for the bodies of a pipeline `depth` deep, up to 2 x depth of them held:
+// The kernel for the bodies of a pipeline `depth` deep, up to 2 x depth of large ones held
+// (small ones beyond the lanes are digested whole when the pass takes them):
 // the narrowest vector kernel whose lanes hold them all (a step of a wider one costs
 // more for the same busy lanes), of the 8-lane ones the quicker, or the scalar kernel
 // for one piece at a time, which a single stream digests faster than a lane.
@@ -64,8 +65,9 @@ void PiecePipeline::TopUp(std::size_t index) {
   for (std::size_t i = index; i < std::min(index + depth_, pieces_.size()); ++i) allowed += PieceBytes(i);
   std::uint64_t held = 0;
   for (const auto& [i, fetch] : fetches_) held += PieceBytes(i);
+  const std::size_t most_held = std::max(2 * depth_, kSmallPiecesHeld);
   for (std::size_t next = fetches_.rbegin()->first + 1;
-       next < pieces_.size() && fetches_.size() < 2 * depth_ && held + PieceBytes(next) <= allowed; ++next) {
+       next < pieces_.size() && fetches_.size() < most_held && held + PieceBytes(next) <= allowed; ++next) {
     Start(next, false);
     held += PieceBytes(next);
   }

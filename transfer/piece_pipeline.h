@@ -11,7 +11,8 @@
 //
 // Arrived pieces wait for their turn in memory, within a bound: all the bodies the
 // pipeline holds come to at most `depth` pieces (counted from the pass's piece) plus
-// kArrivedAheadBytes, and at most 2 x depth pieces.
+// kArrivedAheadBytes, and at most 2 x depth pieces, or kSmallPiecesHeld when that is
+// more: for small pieces the depth is a number of requests on the wire, not of pieces.
 //
 // A piece fetched ahead whose transfer failed is kept as it ended: the pass learns of
 // the failure when the piece's turn comes, exactly as if it had been fetched only then,
@@ -64,6 +65,10 @@ class PiecePipeline {
 
   // Bytes of arrived pieces that may wait beyond the depth's.
   static constexpr std::uint64_t kArrivedAheadBytes = std::uint64_t{16} << 20;
+  // The most pieces held when they are small: twice the depth would leave the
+  // connections waiting for a pass that spends longer on a small file's notifications
+  // and opens than the server on its answer. Bytes bound large pieces long before.
+  static constexpr std::size_t kSmallPiecesHeld = 64;
 
   // The piece at index, once its transfer has ended. Indices only go forwards; the same
   // index again fetches that piece anew. Starts the pieces ahead as far as the bounds

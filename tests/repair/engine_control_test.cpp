@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "tests/repair/engine_fixture.h"
+#include "transfer/piece_pipeline.h"
 
 namespace krdn::testing {
 namespace {
@@ -101,18 +102,18 @@ TEST_F(EngineControl, StopWithFourPiecesInFlightRequestsNothingNewUntilStartAndN
 }
 
 // While the pass waits for a slow piece, the pieces after it go on over the other
-// connections, up to the bounds of what may be held: at most four requests in flight
-// and eight pieces held for small pieces; for large ones the pieces of four plus 16 MiB. (The run is ended then: the first piece would take
-// two minutes.)
+// connections, up to the bounds of what may be held: at most four requests in flight,
+// and 64 pieces held for small pieces; for large ones the pieces of four plus 16 MiB.
+// (The run is ended then: the first piece would take two minutes.)
 TEST_F(EngineControl, ASlowPieceDoesNotHoldBackTheOtherConnectionsBeyondTheBoundsOfWhatMayBeHeld) {
   struct Case {
     std::size_t piece;
+    std::size_t pieces;
     std::size_t held;  // pieces held while the first one trickles
   };
-  for (const Case c : {Case{16 * 1024, 8}, Case{8u << 20, 6}}) {
+  for (const Case c : {Case{16 * 1024, 80, PiecePipeline::kSmallPiecesHeld}, Case{8u << 20, 10, 6}}) {
     SCOPED_TRACE(c.piece);
-    constexpr std::size_t kPieces = 10;
-    AddClientFile("a.bin", PatternBytes(kPieces * c.piece, 39));
+    AddClientFile("a.bin", PatternBytes(c.pieces * c.piece, 39));
     Publish("1.9.3", 0, c.piece);
     fs::remove_all(install);
     fs::create_directories(install);

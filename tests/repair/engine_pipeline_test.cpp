@@ -4,6 +4,7 @@
 // fetches one piece at a time. Redirect loops and dripping answers are failed transfers.
 #include <map>
 #include <set>
+#include <thread>
 #include <tuple>
 
 #include "tests/repair/engine_fixture.h"
@@ -150,6 +151,37 @@ INSTANTIATE_TEST_SUITE_P(
     });
 
 class TransferLimits : public EngineTest {};
+
+// Small pieces are requested far ahead of the pass, not twice the connections' worth:
+// while the pass waits in the second file's status line, the server sees the pieces of
+// every file of the client.
+TEST_F(EngineTest, SmallPiecesAreRequestedFarAheadOfThePass) {
+  constexpr std::size_t kFiles = 40;
+  for (std::size_t i = 0; i < kFiles; ++i) AddClientFile("s/" + std::to_string(i) + ".dat", PatternBytes(300 + i, 70));
+  Publish("1.9.3", 0, 1024);
+  const auto pieces_requested = [&] {
+    std::size_t count = 0;
+    for (const auto& request : server->requests()) count += request.path.rfind("/krdn/repair/1.9.3/s/", 0) == 0;
+    return count;
+  };
+  int downloading = 0;
+  std::size_t requested_while_held = 0;
+  answer = [&](const Note& note) -> RetryAnswer {
+    if (note.kind == Kind::kStatus && note.Text().rfind(u"下载文件: ", 0) == 0 && ++downloading == 2) {
+      const auto deadline = std::chrono::steady_clock::now() + 20s;
+      while (pieces_requested() < kFiles && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(1ms);
+      }
+      requested_while_held = pieces_requested();
+    }
+    return RetryAnswer::kGoOn;
+  };
+  RunRepair();
+  EXPECT_TRUE(Succeeded()) << platform::Utf16ToUtf8(FinalText());
+  ExpectInstallMatchesClient();
+  EXPECT_EQ(requested_while_held, kFiles) << "pieces requested while the pass was at its second file";
+  EXPECT_EQ(pieces_requested(), kFiles) << "each piece once";
+}
 
 TEST_F(TransferLimits, ARedirectLoopIsAFailedTransferAfterFiveHops) {
   AddClientFile("a.bin", PatternBytes(2000, 53));

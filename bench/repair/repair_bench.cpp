@@ -1,5 +1,5 @@
-// krdn-bench-repair [--mode loopback|wide-area] [--size-mib N] [--files K] [--rounds R]
-//                   [--rtt-ms 50,100] [--rate-mbit 100] [--work DIR]
+// krdn-bench-repair [--mode loopback|wide-area|small-files] [--size-mib N] [--files K] [--rounds R]
+//                   [--small-files N] [--folders F] [--rtt-ms 50,100] [--rate-mbit 100] [--work DIR]
 //
 // Measures the engine as the program runs it (krdn-repair-cli against the project's
 // local nginx) next to the tools a user would pick instead, on the same files, in the
@@ -10,6 +10,12 @@
 // loopback (default, 1024 MiB): the servers on 127.0.0.1. Also verification of an
 //   intact client against md5sum over the same files. Prints MiB/s, the ratio to curl
 //   with a new connection per piece, and the engine's peak memory.
+// small-files: a client of 50,000 files of 200 B to 4 KB in 10,000 folders
+//   (bench/repair/small_files.h): verification against md5sum, one and two at once, and
+//   a fresh install against curl --parallel-max 4 and aria2c -j 4; then, in the same
+//   run, the loopback mode over its large files, so that both can be compared. Its work
+//   folder is in memory (/dev/shm) unless --work says otherwise: removing 50,000 files
+//   between rounds takes most of a minute on a disk that discards freed blocks.
 // wide-area (256 MiB): for each round trip time, two network namespaces joined by
 //   krdn-tun-relay (rate, half the round trip each way, a drop-tail queue of one
 //   bandwidth-delay product); nginx serves in one, every contender runs in the other.
@@ -33,6 +39,7 @@
 #include "bench/repair/bench_process.h"
 #include "bench/repair/contenders.h"
 #include "bench/repair/random_file.h"
+#include "bench/repair/small_files.h"
 #include "bench/repair/wan_link.h"
 #include "tests/support/command_output.h"
 #include "tests/support/local_servers.h"
@@ -54,6 +61,10 @@ extern "C" void OnInterrupt(int) { interrupted = true; }
 
 struct Options {
   bool wide_area = false;
+  bool small_files = false;
+  int small_file_count = 50'000;
+  int folders = 10'000;
+  bool work_given = false;
   std::optional<std::uint64_t> size_mib;
   int files = 8;
   int rounds = 0;  // 0: the mode's default
@@ -75,13 +86,21 @@ std::optional<Options> Parse(int argc, char** argv) {
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string arg = argv[i];
     const std::string value = argv[i + 1];
-    if (arg == "--mode" && (value == "loopback" || value == "wide-area")) options.wide_area = value == "wide-area";
+    if (arg == "--mode" && (value == "loopback" || value == "wide-area" || value == "small-files")) {
+      options.wide_area = value == "wide-area";
+      options.small_files = value == "small-files";
+    }
+    else if (arg == "--small-files") options.small_file_count = std::max(1, std::stoi(value));
+    else if (arg == "--folders") options.folders = std::max(1, std::stoi(value));
     else if (arg == "--size-mib") options.size_mib = std::stoull(value);
     else if (arg == "--files") options.files = std::max(1, std::stoi(value));
     else if (arg == "--rounds") options.rounds = std::max(1, std::stoi(value));
     else if (arg == "--rtt-ms") options.rtts_ms = NumberList(value);
     else if (arg == "--rate-mbit") options.rate_mbit = std::stoull(value);
-    else if (arg == "--work") options.work = value;
+    else if (arg == "--work") {
+      options.work = value;
+      options.work_given = true;
+    }
     else return std::nullopt;
   }
   return options;
@@ -156,13 +175,14 @@ int Loopback(const Options& options, const krdn::bench::ClientTree& tree, const 
   const krdn::bench::Hosts hosts{servers->version_host(), servers->repair_host()};
   const std::uint64_t total = tree.TotalBytes();
 
-  // Verification: an intact install of hard links to the served files, against md5sum.
+  // Verification: an intact install, copies of the served files (a second name of one
+  // would count as a link, and be fetched anew), against md5sum.
   const fs::path served = work / "root/krdn/repair" / tree.version;
   fs::create_directories(work / "intact/data");
   std::vector<std::string> md5sum = {"md5sum"};
   for (const std::string& name : tree.names) {
-    fs::create_hard_link(served / name, work / "intact" / name);
-    md5sum.push_back((served / name).string());
+    fs::copy_file(served / name, work / "intact" / name);
+    md5sum.push_back((work / "intact" / name).string());
   }
   const std::vector<std::string> verify = {cli.string(), "--version-host", hosts.version_host, "--repair-host",
                                            hosts.repair_host, "--dir", (work / "intact").string()};
@@ -280,8 +300,9 @@ int WideArea(const Options& options, const krdn::bench::ClientTree& tree, const 
 int main(int argc, char** argv) {
   const std::optional<Options> options = Parse(argc, argv);
   if (!options) {
-    std::cerr << "usage: krdn-bench-repair [--mode loopback|wide-area] [--size-mib N] [--files K] [--rounds R]\n"
-                 "                         [--rtt-ms 50,100] [--rate-mbit 100] [--work DIR]\n";
+    std::cerr << "usage: krdn-bench-repair [--mode loopback|wide-area|small-files] [--size-mib N] [--files K]\n"
+                 "                         [--rounds R] [--small-files N] [--folders F] [--rtt-ms 50,100]\n"
+                 "                         [--rate-mbit 100] [--work DIR]\n";
     return 2;
   }
   if (options->wide_area) {
@@ -298,7 +319,11 @@ int main(int argc, char** argv) {
 
   const fs::path self_dir = fs::canonical("/proc/self/exe").parent_path();
   const fs::path cli = (self_dir / "../../tools/repair-cli/krdn-repair-cli").lexically_normal();
-  const fs::path& work = options->work;
+  Options chosen = *options;
+  if (chosen.small_files && !chosen.work_given && fs::is_directory("/dev/shm")) {
+    chosen.work = "/dev/shm/krdn-bench-repair";
+  }
+  const fs::path& work = chosen.work;
   fs::remove_all(work);
   fs::create_directories(work / "home");
   setenv("HOME", (work / "home").c_str(), 1);  // the engine's desktop shortcut lands here
@@ -306,9 +331,21 @@ int main(int argc, char** argv) {
 
   const std::uint64_t size_mib = options->size_mib.value_or(options->wide_area ? 256 : 1024);
   int code = 1;
-  if (const auto tree = PublishClient(work, size_mib, options->files)) {
+  if (chosen.small_files) {
+    const krdn::bench::SmallFilesOptions small{.files = chosen.small_file_count,
+                                               .folders = chosen.folders,
+                                               .rounds = chosen.rounds > 0 ? chosen.rounds : 2,
+                                               .work = work / "small"};
+    const int small_code = krdn::bench::SmallFilesRace(small, cli, interrupted);
+    fs::remove_all(work / "small");
+    std::printf("\nlarge files, same run:\n");
+    if (const auto tree = PublishClient(work, size_mib, options->files)) {
+      code = Loopback(chosen, *tree, cli, small.rounds);
+    }
+    code = small_code != 0 ? small_code : code;
+  } else if (const auto tree = PublishClient(work, size_mib, options->files)) {
     const int rounds = options->rounds > 0 ? options->rounds : (options->wide_area ? 1 : 2);
-    code = options->wide_area ? WideArea(*options, *tree, cli, rounds) : Loopback(*options, *tree, cli, rounds);
+    code = options->wide_area ? WideArea(chosen, *tree, cli, rounds) : Loopback(chosen, *tree, cli, rounds);
   }
   if (interrupted) std::printf("interrupted: the figures above are incomplete\n");
   std::printf("load at end:   %s", Load().c_str());

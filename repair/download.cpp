@@ -80,7 +80,7 @@ std::vector<PieceRequest> PieceRequests(Run& run, const std::vector<RepairItem>&
     const std::u16string url = host + PieceUrlPath(version_text, item.path);
     for (const ManifestPiece& piece : item.pieces) {
       requests.push_back(PieceRequest{.url = url,
-                                      .file_size = static_cast<std::uint32_t>(item.expected_size),
+                                      .file_size = item.expected_size,
                                       .range = ByteRange{piece.first_byte, piece.last_byte},
                                       .kind = item.kind});
     }

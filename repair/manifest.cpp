@@ -15,22 +15,24 @@ namespace krdn {
 namespace {
 
 constexpr std::size_t kDigestLength = 32;
+constexpr std::size_t kShortestPieceText = 3 + kDigestLength;  // ",1," and the digest
 
 // An unsigned decimal number at pos, after optional blanks, as "%u" reads one, except
-// that a sign or a value beyond 32 bits is refused. pos moves past the digits.
-std::optional<std::uint32_t> ReadNumber(std::u16string_view line, std::size_t& pos) {
+// that a sign or a value beyond `most` is refused. pos moves past the digits.
+std::optional<std::uint64_t> ReadNumber(std::u16string_view line, std::size_t& pos, std::uint64_t most) {
   std::size_t at = pos;
   while (at < line.size() && (line[at] == u' ' || line[at] == u'\t')) ++at;
   std::uint64_t value = 0;
   const std::size_t digits_start = at;
   while (at < line.size() && line[at] >= u'0' && line[at] <= u'9') {
-    value = value * 10 + static_cast<std::uint64_t>(line[at] - u'0');
-    if (value > UINT32_MAX) return std::nullopt;
+    const auto digit = static_cast<std::uint64_t>(line[at] - u'0');
+    if (value > (most - digit) / 10) return std::nullopt;
+    value = value * 10 + digit;
     ++at;
   }
   if (at == digits_start) return std::nullopt;
   pos = at;
-  return static_cast<std::uint32_t>(value);
+  return value;
 }
 
 bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
@@ -75,29 +77,36 @@ std::optional<ManifestFile> ParseFileLine(std::u16string_view line) {
   if (!SafePath(file.path)) return std::nullopt;
 
   std::size_t pos = path_end + 1;
-  const std::optional<std::uint32_t> count = ReadNumber(line, pos);
+  const std::optional<std::uint64_t> count = ReadNumber(line, pos, UINT64_MAX);
   if (!count) return std::nullopt;
   std::size_t comma = line.find(u',', pos);
   if (*count != 0 && comma == std::u16string_view::npos) return std::nullopt;
 
+  // Every piece takes at least ",<digit>,<digest>" of the line: a count beyond what the
+  // rest of it can hold would fail at a later piece, and fails before anything is
+  // reserved for it.
+  if (*count != 0 && *count > (line.size() - comma) / kShortestPieceText) return std::nullopt;
+  file.pieces.reserve(static_cast<std::size_t>(*count));
   std::uint64_t offset = 0;
-  for (std::uint32_t i = 0; i < *count; ++i) {
+  for (std::uint64_t i = 0; i < *count; ++i) {
     if (comma >= line.size() || line[comma] != u',') return std::nullopt;
     pos = comma + 1;
-    const std::optional<std::uint32_t> size = ReadNumber(line, pos);
+    const std::optional<std::uint64_t> size = ReadNumber(line, pos, UINT64_MAX);
     if (!size || *size == 0 || *size > kLargestPiece) return std::nullopt;
     comma = line.find(u',', pos);
     if (comma == std::u16string_view::npos || line.size() - (comma + 1) < kDigestLength) return std::nullopt;
-    if (offset + *size > UINT32_MAX) return std::nullopt;
+    // The pieces tile the file: each starts where the one before ended. An offset that
+    // wrapped past 64 bits would start a piece over the first ones.
+    if (*size > UINT64_MAX - offset) return std::nullopt;
     ManifestPiece piece;
-    piece.first_byte = static_cast<std::uint32_t>(offset);
+    piece.first_byte = offset;
     offset += *size;
-    piece.last_byte = static_cast<std::uint32_t>(offset - 1);
+    piece.last_byte = offset - 1;
     piece.digest.assign(line.substr(comma + 1, kDigestLength));
     file.pieces.push_back(std::move(piece));
     comma += 1 + kDigestLength;
   }
-  file.total_size = static_cast<std::uint32_t>(offset);
+  file.total_size = offset;
   return file;
 }
 
@@ -155,9 +164,9 @@ int ParseManifest(Manifest& manifest, std::span<const std::uint8_t> bytes_with_n
   const std::optional<std::u16string_view> header = NextLine(text, pos);
   if (!header || header->empty() || header->front() != u',') return -1;
   std::size_t number_pos = 1;
-  const std::optional<std::uint32_t> number = ReadNumber(*header, number_pos);
+  const std::optional<std::uint64_t> number = ReadNumber(*header, number_pos, UINT32_MAX);
   if (!number) return -1;
-  manifest.header_number = *number;
+  manifest.header_number = static_cast<std::uint32_t>(*number);
 
   PathClaims claims;
   while (const std::optional<std::u16string_view> line = NextLine(text, pos)) {

@@ -30,19 +30,22 @@ inline constexpr std::size_t kMostManifestFiles = 1'000'000;            // file 
 inline constexpr std::size_t kLongestManifestPath = 1024;               // UTF-8 bytes of one path
 inline constexpr std::size_t kDeepestManifestPath = 64;                 // components of one path
 
+// Offsets and sizes are 64-bit: a file may be of 4 GiB and more (game archives often
+// are). A manifest that lists such a file is written as any other; only its running
+// offsets pass 32 bits.
 struct ManifestPiece {
-  std::uint32_t first_byte = 0;
-  std::uint32_t last_byte = 0;  // inclusive
+  std::uint64_t first_byte = 0;
+  std::uint64_t last_byte = 0;  // inclusive
   std::u16string digest;        // as written in the manifest, 32 characters
 
-  std::uint32_t size() const { return last_byte - first_byte + 1; }
+  std::uint64_t size() const { return last_byte - first_byte + 1; }
   friend bool operator==(const ManifestPiece&, const ManifestPiece&) = default;
 };
 
 struct ManifestFile {
   std::u16string path;
   std::vector<ManifestPiece> pieces;  // tiling the file from offset 0
-  std::uint32_t total_size = 0;
+  std::uint64_t total_size = 0;
 };
 
 struct Manifest {
@@ -55,7 +58,8 @@ struct Manifest {
 // A path that could leave the install directory or that it cannot hold (not starting
 // with "\", a "..", "." or empty component, a ":", a control character, no file name)
 // fails the parse, as do a
-// piece of size 0 or above kLargestPiece and a file of 4 GiB or more. So does a manifest
+// piece of size 0 or above kLargestPiece, a count or size that does not fit 64 bits, and
+// a file whose running offset would pass 64 bits (its pieces would overlap). So does a manifest
 // that is not valid UTF-8, or one that names a file twice, also on a disk that ignores
 // case (see PathKey), or a file where another line needs a directory, and one beyond
 // the bounds above (then before any file is appended).

@@ -44,7 +44,7 @@ unsigned ThreadCount(unsigned wanted) {
   return std::clamp(wanted, 1u, 8u);
 }
 
-bool Readable(const ManifestPiece& piece, std::uint64_t local_size) { return std::uint64_t{piece.last_byte} < local_size; }
+bool Readable(const ManifestPiece& piece, std::uint64_t local_size) { return piece.last_byte < local_size; }
 
 }  // namespace
 

@@ -116,7 +116,7 @@ void Run::ClearBusy() {
   context_.ClearBusy();
 }
 
-int Run::Fetch(std::vector<std::uint8_t>& body, std::u16string_view url, std::uint32_t file_size,
+int Run::Fetch(std::vector<std::uint8_t>& body, std::u16string_view url, std::uint64_t file_size,
                const ByteRange& range, FetchKind kind, std::u16string_view suffix) {
   const int result = FetchUrl(session_, *this, body, url, file_size, range, kind, suffix, fetch_limits());
   ThrowIfAbandoned();

@@ -85,7 +85,7 @@ class Run final : private FetchObserver {
   platform::HttpLimits http_limits() const { return fetch_limits().http; }
 
   // Fetches through FetchUrl with the run's hold, running flag and abandonment.
-  int Fetch(std::vector<std::uint8_t>& body, std::u16string_view url, std::uint32_t file_size, const ByteRange& range,
+  int Fetch(std::vector<std::uint8_t>& body, std::u16string_view url, std::uint64_t file_size, const ByteRange& range,
             FetchKind kind, std::u16string_view suffix = {});
 
   // Takes a piece of the download pass from the pipeline, waiting as Fetch does;

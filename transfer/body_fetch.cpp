@@ -23,14 +23,14 @@ std::u16string ProgressText(std::uint64_t received, std::uint64_t expected) {
 
 }  // namespace
 
-BodyFetch::BodyFetch(platform::HttpSession& session, std::u16string_view url, std::uint32_t file_size,
+BodyFetch::BodyFetch(platform::HttpSession& session, std::u16string_view url, std::uint64_t file_size,
                      const ByteRange& range, FetchKind kind, std::u16string_view suffix, const FetchLimits& limits,
                      bool digest, platform::LaneDigests* lanes, std::vector<std::uint8_t> storage, bool urgent)
     : body_(std::move(storage)) {
   body_.clear();
   if (range.last && *range.last < range.first) return;  // an empty or inverted range asks for nothing sane
   if (range.last) {
-    expected_ = std::uint64_t{*range.last} - range.first + 1;
+    expected_ = *range.last - range.first + 1;
     limit_ = static_cast<std::size_t>(*expected_ + 1);  // one byte more tells a body that is too long
   } else {
     limit_ = limits.open_ended_cap + 1;

@@ -25,7 +25,7 @@ class BodyFetch {
   // is free, else by a helper thread of its own. The body is received into `storage`
   // (emptied first), whose memory a caller may hand on from an earlier body. An urgent
   // request waits for a connection in front of those started before it.
-  BodyFetch(platform::HttpSession& session, std::u16string_view url, std::uint32_t file_size, const ByteRange& range,
+  BodyFetch(platform::HttpSession& session, std::u16string_view url, std::uint64_t file_size, const ByteRange& range,
             FetchKind kind, std::u16string_view suffix, const FetchLimits& limits, bool digest,
             platform::LaneDigests* lanes = nullptr, std::vector<std::uint8_t> storage = {}, bool urgent = false);
   // Aborts the transfer if it still runs and waits for its end.

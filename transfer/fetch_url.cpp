@@ -6,7 +6,7 @@
 namespace krdn {
 namespace {
 
-constexpr std::uint32_t kAgentPieceSize = 4194304;  // the servers' 4 MiB piece
+constexpr std::uint64_t kAgentPieceSize = 4194304;  // the servers' 4 MiB piece
 
 }  // namespace
 
@@ -20,14 +20,14 @@ std::string RequestUrl(std::u16string_view url) {
   return request_url;
 }
 
-std::string AgentString(std::uint32_t file_size, std::uint32_t first_byte, FetchKind kind, std::u16string_view suffix) {
+std::string AgentString(std::uint64_t file_size, std::uint64_t first_byte, FetchKind kind, std::u16string_view suffix) {
   std::string agent = "VoRepair";
   agent += platform::Utf16ToUtf8(suffix);
   if (kind == FetchKind::kMissing) agent += "_missing";
   if (kind == FetchKind::kInvalid) agent += "_invalid";
   if (file_size != 0) {
-    const std::uint32_t piece = first_byte / kAgentPieceSize + 1;
-    const std::uint32_t pieces = file_size / kAgentPieceSize + (file_size % kAgentPieceSize != 0 ? 1 : 0);
+    const std::uint64_t piece = first_byte / kAgentPieceSize + 1;
+    const std::uint64_t pieces = file_size / kAgentPieceSize + (file_size % kAgentPieceSize != 0 ? 1 : 0);
     agent += '_';
     agent += std::to_string(piece);
     agent += "in";
@@ -45,7 +45,7 @@ std::string RangeValue(const ByteRange& range) {
 }
 
 int FetchUrl(platform::HttpSession& session, FetchObserver& observer, std::vector<std::uint8_t>& body,
-             std::u16string_view url, std::uint32_t file_size, const ByteRange& range, FetchKind kind,
+             std::u16string_view url, std::uint64_t file_size, const ByteRange& range, FetchKind kind,
              std::u16string_view suffix, const FetchLimits& limits) {
   BodyFetch fetch(session, url, file_size, range, kind, suffix, limits, false);
   const int result = fetch.Wait(observer);

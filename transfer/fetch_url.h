@@ -18,15 +18,16 @@ namespace krdn {
 // Why a file is fetched; it travels in the agent string.
 enum class FetchKind : int { kNone = 0, kMissing = 1, kInvalid = 2 };
 
-// Byte range of a request: first byte, and the last byte inclusive or nothing for an open end.
+// Byte range of a request: first byte, and the last byte inclusive or nothing for an
+// open end. 64-bit, for files of 4 GiB and more.
 struct ByteRange {
-  std::uint32_t first = 0;
-  std::optional<std::uint32_t> last;
+  std::uint64_t first = 0;
+  std::optional<std::uint64_t> last;
 };
 
 // "VoRepair", the suffix, "_missing"/"_invalid", then "_<piece>in<pieces>" counted in
-// 4 MiB pieces when the file size is not 0.
-std::string AgentString(std::uint32_t file_size, std::uint32_t first_byte, FetchKind kind, std::u16string_view suffix);
+// 4 MiB pieces when the file size is not 0 (in 64 bits: a file of 6 GiB has 1536).
+std::string AgentString(std::uint64_t file_size, std::uint64_t first_byte, FetchKind kind, std::u16string_view suffix);
 
 // The URL as it is requested: UTF-8, its path percent-encoded where needed, so that
 // names with spaces or non-ASCII characters reach the server intact.
@@ -59,7 +60,7 @@ struct FetchLimits {
 // cancelled, or an open-ended fetch brought more than the cap. The HTTP status is not
 // looked at: the callers judge the body.
 int FetchUrl(platform::HttpSession& session, FetchObserver& observer, std::vector<std::uint8_t>& body,
-             std::u16string_view url, std::uint32_t file_size, const ByteRange& range, FetchKind kind,
+             std::u16string_view url, std::uint64_t file_size, const ByteRange& range, FetchKind kind,
              std::u16string_view suffix = {}, const FetchLimits& limits = {});
 
 // Milliseconds between two progress lines of a bounded fetch.

@@ -41,7 +41,7 @@ PiecePipeline::~PiecePipeline() {
 
 std::uint64_t PiecePipeline::PieceBytes(std::size_t index) const {
   const ByteRange& range = pieces_[index].range;
-  return std::uint64_t{*range.last} - range.first + 1;
+  return *range.last - range.first + 1;
 }
 
 void PiecePipeline::Start(std::size_t index, bool urgent) {

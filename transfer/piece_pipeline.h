@@ -39,7 +39,7 @@ namespace krdn {
 // One piece request: what FetchUrl takes for it.
 struct PieceRequest {
   std::u16string url;
-  std::uint32_t file_size = 0;  // of the file the piece belongs to (the agent string's piece numbers)
+  std::uint64_t file_size = 0;  // of the file the piece belongs to (the agent string's piece numbers)
   ByteRange range;              // bounded
   FetchKind kind = FetchKind::kNone;
 };

@@ -29,7 +29,7 @@ void CheckManifest(const krdn::Manifest& manifest) {
     for (const krdn::ManifestPiece& piece : file.pieces) {
       Check(piece.first_byte == offset && piece.last_byte >= piece.first_byte && piece.digest.size() == 32);
       Check(piece.size() <= krdn::kLargestPiece);
-      offset = std::uint64_t{piece.last_byte} + 1;
+      offset = piece.last_byte + 1;
     }
     Check(offset == file.total_size);
   }

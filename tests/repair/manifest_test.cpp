@@ -122,24 +122,74 @@ TEST_F(ManifestParse, RejectsPathsThatCouldLeaveTheInstallDirectory) {
 }
 
 // A line of count pieces of the given size each, then one of last bytes.
-std::string Pieces(const std::string& path, std::uint32_t count, std::uint32_t size, std::uint32_t last) {
+std::string Pieces(const std::string& path, std::uint64_t count, std::uint64_t size, std::uint64_t last) {
   std::string line = path + "," + std::to_string(count + 1);
-  for (std::uint32_t i = 0; i < count; ++i) line += "," + std::to_string(size) + "," + kDigestA;
+  for (std::uint64_t i = 0; i < count; ++i) line += "," + std::to_string(size) + "," + kDigestA;
   return line + "," + std::to_string(last) + "," + kDigestB + "\n";
 }
 
-TEST_F(ManifestParse, RejectsEmptyAndOversizedPiecesAndFilesOf4GiB) {
+TEST_F(ManifestParse, RejectsEmptyAndOversizedPieces) {
   Manifest manifest;
   EXPECT_EQ(Parse(manifest, Served(",1\n\\a,1,0," + kDigestA + "\n")), -1);
   EXPECT_EQ(Parse(manifest, Served(",1\n\\a,1,67108865," + kDigestA + "\n")), -1);
   EXPECT_EQ(Parse(manifest, Served(",1\n\\a,1,3221225472," + kDigestA + "\n")), -1);
-  EXPECT_EQ(Parse(manifest, Served(",1\n" + Pieces("\\a", 64, 67108864, 1))), -1);  // 4 GiB + 1 byte
+  EXPECT_EQ(Parse(manifest, Served(",1\n\\a,1,4294967296," + kDigestA + "\n")), -1);
+  EXPECT_TRUE(manifest.files.empty());
+}
 
-  Manifest largest;
-  ASSERT_EQ(Parse(largest, Served(",1\n" + Pieces("\\a", 63, 67108864, 67108863))), 0);
-  EXPECT_EQ(largest.files[0].total_size, 4294967295u);
-  EXPECT_EQ(largest.files[0].pieces.back().size(), 67108863u);
-  EXPECT_EQ(largest.files[0].pieces.front().size(), krdn::kLargestPiece);
+// Files of 4 GiB and more: their pieces tile them at 64-bit offsets, where a 32-bit
+// offset would wrap and start the pieces past 4 GiB over the first ones.
+TEST_F(ManifestParse, ReadsFilesOf4GiBAndMoreAt64BitOffsets) {
+  Manifest manifest;
+  ASSERT_EQ(Parse(manifest, Served(",2\n" + Pieces("\\a", 64, 67108864, 1) + Pieces("\\b", 1535, 4194304, 4194304))), 0);
+  ASSERT_EQ(manifest.files.size(), 2u);
+  const krdn::ManifestFile& a = manifest.files[0];
+  EXPECT_EQ(a.total_size, 4294967297u);
+  ASSERT_EQ(a.pieces.size(), 65u);
+  EXPECT_EQ(a.pieces.back().first_byte, 4294967296u);
+  EXPECT_EQ(a.pieces.back().last_byte, 4294967296u);
+  EXPECT_EQ(a.pieces.back().size(), 1u);
+  const krdn::ManifestFile& b = manifest.files[1];
+  EXPECT_EQ(b.total_size, 6442450944u);  // 6 GiB
+  ASSERT_EQ(b.pieces.size(), 1536u);
+  std::uint64_t offset = 0;
+  for (const krdn::ManifestPiece& piece : b.pieces) {
+    ASSERT_EQ(piece.first_byte, offset) << "no overlap, no gap";
+    ASSERT_EQ(piece.size(), 4194304u);
+    offset = piece.last_byte + 1;
+  }
+  EXPECT_EQ(offset, b.total_size);
+  EXPECT_EQ(b.pieces.back().first_byte, 6438256640u);
+
+  Manifest just_below;
+  ASSERT_EQ(Parse(just_below, Served(",1\n" + Pieces("\\a", 63, 67108864, 67108863))), 0);
+  EXPECT_EQ(just_below.files[0].total_size, 4294967295u);
+  EXPECT_EQ(just_below.files[0].pieces.back().size(), 67108863u);
+  EXPECT_EQ(just_below.files[0].pieces.front().size(), krdn::kLargestPiece);
+}
+
+// Numbers are read in 64 bits and no further: a count or a size one past 2^64 - 1, or
+// of many more digits, is refused rather than wrapped; so is a count that the rest of
+// the line cannot hold, however small its pieces.
+TEST_F(ManifestParse, RejectsCountsAndSizesBeyond64Bits) {
+  const std::string piece = ",4," + kDigestA;
+  for (const std::string& line : {
+           "\\a,18446744073709551616" + piece,                     // 2^64 pieces
+           "\\a,18446744073709551617" + piece,                     // 2^64 + 1: 1 once wrapped
+           "\\a,99999999999999999999999999" + piece,
+           "\\a,1,18446744073709551616," + kDigestA,               // a size of 2^64: 0 once wrapped
+           "\\a,1,18446744073709551620," + kDigestA,               // 4 once wrapped
+           "\\a,18446744073709551615" + piece,                     // fits, but one piece is there
+           "\\a,2" + piece,                                        // two pieces, one given
+       }) {
+    Manifest manifest;
+    EXPECT_EQ(Parse(manifest, Served(",1\n" + line + "\n")), -1) << line;
+    EXPECT_TRUE(manifest.files.empty()) << line;
+  }
+  Manifest header;
+  EXPECT_EQ(Parse(header, Served(",4294967296\n")), -1) << "the header number stays a 32-bit number";
+  EXPECT_EQ(Parse(header, Served(",4294967295\n\\a" + std::string(",1") + piece + "\n")), 0);
+  EXPECT_EQ(header.header_number, 4294967295u);
 }
 
 TEST_F(ManifestParse, RejectsAFileNamedTwiceAlsoWithoutRegardToCase) {

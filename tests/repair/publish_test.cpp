@@ -3,6 +3,7 @@
 #include "tools/publish/publish.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/io/release_signature.h"
@@ -113,7 +114,7 @@ TEST_F(Publisher, RefusesNamesThatAreOneFileWithoutRegardToCaseOrNotUtf8AndNames
   EXPECT_FALSE(fs::exists(dir / "out"));
 }
 
-TEST_F(Publisher, RefusesFilesOf4GiBAndBadVersionsOrPieceSizes) {
+TEST_F(Publisher, RefusesBadVersionsOrPieceSizes) {
   WriteFile(dir / "client/ok.bin", "x");
   EXPECT_EQ(Run("1.9").code, publish::Outcome::kRefused);
   EXPECT_EQ(Run("1.9.256").code, publish::Outcome::kRefused);
@@ -123,15 +124,43 @@ TEST_F(Publisher, RefusesFilesOf4GiBAndBadVersionsOrPieceSizes) {
   EXPECT_EQ(Run("1.9.3", 0, (64u << 20) + 1).code, publish::Outcome::kRefused);
   EXPECT_FALSE(fs::exists(dir / "out"));
   EXPECT_EQ(Run("1.9.3", 0, 64u << 20).code, publish::Outcome::kPublished);
-  fs::remove_all(dir / "out");
+}
 
-  // A sparse file of exactly 4 GiB costs no disk space.
-  WriteFile(dir / "client/huge.bin", "");
-  fs::resize_file(dir / "client/huge.bin", 4294967296);
-  const auto outcome = Run();
-  EXPECT_EQ(outcome.code, publish::Outcome::kRefused);
-  EXPECT_NE(outcome.message.find("4 GiB"), std::string::npos);
-  EXPECT_FALSE(fs::exists(dir / "out"));
+// A client without a file of 4 GiB or more is published byte for byte as it always was:
+// the manifest and the version file of tests/repair/data/published-client were written
+// by the publisher before sizes became 64-bit, and clients that read 32-bit sizes read
+// them still.
+TEST_F(Publisher, AClientWithoutLargeFilesIsPublishedAsItAlwaysWas) {
+  const fs::path data = fs::path(KRDN_SOURCE_DIR) / "tests/repair/data/published-client";
+  fs::copy(data / "client", dir / "client", fs::copy_options::recursive);
+  const publish::Outcome outcome = Run("2.10.7", 22, 4096);
+  ASSERT_EQ(outcome.code, publish::Outcome::kPublished) << outcome.message;
+  EXPECT_EQ(outcome.files, 5u);
+  const auto manifest = ReadFile(dir / "out/krdn/repair/2.10.7/2.10.7_download.txt");
+  EXPECT_EQ(manifest, ReadFile(data / "2.10.7_download.txt"))
+      << std::string(manifest.begin(), manifest.end());
+  EXPECT_EQ(ReadFile(dir / "out/krdn/barternsav/360/tern.sav"), ReadFile(data / "tern.sav"));
+  for (const char* file : {"VoLauncher.exe", "bin/b.dat", "empty-dir-sibling/zero.txt", "数据/地图/one map.pak"}) {
+    EXPECT_EQ(ReadFile(dir / "out/krdn/repair/2.10.7" / file), ReadFile(data / "client" / file)) << file;
+  }
+}
+
+// Pieces of zero bytes stay holes in the server's copy, which still reads as the client's file.
+TEST_F(Publisher, CopiesZeroPiecesAsHoles) {
+  std::vector<std::uint8_t> bytes(12u << 20, 0);
+  const auto middle = PatternBytes(4u << 20, 7);
+  std::copy(middle.begin(), middle.end(), bytes.begin() + (4u << 20));
+  bytes.back() = 1;  // the last piece is written, the first is a hole
+  WriteFile(dir / "client/mostly-zero.pak", bytes);
+  WriteFile(dir / "client/all-zero.pak", std::vector<std::uint8_t>(8u << 20, 0));
+  ASSERT_EQ(Run().code, publish::Outcome::kPublished);
+  EXPECT_EQ(ReadFile(dir / "out/krdn/repair/1.9.3/mostly-zero.pak"), bytes);
+  EXPECT_EQ(fs::file_size(dir / "out/krdn/repair/1.9.3/all-zero.pak"), 8u << 20);
+  struct stat copy {};
+  ASSERT_EQ(stat((dir / "out/krdn/repair/1.9.3/all-zero.pak").c_str(), &copy), 0);
+  EXPECT_LT(copy.st_blocks * 512, 1 << 20) << "an all-zero file is a hole on the server's disk";
+  ASSERT_EQ(stat((dir / "out/krdn/repair/1.9.3/mostly-zero.pak").c_str(), &copy), 0);
+  EXPECT_LT(copy.st_blocks * 512, 9 << 20) << "the zero piece at the front is a hole";
 }
 
 // Each refused client, with the path (relative to the client folder) its message names.

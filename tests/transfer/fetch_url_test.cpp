@@ -29,6 +29,19 @@ TEST(AgentString, NamesTheKindAndTheFourMiBPiece) {
   EXPECT_EQ(RangeValue({10, 4294967295u}), "bytes=10-4294967295");
 }
 
+// Files of 4 GiB and more: piece numbers and ranges counted in 64 bits, where 32 would
+// wrap (a 6 GiB file would count 512 pieces, its last piece number 512 as well).
+TEST(AgentString, CountsThePiecesOfFilesOf4GiBAndMore) {
+  constexpr std::uint64_t k6GiB = std::uint64_t{6} << 30;
+  EXPECT_EQ(AgentString(k6GiB, k6GiB - 4194304, FetchKind::kInvalid, u""), "VoRepair_invalid_1536in1536");
+  EXPECT_EQ(AgentString(k6GiB, 0, FetchKind::kMissing, u""), "VoRepair_missing_1in1536");
+  EXPECT_EQ(AgentString(std::uint64_t{1} << 32, 0, FetchKind::kMissing, u""), "VoRepair_missing_1in1024");
+  EXPECT_EQ(AgentString((std::uint64_t{1} << 32) + 1, std::uint64_t{1} << 32, FetchKind::kMissing, u""),
+            "VoRepair_missing_1025in1025");
+  EXPECT_EQ(RangeValue({k6GiB - 4194304, k6GiB - 1}), "bytes=6438256640-6442450943");
+  EXPECT_EQ(RangeValue({std::uint64_t{1} << 32, std::nullopt}), "bytes=4294967296-");
+}
+
 class Recorder final : public FetchObserver {
  public:
   void OnProgressText(const std::u16string& text) override { texts.push_back(text); }

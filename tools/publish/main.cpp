@@ -11,8 +11,9 @@
 // 0 published, 1 a read or write failed, 2 usage error or a client the manifest
 // cannot carry or that would leak (a name with a comma or a line break or not in
 // UTF-8, a name with a C1 control or a bidirectional override, two names that Windows
-// takes for one file, a symbolic link, a junction or a hard-linked file, a file of
-// 4 GiB or more, pieces above 64 MiB).
+// takes for one file, a symbolic link, a junction or a hard-linked file, pieces above
+// 64 MiB). Files of 4 GiB and more are published as any other; a client that keeps
+// sizes and offsets in 32 bits cannot install such a release.
 #include <cstdint>
 #include <iostream>
 #include <string>

@@ -21,7 +21,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::uint64_t kLargestFile = 0xFFFFFFFFull;  // sizes travel as 32-bit numbers
 constexpr std::size_t kVersionFileSize = 256;
 
 struct ClientFile {
@@ -68,9 +67,15 @@ std::string VersionFile(const std::array<std::uint8_t, 3>& version, std::uint16_
   return bytes;
 }
 
+bool AllZero(std::span<const std::uint8_t> bytes) {
+  return std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t byte) { return byte == 0; });
+}
+
 // Copies one client file into the version folder and returns its manifest line: its
 // path, its piece count, then size and digest of each piece. The file is read through
 // the client folder's root, so a link that appeared since the walk is not followed.
+// Pieces of zero bytes are left as holes of the copy (the size is set at the end), so
+// a sparse archive of many GiB stays sparse on the server's disk.
 std::optional<std::string> PublishFile(const platform::InstallRoot& client, const ClientFile& file,
                                        const fs::path& target, std::uint64_t piece_size, std::string& error) {
   std::optional<platform::File> in =
@@ -96,11 +101,15 @@ std::optional<std::string> PublishFile(const platform::InstallRoot& client, cons
       error = file.relative + " changed while it was read";
       return std::nullopt;
     }
-    if (!out->WriteAt(offset, buffer)) {
+    if (!AllZero(buffer) && !out->WriteAt(offset, buffer)) {
       error = "cannot write " + platform::PathUtf8(target);
       return std::nullopt;
     }
     line += "," + std::to_string(buffer.size()) + "," + Md5Hex(buffer);
+  }
+  if (!out->Resize(file.size)) {
+    error = "cannot write " + platform::PathUtf8(target);
+    return std::nullopt;
   }
   return line;
 }
@@ -228,7 +237,6 @@ std::optional<Outcome> CollectFiles(const fs::path& folder, const platform::Inst
     if (!ManifestPathFor(relative, reason)) return Refuse(reason);
     ClientFile file{.relative_path = relative, .relative = relative_text, .manifest_path = reason};
     file.size = it->file_size(error);
-    if (file.size > kLargestFile) return Refuse(file.relative + ": files of 4 GiB or more cannot be published");
     if (files.size() == kMostManifestFiles) {
       return Refuse("a manifest lists at most " + std::to_string(kMostManifestFiles) + " files");
     }

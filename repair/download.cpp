@@ -57,7 +57,7 @@ void RepairFile(Run& run, const RepairItem& item, Pass& pass) {
   int retries = 0;
   for (const ManifestPiece& piece : item.pieces) {
     FetchedPiece fetched = FetchPiece(run, pass, piece, retries);
-    if (DigestToWideHex(fetched.digest) != piece.digest) FailItem(run, text::kDownloadFailed);
+    if (!piece.digest.Matches(fetched.digest)) FailItem(run, text::kDownloadFailed);
     WritePiece(run, item.path, piece, fetched.body, pass.bytes_to_write);
     pass.pipeline.Recycle(std::move(fetched.body));
     ++pass.next;

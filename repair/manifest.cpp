@@ -102,7 +102,7 @@ std::optional<ManifestFile> ParseFileLine(std::u16string_view line) {
     piece.first_byte = offset;
     offset += *size;
     piece.last_byte = offset - 1;
-    piece.digest.assign(line.substr(comma + 1, kDigestLength));
+    piece.digest = PieceDigest::FromText(line.substr(comma + 1, kDigestLength));
     file.pieces.push_back(std::move(piece));
     comma += 1 + kDigestLength;
   }
@@ -129,16 +129,16 @@ std::size_t CountFileLines(std::string_view text, std::size_t most) {
 }
 
 // Splits off the next line at pos; a "\r" directly before the "\n" is dropped.
-std::optional<std::u16string_view> NextLine(std::u16string_view text, std::size_t& pos) {
+std::optional<std::string_view> NextLine(std::string_view text, std::size_t& pos) {
   if (pos > text.size()) return std::nullopt;
-  const std::size_t end = text.find(u'\n', pos);
-  std::u16string_view line;
-  if (end == std::u16string_view::npos) {
+  const std::size_t end = text.find('\n', pos);
+  std::string_view line;
+  if (end == std::string_view::npos) {
     line = text.substr(pos);
     pos = text.size() + 1;
   } else {
     line = text.substr(pos, end - pos);
-    if (!line.empty() && line.back() == u'\r') line.remove_suffix(1);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     pos = end + 1;
   }
   return line;
@@ -157,21 +157,25 @@ int ParseManifest(Manifest& manifest, std::span<const std::uint8_t> bytes_with_n
   std::string_view utf8(reinterpret_cast<const char*>(body.data()), body.size());
   utf8 = utf8.substr(0, utf8.find('\0'));
   if (!platform::IsUtf8(utf8)) return -1;
-  if (CountFileLines(utf8, kMostManifestFiles) > kMostManifestFiles) return -1;
-  const std::u16string text = platform::Utf8ToUtf16(utf8);
+  const std::size_t lines = CountFileLines(utf8, kMostManifestFiles);
+  if (lines > kMostManifestFiles) return -1;
 
+  // Lines are split in UTF-8, where a "\n" is never part of a longer character, and
+  // each is read as UTF-16 on its own: the text is never held twice.
   std::size_t pos = 0;
-  const std::optional<std::u16string_view> header = NextLine(text, pos);
-  if (!header || header->empty() || header->front() != u',') return -1;
+  const std::optional<std::string_view> header = NextLine(utf8, pos);
+  if (!header || header->empty() || header->front() != ',') return -1;
+  const std::u16string header_text = platform::Utf8ToUtf16(*header);
   std::size_t number_pos = 1;
-  const std::optional<std::uint64_t> number = ReadNumber(*header, number_pos, UINT32_MAX);
+  const std::optional<std::uint64_t> number = ReadNumber(header_text, number_pos, UINT32_MAX);
   if (!number) return -1;
   manifest.header_number = static_cast<std::uint32_t>(*number);
 
+  manifest.files.reserve(manifest.files.size() + lines);
   PathClaims claims;
-  while (const std::optional<std::u16string_view> line = NextLine(text, pos)) {
+  while (const std::optional<std::string_view> line = NextLine(utf8, pos)) {
     if (line->empty()) break;
-    std::optional<ManifestFile> file = ParseFileLine(*line);
+    std::optional<ManifestFile> file = ParseFileLine(platform::Utf8ToUtf16(*line));
     if (!file || claims.Claim(file->path)) return -1;
     manifest.files.push_back(std::move(*file));
   }

@@ -286,7 +286,7 @@ void PieceChecker::Work() {
   };
   const LaneBatch::Settled judge = [&](const LanePiece& piece, const std::optional<platform::Md5Digest>& digest) {
     const ManifestPiece& expected = manifest_.files[piece.file].pieces[piece.piece];
-    Judged(piece.file, piece.piece, digest && DigestToWideHex(*digest) == expected.digest, deferred);
+    Judged(piece.file, piece.piece, digest && expected.digest.Matches(*digest), deferred);
   };
 
   for (;;) {

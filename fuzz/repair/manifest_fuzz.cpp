@@ -27,7 +27,8 @@ void CheckManifest(const krdn::Manifest& manifest) {
     Check(file.path.find(u"\\..\\") == std::u16string::npos);
     std::uint64_t offset = 0;
     for (const krdn::ManifestPiece& piece : file.pieces) {
-      Check(piece.first_byte == offset && piece.last_byte >= piece.first_byte && piece.digest.size() == 32);
+      Check(piece.first_byte == offset && piece.last_byte >= piece.first_byte);
+      Check(piece.digest.Text().empty() || piece.digest == krdn::PieceDigest::FromText(piece.digest.Text()));
       Check(piece.size() <= krdn::kLargestPiece);
       offset = piece.last_byte + 1;
     }

@@ -46,7 +46,7 @@ TEST_F(ManifestParse, ReadsPathsPiecesAndSizes) {
   EXPECT_EQ(a.pieces[0].last_byte, 9u);
   EXPECT_EQ(a.pieces[1].first_byte, 10u);
   EXPECT_EQ(a.pieces[1].last_byte, 14u);
-  EXPECT_EQ(a.pieces[1].digest, u"FEDCBA9876543210FEDCBA9876543210");
+  EXPECT_EQ(a.pieces[1].digest.Text(), u"FEDCBA9876543210FEDCBA9876543210");
   EXPECT_EQ(manifest.files[1].path, u"\\数据\\empty.txt");
   EXPECT_TRUE(manifest.files[1].pieces.empty());
   EXPECT_EQ(manifest.files[1].total_size, 0u);

@@ -237,7 +237,7 @@ class LargeFile : public ::testing::Test {
     const fs::path path = work / "big.bin";
     { std::ofstream create(path, std::ios::binary); }
     fs::resize_file(path, std::uint64_t{kPiece} * pieces);
-    const std::u16string zeros = DigestToWideHex(platform::Md5(std::vector<std::uint8_t>(kPiece)));
+    const PieceDigest zeros = PieceDigest::Of(platform::Md5(std::vector<std::uint8_t>(kPiece)));
     ManifestFile file{.path = u"\\big.bin", .pieces = {}, .total_size = kPiece * pieces};
     for (std::uint32_t i = 0; i < pieces; ++i) {
       file.pieces.push_back({.first_byte = i * kPiece, .last_byte = (i + 1) * kPiece - 1, .digest = zeros});
@@ -396,7 +396,7 @@ class ManySmallFiles : public ::testing::Test {
       ManifestPiece piece;
       piece.first_byte = 0;
       piece.last_byte = size - 1;
-      piece.digest = DigestToWideHex(platform::Md5(bytes));
+      piece.digest = PieceDigest::Of(platform::Md5(bytes));
       ManifestFile file;
       file.path = u"\\" + platform::Utf8ToUtf16(relative);
       std::replace(file.path.begin(), file.path.end(), u'/', u'\\');

@@ -39,10 +39,15 @@ void HttpSession::Impl::Submit(const StatePtr& state) {
       refusal = "the session was aborted";
     } else if (!IsHttpUrl(state->request.url)) {
       refusal = "not an http or https URL";
-    } else if (state->request.urgent) {
-      waiting_.push_front(state);
     } else {
-      waiting_.push_back(state);
+      // Found once: admitting looks at the host of every transfer that waits, at every
+      // start and end, and many small pieces may wait.
+      state->host_key = HostKey(state->request.url);
+      if (state->request.urgent) {
+        waiting_.push_front(state);
+      } else {
+        waiting_.push_back(state);
+      }
     }
     if (refusal != nullptr) {
       state->done = true;
@@ -97,12 +102,11 @@ void HttpSession::Impl::Admit() {
       std::lock_guard lock(mutex);
       if (held_ || aborting_) return;
       const auto it = std::find_if(waiting_.begin(), waiting_.end(), [&](const StatePtr& state) {
-        return per_host_[HostKey(state->request.url)] < connections;
+        return per_host_[state->host_key] < connections;
       });
       if (it == waiting_.end()) return;
       next = *it;
       waiting_.erase(it);
-      next->host_key = HostKey(next->request.url);
       ++per_host_[next->host_key];
       running_.push_back(next);
     }

@@ -50,7 +50,7 @@ struct HttpTransfer::State {
   // Under the session's mutex.
   bool done = false;
   HttpResult result;
-  std::string host_key;     // the host whose connection it holds while it runs
+  std::string host_key;     // the host it waits for, and whose connection it holds while it runs
   int hop = 0;              // the current hop's number, from 1; 0 while it waits
   std::string url;          // of the current hop
   std::string next_url;     // where the current hop's redirect leads, once it is one

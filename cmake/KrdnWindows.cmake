@@ -25,12 +25,12 @@ include(KrdnWaitFix)
 enable_language(RC)
 
 # The libraries the toolkit needs that Windows does not have, each compiled here from
-# Debian: pugixml and libpng from their source packages (scripts/install-deps unpacks
-# them into build/debian-sources), zlib from libz-mingw-w64-dev, stb_image from the
+# Debian: pugixml, libpng and libsodium from their source packages (scripts/install-deps
+# unpacks them into build/debian-sources), zlib from libz-mingw-w64-dev, stb_image from the
 # header of libstb-dev, its implementation compiled here.
 set(KRDN_DEBIAN_SOURCES ${PROJECT_SOURCE_DIR}/build/debian-sources CACHE PATH
     "Unpacked Debian source packages of the Windows build (scripts/install-deps)")
-foreach(package pugixml libpng1.6)
+foreach(package pugixml libpng1.6 libsodium)
   if(NOT EXISTS ${KRDN_DEBIAN_SOURCES}/${package}/.unpacked)
     message(FATAL_ERROR "No Debian source of ${package} in ${KRDN_DEBIAN_SOURCES}: run scripts/install-deps windows")
   endif()
@@ -54,6 +54,34 @@ endforeach()
 target_include_directories(krdn_png SYSTEM PUBLIC ${png_dir} ${png_config})
 target_compile_definitions(krdn_png PRIVATE PNG_ARM_NEON_OPT=0 PNG_INTEL_SSE_OPT=0)
 target_link_libraries(krdn_png PUBLIC ZLIB::ZLIB)
+
+# libsodium for the release signatures, its portable C only: a run checks a few
+# signatures, so the hand-tuned variants its own build adds per CPU are not worth a
+# build of theirs here. version.h is made from its template, as its configure does.
+set(sodium_root ${KRDN_DEBIAN_SOURCES}/libsodium)
+set(sodium_dir ${sodium_root}/src/libsodium)
+set(sodium_config ${CMAKE_BINARY_DIR}/debian-sources/libsodium)
+file(READ ${sodium_root}/configure.ac sodium_configure)
+string(REGEX MATCH "AC_INIT\\(\\[libsodium\\],\\[([0-9.]+)\\]" _ "${sodium_configure}")
+set(VERSION ${CMAKE_MATCH_1})
+string(REGEX MATCH "SODIUM_LIBRARY_VERSION_MAJOR=([0-9]+)" _ "${sodium_configure}")
+set(SODIUM_LIBRARY_VERSION_MAJOR ${CMAKE_MATCH_1})
+string(REGEX MATCH "SODIUM_LIBRARY_VERSION_MINOR=([0-9]+)" _ "${sodium_configure}")
+set(SODIUM_LIBRARY_VERSION_MINOR ${CMAKE_MATCH_1})
+if(NOT VERSION OR NOT SODIUM_LIBRARY_VERSION_MAJOR OR NOT SODIUM_LIBRARY_VERSION_MINOR)
+  message(FATAL_ERROR "libsodium: no version in ${sodium_root}/configure.ac")
+endif()
+set(SODIUM_LIBRARY_MINIMAL_DEF "")
+configure_file(${sodium_dir}/include/sodium/version.h.in ${sodium_config}/sodium/version.h @ONLY)
+# Beside it, the header it includes by its own folder.
+configure_file(${sodium_dir}/include/sodium/export.h ${sodium_config}/sodium/export.h COPYONLY)
+file(GLOB_RECURSE sodium_sources CONFIGURE_DEPENDS ${sodium_dir}/*.c)
+add_library(krdn_sodium STATIC ${sodium_sources})
+target_include_directories(krdn_sodium SYSTEM PUBLIC ${sodium_config} ${sodium_dir}/include
+                           PRIVATE ${sodium_config}/sodium ${sodium_dir}/include/sodium)
+target_compile_definitions(krdn_sodium PUBLIC SODIUM_STATIC
+                           PRIVATE CONFIGURED=1 NATIVE_LITTLE_ENDIAN HAVE_TI_MODE)
+target_link_libraries(krdn_sodium PUBLIC advapi32)  # RtlGenRandom
 
 set(stb_impl ${CMAKE_BINARY_DIR}/debian-sources/stb_image.c)
 file(CONFIGURE OUTPUT ${stb_impl} CONTENT "#define STB_IMAGE_IMPLEMENTATION\n#include <stb_image.h>\n")

@@ -1,7 +1,8 @@
 // krdn-repair-cli.exe under wine against nginx on the Linux side: a damaged client
 // (missing, damaged, too long, too short, read-only and locked files) repaired to the
 // release, a run killed mid-download and resumed, Windows and Unix forms of the install
-// path, and the desktop shortcut read back through the shell link interface.
+// path, the desktop shortcut read back through the shell link interface, and signed
+// releases: trusted with their signatures only, and never rolled back.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -255,6 +256,84 @@ TEST_F(CliUnderWine, ARunKilledMidDownloadIsResumedByTheNextAndFetchesOnlyWhatIs
     fetched.insert(path + " " + range);
   }
   EXPECT_EQ(fetched, wrong);
+}
+
+class SignedUnderWine : public CliUnderWine {
+ protected:
+  void SetUp() override {
+    fs::create_directories(work / "keys");
+    ASSERT_EQ(publish::MakeKey(key).code, publish::Outcome::kPublished);
+    WriteFile(client / "VoLauncher.exe", PatternBytes(4000, 21));
+    WriteFile(client / "data" / "a.pak", PatternBytes(2500, 22));
+  }
+  void PublishSigned(const std::string& version) {
+    const auto outcome =
+        publish::Publish({.client = client, .out = root, .version = version, .piece_size = 1024, .sign_key = key});
+    ASSERT_EQ(outcome.code, publish::Outcome::kPublished) << outcome.message;
+  }
+  // A run that trusts `public_key` and gives up at the first network-failure dialog.
+  Finished RunTrusting(const LocalServers& servers, const fs::path& public_key) {
+    std::vector<std::string> args = Args(servers, install.string());
+    args.insert(args.end(), {"--publisher-key", public_key.string(), "--give-up-after", "1"});
+    return Run(args);
+  }
+
+  // The client's files as installed, without the record of the release order.
+  std::map<std::string, std::vector<std::uint8_t>> Installed() const {
+    auto files = Files(install);
+    files.erase("tern.sav.order");
+    return files;
+  }
+
+  fs::path key = work / "keys" / "release";
+  fs::path version_file = root / "krdn" / "barternsav" / "360" / "tern.sav";
+};
+
+TEST_F(SignedUnderWine, AReleaseIsTrustedOnlyWithItsOwnSignatures) {
+  PublishSigned("2.1.7");
+  LocalServers servers(root, work / "nginx");
+  const Finished trusted = RunTrusting(servers, key.string() + ".pub");
+  ASSERT_EQ(trusted.exit_code, 0u) << trusted.err;
+  EXPECT_EQ(Installed(), Files(client));
+
+  fs::remove_all(install);
+  const fs::path signature = version_file.string() + ".sig";
+  const std::vector<std::uint8_t> good = ReadFile(signature);
+  std::vector<std::uint8_t> tampered = good;
+  tampered[10] ^= 0x01;
+  WriteFile(signature, tampered);
+  const Finished refused = RunTrusting(servers, key.string() + ".pub");
+  EXPECT_EQ(refused.exit_code, 3u) << refused.err;
+  EXPECT_EQ(refused.out, "下载文件tern.sav\r\n") << "a version file without a good signature is never used";
+
+  WriteFile(signature, good);
+  ASSERT_EQ(publish::MakeKey(work / "keys" / "other").code, publish::Outcome::kPublished);
+  const Finished foreign = RunTrusting(servers, work / "keys" / "other.pub");
+  EXPECT_EQ(foreign.exit_code, 3u) << foreign.err;
+  fs::remove(root / "krdn" / "repair" / "2.1.7" / "2.1.7_download.txt.sig");
+  const Finished unsigned_manifest = RunTrusting(servers, key.string() + ".pub");
+  EXPECT_EQ(unsigned_manifest.exit_code, 3u) << unsigned_manifest.err;
+  EXPECT_FALSE(fs::exists(install / "data" / "a.pak")) << "an unsigned manifest is never used";
+}
+
+TEST_F(SignedUnderWine, AnOlderReleaseServedAgainIsNeverUsed) {
+  PublishSigned("2.1.7");
+  const fs::path older = work / "older";
+  fs::copy(root, older, fs::copy_options::recursive);
+  WriteFile(client / "data" / "a.pak", PatternBytes(2500, 23));
+  PublishSigned("2.1.8");
+  LocalServers servers(root, work / "nginx");
+  ASSERT_EQ(RunTrusting(servers, key.string() + ".pub").exit_code, 0u);
+  const std::vector<std::uint8_t> accepted = ReadFile(install / "tern.sav");
+  EXPECT_EQ(accepted, ReadFile(version_file));
+
+  // The same host serves the older release again (the order is recorded per version host).
+  fs::remove_all(root / "krdn");
+  fs::copy(older / "krdn", root / "krdn", fs::copy_options::recursive);
+  const Finished rolled_back = RunTrusting(servers, key.string() + ".pub");
+  EXPECT_EQ(rolled_back.exit_code, 3u) << rolled_back.err;
+  EXPECT_EQ(ReadFile(install / "tern.sav"), accepted);
+  EXPECT_EQ(Installed(), Files(client)) << "the newer release stays as it was";
 }
 
 TEST_F(CliUnderWine, UsageErrorsAndAnUnreachableHostEndWithTheirCodes) {

@@ -10,6 +10,7 @@
 #include "platform/io/files.h"
 #include "platform/io/install_root.h"
 #include "platform/io/release_signature.h"
+#include "platform/base/shown_text.h"
 #include "platform/base/utf.h"
 #include "repair/manifest.h"
 #include "repair/path_key.h"
@@ -153,29 +154,6 @@ bool WriteNewFile(const fs::path& path, const std::string& bytes) {
 Outcome Refuse(std::string message) { return Outcome{.code = Outcome::kRefused, .message = std::move(message)}; }
 Outcome Fail(std::string message) { return Outcome{.code = Outcome::kFailed, .message = std::move(message)}; }
 
-// C1 controls steer a terminal, and the bidirectional overrides, isolates and marks
-// show a name in another order than it has ("exe.txt" for "txt.exe"): a player's screen
-// must show the name the disk holds.
-bool MisleadsOnScreen(char16_t c) {
-  return (c >= 0x80 && c <= 0x9F) || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069) || c == 0x200E ||
-         c == 0x200F || c == 0x061C;
-}
-
-// The name for a message, with every character that misleads on screen as "\u{XXXX}".
-std::string Escaped(std::u16string_view name) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string text;
-  std::size_t plain_from = 0;  // the run of characters shown as they are, converted whole (surrogate pairs stay pairs)
-  for (std::size_t i = 0; i < name.size(); ++i) {
-    if (!MisleadsOnScreen(name[i])) continue;
-    text += platform::Utf16ToUtf8(name.substr(plain_from, i - plain_from)) + "\\u{";
-    for (int shift = 12; shift >= 0; shift -= 4) text += kHex[(name[i] >> shift) & 0xF];
-    text += "}";
-    plain_from = i + 1;
-  }
-  return text + platform::Utf16ToUtf8(name.substr(plain_from));
-}
-
 // Names that are one file where case does not count (Windows, and the engine's rule
 // for manifests): "Data/A.pak" and "data/a.pak", or "a" and "A/b".
 std::optional<Outcome> RefuseCollisions(const std::vector<ClientFile>& files) {
@@ -274,8 +252,10 @@ bool ManifestPathFor(const fs::path& relative, std::string& path_or_reason) {
     return false;
   }
   const std::u16string wide = platform::Utf8ToUtf16(text);
-  if (std::any_of(wide.begin(), wide.end(), MisleadsOnScreen)) {
-    path_or_reason = Escaped(wide) +
+  // Controls below 0x80 have messages of their own below.
+  const auto c1_or_bidirectional = [](char16_t c) { return c >= 0x80 && platform::MisleadsOnScreen(c); };
+  if (std::any_of(wide.begin(), wide.end(), c1_or_bidirectional)) {
+    path_or_reason = platform::EscapedForScreen(wide) +
                      ": a C1 control character or a bidirectional override or mark cannot stand in a published name";
     return false;
   }

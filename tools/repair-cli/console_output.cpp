@@ -9,10 +9,12 @@ namespace krdn::cli {
 std::unique_ptr<ConsoleOutput> MakeConsoleOutput(OutputMode mode) {
   switch (mode) {
     case OutputMode::kJson: return std::make_unique<JsonOutput>();
-    case OutputMode::kQuiet: return std::make_unique<TextOutput>(true, false);
+    case OutputMode::kQuiet:
     case OutputMode::kPlain: break;
   }
-  return std::make_unique<TextOutput>(false, platform::IsTerminal(stderr));
+  const TextStreams streams{.out_is_terminal = platform::IsTerminal(stdout),
+                            .err_is_terminal = platform::IsTerminal(stderr)};
+  return std::make_unique<TextOutput>(mode == OutputMode::kQuiet, streams);
 }
 
 }  // namespace krdn::cli

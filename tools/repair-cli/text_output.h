@@ -9,11 +9,21 @@
 
 namespace krdn::cli {
 
+// Where the texts go, and which of the two is a terminal: there, names a server gave
+// show with their controls and bidirectional characters escaped (platform/base/
+// shown_text.h); a pipe or a file gets the bytes as they are.
+struct TextStreams {
+  std::FILE* out = stdout;
+  std::FILE* err = stderr;
+  bool out_is_terminal = false;
+  bool err_is_terminal = false;
+};
+
 class TextOutput final : public ConsoleOutput {
  public:
   // Quiet leaves out the status texts and the progress line; the progress line is drawn
   // only when standard error is a terminal.
-  TextOutput(bool quiet, bool error_is_terminal) : quiet_(quiet), terminal_(error_is_terminal) {}
+  TextOutput(bool quiet, TextStreams streams) : quiet_(quiet), streams_(streams) {}
 
   void Status(std::string_view text) override;
   void Transient(std::string_view text, Clock::time_point now) override;
@@ -22,7 +32,7 @@ class TextOutput final : public ConsoleOutput {
   void End(int exit_code, std::string_view error) override;
 
  private:
-  bool ShowsProgress() const { return terminal_ && !quiet_; }
+  bool ShowsProgress() const { return streams_.err_is_terminal && !quiet_; }
   // Standard error, after the status texts waiting for standard output.
   void PrintError(std::string_view text);
   // A line on standard error, after clearing the progress line the next update draws again.
@@ -31,10 +41,10 @@ class TextOutput final : public ConsoleOutput {
   void ClearLine();
 
   const bool quiet_;
-  const bool terminal_;
+  const TextStreams streams_;
   bool line_shown_ = false;
   ProgressLine progress_;
-  BlockWriter status_{stdout};
+  BlockWriter status_{streams_.out};
 };
 
 }  // namespace krdn::cli

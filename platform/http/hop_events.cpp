@@ -9,6 +9,7 @@ namespace platform {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+constexpr std::uint64_t kMaxRedirectPage = 64 * 1024;
 
 // The wire's events of one hop, handed on to the session with the hop's number.
 class HopEvents final : public WireEvents {
@@ -16,7 +17,6 @@ class HopEvents final : public WireEvents {
   HopEvents(std::shared_ptr<HttpTransfer::State> state, int hop) : state_(std::move(state)), hop_(hop) {}
 
   bool OnAnswer(const WireAnswer& answer) override { return state_->session->OnAnswer(*state_, hop_, answer); }
-  void OnHeadBytes(std::size_t bytes) override { state_->session->OnHeadBytes(*state_, hop_, bytes); }
   bool OnBody(std::span<const std::uint8_t> block) override { return state_->session->OnBody(*state_, hop_, block); }
   void OnEnd(const std::optional<std::string>& failure) override { state_->session->OnEnd(state_, hop_, failure); }
 
@@ -42,6 +42,7 @@ bool HttpSession::Impl::Send(const StatePtr& state, const std::string& url) {
     hop = ++state->hop;
     state->url = url;
     state->redirecting = false;
+    state->redirect_page_bytes = 0;
     state->clock.Sent(Clock::now());
   }
   watch_.notify_all();
@@ -87,18 +88,26 @@ bool HttpSession::Impl::OnAnswer(HttpTransfer::State& state, int hop, const Wire
   return go_on;
 }
 
-void HttpSession::Impl::OnHeadBytes(HttpTransfer::State& state, int hop, std::size_t bytes) {
-  std::lock_guard lock(mutex);
-  if (IsCurrent(state, hop)) state.clock.Arrived(Clock::now(), bytes);
-}
-
 bool HttpSession::Impl::OnBody(HttpTransfer::State& state, int hop, std::span<const std::uint8_t> block) {
   std::unique_lock callbacks(state.callback_mutex);
+  bool refused = false;
   {
     std::lock_guard lock(mutex);
     if (!IsCurrent(state, hop)) return false;
-    state.clock.Arrived(Clock::now(), block.size());
-    if (state.redirecting) return true;
+    // A redirect's own page is read to its end, so that the connection can be kept, but
+    // it is nobody's progress: one that drips forever ends by the stall limits or here.
+    if (state.redirecting) {
+      state.redirect_page_bytes += block.size();
+      if (state.redirect_page_bytes <= kMaxRedirectPage) return true;
+      refused = true;
+    } else {
+      state.clock.Arrived(Clock::now(), block.size());
+    }
+  }
+  if (refused) {
+    callbacks.unlock();
+    End(state, HttpOutcome::kFailed, "the redirect's page is larger than 64 KiB");
+    return false;
   }
   const bool go_on = state.receiver->OnBody(block);
   callbacks.unlock();

@@ -55,6 +55,7 @@ struct HttpTransfer::State {
   std::string url;          // of the current hop
   std::string next_url;     // where the current hop's redirect leads, once it is one
   bool redirecting = false;  // the current hop's answer is a redirect being followed
+  std::uint64_t redirect_page_bytes = 0;  // of that redirect's own page, so far
   HopClock clock;
   std::shared_ptr<WireHop> wire_hop;
 };
@@ -80,7 +81,6 @@ class HttpSession::Impl : public std::enable_shared_from_this<HttpSession::Impl>
   // The wire's events of hop `hop` of a transfer (hop_events.cpp); those of a hop that
   // is no longer the transfer's current one are ignored.
   bool OnAnswer(HttpTransfer::State& state, int hop, const WireAnswer& answer);
-  void OnHeadBytes(HttpTransfer::State& state, int hop, std::size_t bytes);
   bool OnBody(HttpTransfer::State& state, int hop, std::span<const std::uint8_t> block);
   void OnEnd(const StatePtr& state, int hop, const std::optional<std::string>& failure);
 

@@ -63,8 +63,6 @@ class WireEvents {
   virtual ~WireEvents() = default;
   // The head of the final answer is in. False: the hop is to end here.
   virtual bool OnAnswer(const WireAnswer& answer) = 0;
-  // Bytes of the answer's head as they arrive, where the library shows them.
-  virtual void OnHeadBytes(std::size_t bytes) = 0;
   // A block of the answer's body. False: the hop is to end here.
   virtual bool OnBody(std::span<const std::uint8_t> block) = 0;
   // The hop has ended: the body arrived to its end (no failure), or what went wrong.

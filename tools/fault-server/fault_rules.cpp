@@ -25,6 +25,7 @@ constexpr std::array kNames = {
     Name{Fault::kWrongDigest, "wrong-digest"},
     Name{Fault::kTrickle, "trickle"},
     Name{Fault::kRedirect, "redirect"},
+    Name{Fault::kLongRedirect, "long-redirect"},
 };
 
 // A value as one word: bytes that would end it, and "%", as %XX.

@@ -25,6 +25,7 @@ enum class Fault {
   kWrongDigest,         // the right length, the first byte changed
   kTrickle,             // the right answer, sent slowly (rule's bytes per second)
   kRedirect,            // a redirect (rule's redirect status) to the rule's location prefix + the request's path
+  kLongRedirect,        // that redirect with a page of its own of 1 MiB, sent at the rule's bytes per second
 };
 
 // Parses a fault name as the command line writes it ("reset", "stall-mid-body", ...).
@@ -37,9 +38,9 @@ struct FaultRule {
   Fault fault = Fault::kNone;
   int times = -1;           // how many matching requests it applies to; -1: all of them
   int status = 404;         // for kErrorPage
-  std::size_t bytes_per_second = 64 * 1024;  // for kTrickle
-  int redirect_status = 302;                 // for kRedirect
-  std::string location_prefix{};             // for kRedirect: empty redirects a path to itself (a loop)
+  std::size_t bytes_per_second = 64 * 1024;  // for kTrickle and kLongRedirect
+  int redirect_status = 302;                 // for kRedirect and kLongRedirect
+  std::string location_prefix{};             // for both: empty redirects a path to itself (a loop)
 };
 
 struct RequestRecord {

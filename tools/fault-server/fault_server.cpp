@@ -326,10 +326,25 @@ bool FaultServer::Answer(int client, const RequestHead& request, Fault fault, co
     HoldOpen(client, wake_);
     return false;
   }
+  // Small slices at a steady pace, so a client sees many blocks arrive.
+  auto trickle = [&](const std::string& body) {
+    const std::size_t slice = std::max<std::size_t>(1, rule.bytes_per_second / 20);
+    for (std::size_t at = 0; at < body.size(); at += slice) {
+      if (Stopping() || !send_all(body.substr(at, slice), true)) return false;
+      pollfd wait{wake_, POLLIN, 0};
+      ::poll(&wait, 1, 50);
+    }
+    return true;
+  };
+
   if (fault == Fault::kErrorPage) return page(rule.status, {});
-  if (fault == Fault::kRedirect) {
-    const std::string location = (rule.location_prefix.empty() ? "" : rule.location_prefix) + request.path;
-    return page(rule.redirect_status, "Location: " + location + "\r\n");
+  const std::string location = "Location: " + rule.location_prefix + request.path + "\r\n";
+  if (fault == Fault::kRedirect) return page(rule.redirect_status, location);
+  if (fault == Fault::kLongRedirect) {
+    const std::string long_page(1 << 20, ' ');
+    return send_all(Head(rule.redirect_status, long_page.size(), request.close, "Content-Type: text/html\r\n" + location),
+                    false) &&
+           trickle(long_page);
   }
 
   const bool unsafe = request.path.find("..") != std::string::npos;
@@ -361,17 +376,7 @@ bool FaultServer::Answer(int client, const RequestHead& request, Fault fault, co
     }
     return false;
   }
-  if (fault == Fault::kTrickle) {
-    // Small slices at a steady pace, so a client sees many blocks arrive.
-    const std::size_t slice = std::max<std::size_t>(1, rule.bytes_per_second / 20);
-    for (std::size_t at = 0; at < body.size(); at += slice) {
-      if (Stopping() || !send_all(body.substr(at, slice), true)) return false;
-      pollfd wait{wake_, POLLIN, 0};
-      ::poll(&wait, 1, 50);
-    }
-    return true;
-  }
-  return send_all(body, true);
+  return fault == Fault::kTrickle ? trickle(body) : send_all(body, true);
 }
 
 }  // namespace krdn::fault

@@ -218,7 +218,6 @@ size_t CurlWire::OnHeader(char* data, size_t size, size_t count, void* user) {
   auto& hop = *static_cast<CurlHop*>(user);
   const std::string_view line(data, size * count);
   if (hop.answered) return line.size();  // trailers
-  hop.events->OnHeadBytes(line.size());
   if (StartsWithNoCase(line, "http/")) hop.has_location = false;  // a new answer (after a 1xx)
   if (StartsWithNoCase(line, "location:")) {
     hop.has_location = true;

@@ -254,5 +254,32 @@ TEST_F(Session, AStalledOrDrippingAnswerFailsWithinItsLimits) {
   EXPECT_LT(server.requests().back().body_bytes_sent, 4000u) << "the body was given up long before its end";
 }
 
+// A redirect's own page is read and dropped, never counted as the transfer's progress:
+// one too large fails the hop, and one that drips fails by the stall timeout, however
+// steadily it drips.
+TEST_F(Session, ARedirectsOwnPageIsCappedAndIsNoProgress) {
+  HttpSession session;
+  server.AddRule(FaultRule{.path_prefix = "/file.bin", .fault = Fault::kLongRedirect, .times = 1,
+                           .bytes_per_second = 4 << 20, .location_prefix = "/mirror"});
+  Collect large;
+  const HttpResult capped = session.Get(Request("/file.bin"), large);
+  EXPECT_EQ(capped.outcome, HttpOutcome::kFailed);
+  EXPECT_EQ(capped.error, "the redirect's page is larger than 64 KiB");
+  EXPECT_TRUE(large.body.empty());
+  EXPECT_TRUE(large.statuses.empty()) << "the receiver saw no answer";
+
+  // 2,000 bytes a second, in slices every 50 ms: as progress it would never stall.
+  server.AddRule(FaultRule{.path_prefix = "/file.bin", .fault = Fault::kLongRedirect, .times = 1,
+                           .bytes_per_second = 2000, .location_prefix = "/mirror"});
+  HttpRequest dripping = Request("/file.bin");
+  dripping.limits.stall_timeout = 400ms;
+  Collect dripped;
+  const HttpResult stalled = session.Get(dripping, dripped);
+  EXPECT_EQ(stalled.outcome, HttpOutcome::kFailed) << stalled.error;
+  EXPECT_EQ(stalled.error, "nothing arrived for the stall timeout");
+  EXPECT_LT(server.requests().back().body_bytes_sent, 4000u);
+  EXPECT_EQ(server.requests().size(), 2u) << "neither redirect was followed";
+}
+
 }  // namespace
 }  // namespace platform

@@ -41,7 +41,10 @@ namespace {
 // INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_UI |
 // INTERNET_FLAG_PRAGMA_NOCACHE: always from the server, no cache, no dialogs.
 constexpr DWORD kOpenUrlFlags = 0x84000300;
-constexpr DWORD kRequestFlags = kOpenUrlFlags | INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_NO_COOKIES;
+// No redirect, cookie or authentication of WinInet's own: without NO_AUTH it would
+// answer an intranet host's challenge with the player's Windows logon (NTLM) unasked.
+constexpr DWORD kRequestFlags =
+    kOpenUrlFlags | INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_AUTH;
 constexpr std::size_t kBlockBytes = 64 * 1024;
 // How long Stop waits for hops' threads that a closed handle did not wake.
 constexpr auto kStopWait = std::chrono::seconds(2);

@@ -134,6 +134,28 @@ TEST_F(Cli, HelpAndVersionAnswerOnStandardOutputAndABadOptionOnStandardError) {
   EXPECT_TRUE(fs::is_empty(install)) << "no run for any of them";
 }
 
+TEST_F(Cli, ThePublisherAnswersHelpOnStandardOutputAndAMissingValueOnStandardError) {
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--help"}, {"-h"}, {"--client", root.string(), "--help"}}) {
+    std::vector<std::string> all{KRDN_PUBLISH};
+    all.insert(all.end(), args.begin(), args.end());
+    const Finished help = Wait(SpawnProgram(all));
+    EXPECT_EQ(help.exit_code, 0) << args.back() << ": " << help.err;
+    EXPECT_EQ(help.out.rfind("usage: krdn-publish --client DIR --out ROOT --version X.Y.Z", 0), 0u) << help.out;
+    for (const char* option : {"--piece-size BYTES", "--sign-key FILE", "--make-key FILE", "--help"}) {
+      EXPECT_NE(help.out.find(option), std::string::npos) << option;
+    }
+    EXPECT_TRUE(help.err.empty()) << help.err;
+  }
+  const Finished missing = Wait(SpawnProgram({KRDN_PUBLISH, "--client"}));
+  EXPECT_EQ(missing.exit_code, 2);
+  EXPECT_TRUE(missing.out.empty()) << missing.out;
+  EXPECT_EQ(missing.err.rfind("krdn-publish: missing value after --client\nusage: krdn-publish", 0), 0u) << missing.err;
+  // A value that reads "--help" is the folder's name, not a question.
+  const Finished named = Wait(SpawnProgram({KRDN_PUBLISH, "--client", "--help"}));
+  EXPECT_EQ(named.exit_code, 2) << named.out;
+}
+
 TEST_F(Cli, QuietPrintsNothingForASuccessfulRunAndOnlyTheErrorsOfAFailingOne) {
   AddClientFile("a.bin", PatternBytes(4000, 50));
   Publish("1.9.3", 0, 1024);

@@ -1,6 +1,7 @@
 // krdn-publish --client DIR --out ROOT --version X.Y.Z [--mode N] [--piece-size BYTES] [--sign-key FILE
 //              [--sequence N]]
 // krdn-publish --make-key FILE
+// krdn-publish --help
 //
 // Writes what the version host and the repair host serve, under ROOT; with --sign-key
 // also the detached signatures of the version file and the manifest, and the signed
@@ -23,12 +24,37 @@
 
 namespace {
 
+constexpr char kUsageText[] =
+    "usage: krdn-publish --client DIR --out ROOT --version X.Y.Z [--mode N] [--piece-size BYTES]"
+    " [--sign-key FILE [--sequence N]]\n"
+    "       krdn-publish --make-key FILE\n"
+    "       krdn-publish --help\n"
+    "Writes what the version host and the repair host serve for the client in DIR, under ROOT.\n"
+    "  --client DIR        the client folder to publish\n"
+    "  --out ROOT          the servers' root folder\n"
+    "  --version X.Y.Z     the release's version\n"
+    "  --mode N            the version file's mode word, 0 to 65535 (default 0)\n"
+    "  --piece-size BYTES  bytes a piece of the manifest, 1 to 67108864 (default 4194304)\n"
+    "  --sign-key FILE     sign the version file and the manifest with this private key\n"
+    "  --sequence N        the signed release's number (default: the one after the release under ROOT)\n"
+    "  --make-key FILE     write a new key pair: FILE (private) and FILE.pub (public)\n"
+    "  --help              print this text\n"
+    "Exit codes: 0 published; 1 a read or write failed; 2 usage error or a client that cannot be published.\n";
+
 int Usage(const std::string& problem) {
-  std::cerr << "krdn-publish: " << problem << "\n"
-            << "usage: krdn-publish --client DIR --out ROOT --version X.Y.Z [--mode N] [--piece-size BYTES]"
-               " [--sign-key FILE [--sequence N]]\n"
-            << "       krdn-publish --make-key FILE\n";
+  std::cerr << "krdn-publish: " << problem << "\n" << kUsageText;
   return 2;
+}
+
+// --help anywhere asks for the usage alone, as with the other programs; an option's
+// value is never taken for it ("--client --help" names a folder).
+bool AsksForHelp(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") return true;
+    ++i;  // every option takes a value: skip it
+  }
+  return false;
 }
 
 bool ParseNumber(const std::string& text, std::uint64_t limit, std::uint64_t& value) {
@@ -50,6 +76,10 @@ int MakeKey(const std::string& path) {
 }
 
 int main(int argc, char** argv) {
+  if (AsksForHelp(argc, argv)) {
+    std::cout << kUsageText;
+    return 0;
+  }
   if (argc >= 2 && std::string(argv[1]) == "--make-key") {
     if (argc != 3) return Usage("--make-key takes one FILE and nothing else");
     return MakeKey(argv[2]);

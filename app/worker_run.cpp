@@ -5,6 +5,14 @@
 #include "repair/repair_worker.h"
 
 namespace krdn::app {
+namespace {
+
+RunSettings WithLog(RunSettings settings, RunLog* log) {
+  settings.log = log;
+  return settings;
+}
+
+}  // namespace
 
 WorkerRun::WorkerRun(HWND window, const std::atomic<bool>& running, std::atomic<bool>& busy,
                      std::u16string install_directory, RunSettings settings)
@@ -12,7 +20,8 @@ WorkerRun::WorkerRun(HWND window, const std::atomic<bool>& running, std::atomic<
       running_(running),
       busy_(busy),
       install_directory_(std::move(install_directory)),
-      settings_(std::move(settings)) {}
+      log_(OpenRunLog()),
+      settings_(WithLog(std::move(settings), log_.get())) {}
 
 WorkerRun::~WorkerRun() {
   if (!Finished()) Abandon();

@@ -4,16 +4,21 @@
 // run is abandoned; the window's running and busy flags; the install directory; the
 // cooperative control.
 //
+// Each run writes a new log in the user's log folder (repair/run_log.h); one that
+// cannot be made is left out.
+//
 // Every Start that creates a worker makes a new WorkerRun, so a worker that is still
 // unwinding after its run was abandoned never shares state with the next run.
 #pragma once
 
 #include <atomic>
+#include <memory>
 #include <string>
 #include <thread>
 
 #include "platform/base/win_types.h"
 #include "repair/run_context.h"
+#include "repair/run_log.h"
 #include "repair/run_settings.h"
 
 namespace krdn::app {
@@ -59,6 +64,7 @@ class WorkerRun final : public RunContext {
   const std::atomic<bool>& running_;
   std::atomic<bool>& busy_;
   const std::u16string install_directory_;
+  const std::unique_ptr<RunLog> log_;  // before settings_, which points to it
   const RunSettings settings_;
   RunControl control_;
   std::u16string text_;  // the worker's text buffer: the text of the send under way

@@ -37,9 +37,9 @@ function(krdn_add_test name)
       set_tests_properties(${name} PROPERTIES RESOURCE_LOCK x_server_pointer)
     endif()
   endif()
-  if(T_ENV)
-    set_tests_properties(${name} PROPERTIES ENVIRONMENT "${T_ENV}")
-  endif()
+  # Runs write their logs to the user's state folder: the tests' go to one of the build's.
+  set(environment "XDG_STATE_HOME=${CMAKE_BINARY_DIR}/test-state" ${T_ENV})
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "${environment}")
 endfunction()
 
 # krdn_add_wine_fixture(): the test run's wine prefix, made before the first Windows

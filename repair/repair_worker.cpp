@@ -46,9 +46,11 @@ void RepairWorker(RunContext& context, const RunSettings& settings) {
     run.Finish(ended.final_text);
   } catch (const RunAbandoned&) {
     // The window has let go of the run: nothing more is sent and no flag is touched.
+    run.LogEnd("abandoned");
   } catch (const std::exception& error) {
     // Out of memory or a broken crypto library: the run cannot go on, and says so.
     std::fprintf(stderr, "repair: run ended by an internal error: %s\n", error.what());
+    run.LogEnd(std::string("internal error: ") + error.what());
     run.Finish(std::nullopt);
   }
 }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "repair/run_log.h"
+
 namespace krdn {
 
 namespace {
@@ -10,7 +12,9 @@ namespace {
 platform::HttpSessionOptions SessionOptions(const RunSettings& settings) {
   return {.connections_per_host = std::max(1, settings.connections),
           .fresh_connections = settings.fresh_connections,
-          .ca_file = settings.ca_file};
+          .ca_file = settings.ca_file,
+          .proxy = settings.proxy,
+          .observer = settings.log};
 }
 
 }  // namespace
@@ -23,6 +27,7 @@ Run::Run(RunContext& context, const RunSettings& settings)
       root_(platform::InstallRoot::Open(install_directory_, settings.path_resolution)),
       session_(SessionOptions(settings)),
       abort_on_abandon_(control_.AbandonToken(), std::function<void()>([this] { session_.Abort(); })) {
+  if (settings_.log != nullptr) settings_.log->Began(settings_, install_directory_);
   control_.SetHoldListener([this](bool held) {
     if (held) {
       session_.Hold();
@@ -57,6 +62,7 @@ void Run::Notify(const Call& call) {
 }
 
 void Run::Append(std::u16string_view text) {
+  if (settings_.log != nullptr) settings_.log->Status(text);
   Notify([&] { context_.AppendStatus(text); });
 }
 
@@ -73,7 +79,13 @@ void Run::Ended(std::optional<std::u16string_view> final_text) {
 }
 
 void Run::Succeeded(std::u16string_view last_status) {
+  // The window ends the process from the success dialog: the log is complete before.
+  LogEnd("succeeded");
   Notify([&] { context_.Succeeded(last_status); });
+}
+
+void Run::LogEnd(std::string_view outcome, std::optional<std::u16string_view> final_text) {
+  if (settings_.log != nullptr) settings_.log->Ended(outcome, final_text);
 }
 
 RetrySeverity Run::FailedAttempt(int& counter, std::u16string_view failure_text) {
@@ -84,12 +96,17 @@ RetrySeverity Run::FailedAttempt(int& counter, std::u16string_view unstable_text
                                  std::u16string_view network_failure_text) {
   ++counter;
   const RetrySeverity severity = counter <= 2 ? RetrySeverity::kUnstable : RetrySeverity::kNetworkFailure;
+  if (settings_.log != nullptr) {
+    settings_.log->Retry(counter, severity,
+                         severity == RetrySeverity::kUnstable ? unstable_text : network_failure_text);
+  }
   RetryAnswer answer = RetryAnswer::kGoOn;
   Notify([&] {
     answer = context_.AskRetry(severity, severity == RetrySeverity::kUnstable ? unstable_text : network_failure_text);
   });
   if (answer == RetryAnswer::kEndRun) {
     // Ended by the user: the same as when the window abandons the run.
+    LogEnd("ended by the user at the network-failure dialog");
     control_.Abandon();
     throw RunAbandoned{};
   }
@@ -136,6 +153,8 @@ FetchedPiece Run::TakePiece(PiecePipeline& pipeline, std::size_t index, const st
 
 void Run::Finish(const std::optional<std::u16string>& final_text) noexcept {
   try {
+    LogEnd(final_text ? "ended" : "stopped",
+           final_text ? std::optional<std::u16string_view>(*final_text) : std::nullopt);
     ClearBusy();
     Ended(final_text ? std::optional<std::u16string_view>(*final_text) : std::nullopt);
   } catch (const RunAbandoned&) {

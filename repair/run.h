@@ -97,6 +97,11 @@ class Run final : private FetchObserver {
 
   // The driver's end of a run: clear busy, send the final text; silent when abandoned.
   void Finish(const std::optional<std::u16string>& final_text) noexcept;
+  // The end of the run in its log (when it has one), where the driver's Finish does not
+  // write it: abandoned, an internal error. Only the first end counts.
+  void LogEnd(std::string_view outcome, std::optional<std::u16string_view> final_text = std::nullopt);
+  // The run's log, for lines of the stages' own (failovers); null when it has none.
+  RunLog* log() const { return settings_.log; }
 
  private:
   // Puts one notification to the window, which may abandon the run meanwhile.

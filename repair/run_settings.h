@@ -13,6 +13,8 @@
 
 namespace krdn {
 
+class RunLog;
+
 // The hosts compiled into the program: scheme, host and optional port, no trailing "/".
 std::string CompiledVersionHost();
 std::string CompiledRepairHost();
@@ -44,6 +46,12 @@ struct RunSettings {
   // connection.
   int connections = 4;
   bool fresh_connections = false;
+  // "scheme://[user:password@]host[:port]" of a proxy for every request; empty: the
+  // platform's settings (on Linux the usual variables http_proxy, https_proxy,
+  // all_proxy and no_proxy; on Windows the system's).
+  std::string proxy{};
+  // The run's log (repair/run_log.h), which must outlive the run; none: no log.
+  RunLog* log = nullptr;
   // How paths beneath the install directory are resolved; tests force the
   // component-wise way where the system offers both.
   platform::InstallRoot::Resolution path_resolution = platform::InstallRoot::Resolution::kWholePath;

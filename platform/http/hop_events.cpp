@@ -43,7 +43,9 @@ bool HttpSession::Impl::Send(const StatePtr& state, const std::string& url) {
     state->url = url;
     state->redirecting = false;
     state->redirect_page_bytes = 0;
-    state->clock.Sent(Clock::now());
+    const Clock::time_point now = Clock::now();
+    if (hop == 1) state->first_sent = now;
+    state->clock.Sent(now);
   }
   watch_.notify_all();
   const WireRequest request{.url = url,
@@ -102,6 +104,7 @@ bool HttpSession::Impl::OnBody(HttpTransfer::State& state, int hop, std::span<co
       refused = true;
     } else {
       state.clock.Arrived(Clock::now(), block.size());
+      state.body_bytes += block.size();
     }
   }
   if (refused) {

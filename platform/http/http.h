@@ -40,6 +40,14 @@
 // slow_min_bytes arriving within one slow_window (windows counted from the moment the
 // request was sent, one after the other) fail the transfer.
 //
+// Proxies. Without `proxy` a session goes the way the platform's settings say: libcurl
+// honours the usual variables (http_proxy, https_proxy, all_proxy, no_proxy), WinInet
+// the system's proxy settings. With it, every request goes through that proxy (https
+// ones through a CONNECT tunnel); libcurl still sends the hosts no_proxy names direct.
+//
+// Observer. A session given an HttpObserver tells it of every transfer that went on the
+// wire as it ends, from the thread that ends it, before Wait returns for it.
+//
 // Hold and abort. Hold keeps transfers that have not been sent yet in the session
 // (also those started while held) until Release; transfers already on the wire go on
 // to their end. Abort ends every transfer at once as cancelled, and every transfer
@@ -101,6 +109,24 @@ struct HttpResult {
   std::string error;  // what went wrong, for logs
 };
 
+// One transfer that went on the wire, as the session's observer is told of it.
+struct HttpRequestReport {
+  std::string url{};                   // as asked (the first hop's)
+  HttpOutcome outcome = HttpOutcome::kFailed;
+  long status = 0;                     // of the answer that carried the body, 0 when none arrived
+  std::uint64_t bytes = 0;             // body bytes the receiver was handed
+  std::chrono::milliseconds took{0};   // from the first hop sent to the end
+  int redirects = 0;
+  std::string error{};                 // what went wrong, empty when complete
+};
+
+class HttpObserver {
+ public:
+  virtual ~HttpObserver() = default;
+  // Must be quick and must not call back into the session.
+  virtual void OnRequestEnded(const HttpRequestReport& report) noexcept = 0;
+};
+
 struct HttpSessionOptions {
   int connections_per_host = 4;
   bool fresh_connections = false;
@@ -108,6 +134,11 @@ struct HttpSessionOptions {
   // PEM file of the only certificate authorities to trust; empty: the system's store.
   // For tests and for private servers with a CA of their own.
   std::string ca_file{};
+  // "scheme://[user:password@]host[:port]" of a proxy for every request; empty: the
+  // platform's settings (above).
+  std::string proxy{};
+  // Told of every transfer that went on the wire; must outlive the session.
+  HttpObserver* observer = nullptr;
 };
 
 class HttpSession;
@@ -174,6 +205,10 @@ class HttpSession {
   HttpSessionOptions options_;
   std::shared_ptr<Impl> impl_;
 };
+
+// The URL without the user name and password its authority may carry
+// ("http://user:pw@host/x" becomes "http://host/x"), for logs.
+std::string UrlWithoutCredentials(std::string_view url);
 
 // The URL form of a path: bytes outside the unreserved set and "/" are percent-encoded.
 std::string EscapeUrlPath(std::string_view utf8_path);

@@ -2,6 +2,8 @@
 #include "platform/http/http.h"
 #include "platform/http/url_parts.h"
 
+#include <algorithm>
+
 namespace platform {
 namespace {
 
@@ -26,6 +28,15 @@ std::string HostKey(std::string_view url) {
   std::string key(url.substr(0, url.find_first_of("/?#", start)));
   for (char& c : key) c = LowerAscii(c);
   return key;
+}
+
+std::string UrlWithoutCredentials(std::string_view url) {
+  const std::size_t scheme = url.find("://");
+  const std::size_t start = scheme == std::string_view::npos ? 0 : scheme + 3;
+  const std::size_t end = std::min(url.find_first_of("/?#", start), url.size());
+  const std::size_t at = url.substr(start, end - start).rfind('@');
+  if (at == std::string_view::npos) return std::string(url);
+  return std::string(url.substr(0, start)) + std::string(url.substr(start + at + 1));
 }
 
 std::string EscapeUrlPath(std::string_view utf8_path) {

@@ -3,6 +3,7 @@
 #include "platform/http/session_core.h"
 
 #include <algorithm>
+#include <new>
 
 #include "platform/http/url_parts.h"
 
@@ -117,9 +118,19 @@ void HttpSession::Impl::Admit() {
 void HttpSession::Impl::Finish(HttpTransfer::State& state, HttpOutcome outcome, std::string error) {
   std::shared_ptr<WireHop> hop;
   {
+    // Held throughout: no callback of the transfer runs, and no other Finish of it, until
+    // it is done.
     std::lock_guard callbacks(state.callback_mutex);
+    std::optional<HttpRequestReport> report;
+    {
+      std::lock_guard lock(mutex);
+      if (state.done) return;
+      if (options_.observer != nullptr && state.hop > 0) report = Report(state, outcome, error);
+    }
+    // Before the transfer is done, so that its waiter returns only after the observer
+    // has been told.
+    if (report) options_.observer->OnRequestEnded(*report);
     std::lock_guard lock(mutex);
-    if (state.done) return;
     state.done = true;
     state.result.outcome = outcome;
     state.result.error = std::move(error);
@@ -129,6 +140,22 @@ void HttpSession::Impl::Finish(HttpTransfer::State& state, HttpOutcome outcome, 
   }
   if (hop) hop->Cancel();
   ended.notify_all();
+}
+
+std::optional<HttpRequestReport> HttpSession::Impl::Report(const HttpTransfer::State& state, HttpOutcome outcome,
+                                                           const std::string& error) const {
+  try {
+    return HttpRequestReport{
+        .url = state.request.url,
+        .outcome = outcome,
+        .status = state.result.status,
+        .bytes = state.body_bytes,
+        .took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - state.first_sent),
+        .redirects = state.result.redirects,
+        .error = outcome == HttpOutcome::kComplete ? std::string() : error};
+  } catch (const std::bad_alloc&) {
+    return std::nullopt;  // a report is not worth failing a transfer's end for
+  }
 }
 
 void HttpSession::Impl::End(HttpTransfer::State& state, HttpOutcome outcome, std::string error) {

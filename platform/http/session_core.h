@@ -9,16 +9,19 @@
 // break their limits. The next hop of a redirect and the next transfer waiting for a
 // connection are put on the wire from whichever thread ended the one before, at once.
 //
+// A session's proxy is an option the wire reads (MakeWire takes the options). The
+// observer is told of a transfer by the call of Finish that ends it, with the transfer's
+// `callback_mutex` held and `mutex` not, just before the transfer is done.
+//
 // Locks. `mutex` guards the queue, the counts and every field of a transfer marked so;
 // a transfer's `callback_mutex` is held while its receiver is called and while it is
 // ended, so that no callback runs after the end (taken before `mutex`, never the other
 // way). Neither is held while a wire's Open or Cancel runs.
 //
 // Where the next rules go: a rate cap is a budget of the session, taken in OnBody before
-// the receiver sees a block (wire.h says how each wire waits for it); a proxy is a
-// session option passed to the wire in WireRequest; failover between hosts is decided
-// above the session, from HttpResult and the times each hop's clock keeps (HopClock),
-// which the result can carry.
+// the receiver sees a block (wire.h says how each wire waits for it); failover between
+// hosts is decided above the session, from HttpResult and the times each hop's clock
+// keeps (HopClock), which the result can carry.
 #pragma once
 
 #include <condition_variable>
@@ -56,6 +59,8 @@ struct HttpTransfer::State {
   std::string next_url;     // where the current hop's redirect leads, once it is one
   bool redirecting = false;  // the current hop's answer is a redirect being followed
   std::uint64_t redirect_page_bytes = 0;  // of that redirect's own page, so far
+  std::uint64_t body_bytes = 0;           // handed to the receiver
+  std::chrono::steady_clock::time_point first_sent{};  // of hop 1, for the observer
   HopClock clock;
   std::shared_ptr<WireHop> wire_hop;
 };
@@ -94,6 +99,9 @@ class HttpSession::Impl : public std::enable_shared_from_this<HttpSession::Impl>
   bool Send(const StatePtr& state, const std::string& url);
   // Ends a transfer once (later calls do nothing) and cancels its hop on the wire.
   void Finish(HttpTransfer::State& state, HttpOutcome outcome, std::string error);
+  // What the session's observer is told of a transfer that ends now; under mutex.
+  std::optional<HttpRequestReport> Report(const HttpTransfer::State& state, HttpOutcome outcome,
+                                          const std::string& error) const;
   // Finish, then admits what the freed connection lets through.
   void End(HttpTransfer::State& state, HttpOutcome outcome, std::string error);
   bool IsCurrent(const HttpTransfer::State& state, int hop) const { return !state.done && state.hop == hop; }

@@ -27,9 +27,10 @@
 // Where the next transport rules meet the wire: a rate cap over all connections is a
 // budget the core hands out before each OnBody; a wire that reads on a thread of its
 // own (WinInet) waits for it before the next read, one that is driven by callbacks
-// (libcurl) pauses the hop (CURL_WRITEFUNC_PAUSE) and is resumed by the core. A proxy
-// is a field of WireRequest that the wire hands to its library (libcurl also honours the
-// usual environment variables, WinInet the system's settings).
+// (libcurl) pauses the hop (CURL_WRITEFUNC_PAUSE) and is resumed by the core. The
+// session's proxy (HttpSessionOptions::proxy) goes to the library for every hop; without
+// one the library's own rule stands (libcurl the usual variables, WinInet the system's
+// settings).
 #pragma once
 
 #include <cstdint>

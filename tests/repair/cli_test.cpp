@@ -98,7 +98,7 @@ TEST_F(Cli, ExitCodesTellUsageErrorsEarlyEndsAndGivingUp) {
   Publish("1.8.200");
   const Finished refused = RunCli(HostArgs(server->url(), server->url()));
   EXPECT_EQ(refused.exit_code, 1);
-  EXPECT_EQ(refused.err, "此版本不支持自动下载功能。\n");
+  EXPECT_EQ(WithoutLogLine(refused.err), "此版本不支持自动下载功能。\n");
   EXPECT_EQ(refused.out, "下载文件tern.sav\r\n当前客户端版本号: 1.8.200\r\n");
 
   server->AddRule(fault::FaultRule{.path_prefix = "", .fault = fault::Fault::kReset});
@@ -180,7 +180,7 @@ TEST_F(Cli, QuietPrintsNothingForASuccessfulRunAndOnlyTheErrorsOfAFailingOne) {
   const Finished refused = RunCli(HostArgs(server->url(), server->url(), {"--quiet"}));
   EXPECT_EQ(refused.exit_code, 1);
   EXPECT_TRUE(refused.out.empty()) << refused.out;
-  EXPECT_EQ(refused.err, "此版本不支持自动下载功能。\n");
+  EXPECT_EQ(WithoutLogLine(refused.err), "此版本不支持自动下载功能。\n");
 
   server->AddRule(fault::FaultRule{.path_prefix = "", .fault = fault::Fault::kReset});
   const Finished gave_up = RunCli(HostArgs(server->url(), server->url(), {"--quiet", "--give-up-after", "1"}));
@@ -255,6 +255,8 @@ TEST_F(Cli, JsonLinesOfARealRunParseAndTellStatusProgressDialogsAndTheEnd) {
   EXPECT_EQ(failed.back().at("type"), "end");
   EXPECT_EQ(failed.back().at("exit_code"), 3);
   EXPECT_EQ(failed.back().at("error"), "krdn-repair-cli: gave up after 2 network failures in a row");
+  ASSERT_TRUE(failed.back().contains("log")) << "the end of a run that failed names its log";
+  EXPECT_NE(ReadText(failed.back().at("log").get<std::string>()).find(" end ended by the user"), std::string::npos);
 }
 
 TEST_F(Cli, ARunKilledMidDownloadFetchesOnlyThePiecesStillWrongWhenStartedAgain) {
@@ -316,7 +318,7 @@ TEST_F(Cli, AServerThatIgnoresRangeMeetsTheWrongLengthSleepsAndStandardErrorTell
   args.insert(args.end(), {"--give-up-after", "2"});
   const Finished run = RunCli(args);
   EXPECT_EQ(run.exit_code, 3);
-  EXPECT_EQ(run.err,
+  EXPECT_EQ(WithoutLogLine(run.err),
             "krdn-repair-cli: attempt 1: 与服务器连接不稳定，请点击“重试”从当前进度继续下载 (下载文件失败。)\n"
             "krdn-repair-cli: attempt 2: 与服务器连接不稳定，请点击“重试”从当前进度继续下载 (下载文件失败。)\n"
             "krdn-repair-cli: attempt 3: 网络不给力，建议检查网络，稍后再次尝试从当前进度下载 (失败)\n"

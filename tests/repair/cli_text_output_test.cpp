@@ -43,10 +43,10 @@ Written RunThrough(bool quiet, bool terminals) {
                             .err_is_terminal = false});
   output.Status(kStatus);
   output.Dialog("网络连接不稳定", 2, kFailure);
-  output.End(1, kFailure);
+  output.End(1, kFailure, {});
   TextOutput on_terminal_err(quiet, {.out = out.get(), .err = err.get(), .out_is_terminal = terminals,
                                      .err_is_terminal = terminals});
-  on_terminal_err.End(1, kFailure);
+  on_terminal_err.End(1, kFailure, {});
   return {Contents(out.get()), Contents(err.get())};
 }
 

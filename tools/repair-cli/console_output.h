@@ -5,7 +5,8 @@
 //          progress line.
 //   quiet  only errors, on standard error: the retry dialogs and the final error.
 //   json   one JSON object per line on standard output and nothing else there: status
-//          texts, transient texts, progress, dialogs and the end with the exit code.
+//          texts, transient texts, progress, dialogs and the end with the exit code
+//          (and the log of a run that did not complete).
 //
 // Texts arrive in UTF-8 as the run gives them; status texts keep their own line ends.
 #pragma once
@@ -33,8 +34,9 @@ class ConsoleOutput {
   // step and the failure that raised it.
   virtual void Dialog(std::string_view dialog_text, unsigned long attempt, std::string_view failure) = 0;
   // The run's end with the program's exit code and, when it ended early, what says why
-  // (empty when nothing does).
-  virtual void End(int exit_code, std::string_view error) = 0;
+  // (empty when nothing does) and where the run's log is (empty when it completed or
+  // has no log).
+  virtual void End(int exit_code, std::string_view error, std::string_view log_path) = 0;
 };
 
 enum class OutputMode { kPlain, kQuiet, kJson };

@@ -39,10 +39,11 @@ void JsonOutput::Dialog(std::string_view dialog_text, unsigned long attempt, std
   out_.Flush();
 }
 
-void JsonOutput::End(int exit_code, std::string_view error) {
+void JsonOutput::End(int exit_code, std::string_view error, std::string_view log_path) {
   const std::string message = WithoutLineEnd(error);
   Line(R"({"type":"end","exit_code":)" + std::to_string(exit_code) + R"(,"error":)" +
-       (message.empty() ? std::string("null") : JsonString(message)) + "}");
+       (message.empty() ? std::string("null") : JsonString(message)) +
+       (log_path.empty() ? std::string() : R"(,"log":)" + JsonString(log_path)) + "}");
   out_.Flush();
 }
 

@@ -1,6 +1,6 @@
 // krdn-repair-cli --dir DIR [--version-host URL] [--repair-host URL] [--give-up-after N]
 //                 [--connections N] [--fresh-connections] [--ca-file FILE] [--publisher-key FILE]
-//                 [--quiet | --json]
+//                 [--proxy URL] [--log FILE] [--quiet | --json]
 // krdn-repair-cli --help | --version
 //
 // The repair engine in a terminal. By default standard output carries exactly the
@@ -25,6 +25,11 @@
 // the version file and the manifest are trusted only with their detached signatures by
 // that key, fetched beside each ("tern.sav.sig", "<version>_download.txt.sig"); it
 // replaces a key the build was configured with.
+// --proxy URL: every request through that proxy; without it the usual variables count
+// (http_proxy, https_proxy, all_proxy, no_proxy; on Windows the system's settings).
+// --log FILE: the run's log goes there; by default each run writes a new log in the
+// user's state folder (repair/run_log.h). A run that does not complete says on standard
+// error where its log is.
 //
 // Exit codes: 0 the run completed; 1 the run ended early (its final text on standard
 // error); 2 usage error; 3 gave up after N network failures in a row.
@@ -39,6 +44,7 @@
 #include "platform/io/files.h"
 #include "repair/local_run_context.h"
 #include "repair/repair_worker.h"
+#include "repair/run_log.h"
 #include "tools/repair-cli/console_output.h"
 #include "tools/repair-cli/options.h"
 #include "transfer/digest.h"
@@ -98,8 +104,8 @@ class RunFollower {
 
   void Bytes(std::uint64_t received, std::uint64_t total) { output_.Bytes(received, total, Clock::now()); }
 
-  // The exit code, with the end told to the output.
-  int End() {
+  // The exit code, with the end told to the output: where the log is when the run did not complete.
+  int End(const krdn::RunLog* log) {
     int code = 1;
     std::string error = final_text_;
     if (succeeded_) {
@@ -109,7 +115,7 @@ class RunFollower {
       code = 3;
       error = "krdn-repair-cli: gave up after " + std::to_string(*give_up_after_) + " network failures in a row";
     }
-    output_.End(code, error);
+    output_.End(code, error, code != 0 && log != nullptr ? platform::PathUtf8(log->path()) : std::string());
     return code;
   }
 
@@ -145,14 +151,14 @@ class RunFollower {
 
 int main(int argc, char** argv) {
   platform::UseByteStandardStreams();
-  const krdn::cli::Command command = krdn::cli::ParseCommand(platform::CommandLineUtf8(argc, argv));
+  krdn::cli::Command command = krdn::cli::ParseCommand(platform::CommandLineUtf8(argc, argv));
   switch (command.kind) {
     case krdn::cli::Command::Kind::kHelp: std::cout << krdn::cli::UsageText(); return 0;
     case krdn::cli::Command::Kind::kVersion: std::cout << "krdn-repair-cli " KRDN_PROJECT_VERSION "\n"; return 0;
     case krdn::cli::Command::Kind::kUsageError: return Usage(command.problem);
     case krdn::cli::Command::Kind::kRun: break;
   }
-  const krdn::cli::Options& options = command.options;
+  krdn::cli::Options& options = command.options;
   std::string problem;
   const std::optional<std::u16string> install = InstallDirectory(options.dir, problem);
   if (!install) return Usage(problem);
@@ -161,11 +167,13 @@ int main(int argc, char** argv) {
     return 1;
   }
 
+  const std::unique_ptr<krdn::RunLog> log = krdn::OpenRunLog(options.log_file);
+  options.settings.log = log.get();
   const std::unique_ptr<krdn::cli::ConsoleOutput> output = krdn::cli::MakeConsoleOutput(options.output);
   RunFollower follower(*output, options.give_up_after);
   krdn::LocalRunContext context(*install, [&](const krdn::Notice& notice) { return follower.Take(notice); });
   context.SetBytesHandler([&](std::uint64_t received, std::uint64_t total) { follower.Bytes(received, total); });
   context.Start();
   krdn::RepairWorker(context, options.settings);
-  return follower.End();
+  return follower.End(log.get());
 }

@@ -28,9 +28,20 @@ bool ValidHost(const std::string& url) {
   return false;
 }
 
+// "scheme://[user:password@]host[:port]" with a scheme of the proxies the transport knows.
+bool ValidProxy(const std::string& url) {
+  for (const std::string scheme : {"http://", "https://", "socks4://", "socks4a://", "socks5://", "socks5h://"}) {
+    if (url.rfind(scheme, 0) != 0) continue;
+    const std::string authority = url.substr(scheme.size(), url.find_first_of("/?#", scheme.size()) - scheme.size());
+    const std::size_t at = authority.rfind('@');
+    return authority.size() > (at == std::string::npos ? 0 : at + 1);
+  }
+  return false;
+}
+
 bool TakesValue(const std::string& option) {
   for (const char* known : {"--dir", "--version-host", "--repair-host", "--ca-file", "--publisher-key",
-                            "--give-up-after", "--connections"}) {
+                            "--give-up-after", "--connections", "--proxy", "--log"}) {
     if (option == known) return true;
   }
   return false;
@@ -63,6 +74,15 @@ std::string TakeValue(Options& options, const std::string& option, const std::st
              value;
     }
     options.settings.publisher_key = pem.str();
+  } else if (option == "--proxy") {
+    if (!ValidProxy(value)) {
+      return "--proxy takes http://, https://, socks4://, socks4a://, socks5:// or socks5h://, an optional "
+             "user:password@, a host and an optional port, e.g. http://127.0.0.1:3128";
+    }
+    options.settings.proxy = value;
+  } else if (option == "--log") {
+    if (value.empty()) return "--log takes a file name";
+    options.log_file = platform::PathFromUtf8(value);
   } else if (option == "--give-up-after") {
     options.give_up_after = Count(value, 999999999);
     if (!options.give_up_after) return "--give-up-after takes a number of 1 or more";
@@ -126,6 +146,11 @@ std::string UsageText() {
          "  --fresh-connections    a new connection for every request\n"
          "  --ca-file FILE         trust the certificate authorities of this PEM file for https hosts\n"
          "  --publisher-key FILE   trust only releases signed with this Ed25519 public key (PEM)\n"
+         "  --proxy URL            send every request through this proxy (http://host:port, socks5://...);\n"
+         "                         without it the usual variables count (http_proxy, https_proxy,\n"
+         "                         all_proxy, no_proxy)\n"
+         "  --log FILE             write the run's log to FILE (default: a new file in krdn-repair/logs\n"
+         "                         of the user's state folder, the newest 10 kept)\n"
          "  --quiet                print only errors: the retry dialogs and the final error\n"
          "  --json                 one JSON object a line on standard output (status, transient,\n"
          "                         progress, dialog, end)\n"

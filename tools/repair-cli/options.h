@@ -1,6 +1,7 @@
 // The console front-end's command line.
 #pragma once
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,6 +16,7 @@ struct Options {
   RunSettings settings;
   std::optional<unsigned long> give_up_after;
   OutputMode output = OutputMode::kPlain;
+  std::filesystem::path log_file{};  // empty: a new log in the default folder
 };
 
 // What the command line asks for: a run, or the usage or the version alone.

@@ -37,12 +37,14 @@ void TextOutput::Dialog(std::string_view dialog_text, unsigned long attempt, std
          Shown(WithoutLineEnd(failure), streams_.err_is_terminal) + ")");
 }
 
-void TextOutput::End(int /*exit_code*/, std::string_view error) {
+void TextOutput::End(int /*exit_code*/, std::string_view error, std::string_view log_path) {
   ClearLine();
   status_.Flush();
-  if (error.empty()) return;
-  PrintError(Shown(error, streams_.err_is_terminal));
-  if (error.back() != '\n') PrintError("\n");
+  if (!error.empty()) {
+    PrintError(Shown(error, streams_.err_is_terminal));
+    if (error.back() != '\n') PrintError("\n");
+  }
+  if (!log_path.empty()) PrintError("krdn-repair-cli: the log of this run: " + std::string(log_path) + "\n");
 }
 
 void TextOutput::PrintError(std::string_view text) {

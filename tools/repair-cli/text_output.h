@@ -29,7 +29,7 @@ class TextOutput final : public ConsoleOutput {
   void Transient(std::string_view text, Clock::time_point now) override;
   void Bytes(std::uint64_t received, std::uint64_t total, Clock::time_point now) override;
   void Dialog(std::string_view dialog_text, unsigned long attempt, std::string_view failure) override;
-  void End(int exit_code, std::string_view error) override;
+  void End(int exit_code, std::string_view error, std::string_view log_path) override;
 
  private:
   bool ShowsProgress() const { return streams_.err_is_terminal && !quiet_; }

@@ -1,7 +1,7 @@
 // The session's wire over libcurl: one multi handle, driven by one thread of the wire,
 // whose connection cache keeps the connections between requests; curl itself sends a
 // request once more on a new connection when a reused one turns out to be closed before
-// any answer arrived. Each hop is an easy handle of its own; every callback of curl, and
+// any answer arrived. Proxies are curl's: the session's, else the usual variables. Each hop is an easy handle of its own; every callback of curl, and
 // so every event, runs on the wire's thread.
 #include <curl/curl.h>
 
@@ -194,6 +194,9 @@ bool CurlWire::Configure(CurlHop& hop, const WireRequest& request) const {
     curl_easy_setopt(h, CURLOPT_CAINFO, options_.ca_file.c_str());
     curl_easy_setopt(h, CURLOPT_CAPATH, static_cast<const char*>(nullptr));  // no system directory either
   }
+  // Without a proxy of the session's, curl's own rule stands: the usual variables
+  // (http_proxy, https_proxy, all_proxy, no_proxy); nothing here may switch it off.
+  if (!options_.proxy.empty()) curl_easy_setopt(h, CURLOPT_PROXY, options_.proxy.c_str());
   if (request.fresh_connection) {
     curl_easy_setopt(h, CURLOPT_FRESH_CONNECT, 1L);
     curl_easy_setopt(h, CURLOPT_FORBID_REUSE, 1L);

@@ -18,6 +18,9 @@
 // WinInet makes the connection, sends the request and reads the answer's head in one
 // call, so the connect timeout is the core's (KeepsConnectTimeout is false).
 //
+// Proxies: the system's settings (INTERNET_OPEN_TYPE_PRECONFIG, what the desktop's
+// internet options say), or the session's proxy for every request.
+//
 // HTTPS: WinInet checks the chain against the system's store and the host name. It has
 // no way to trust the certificates of one file only, so a session given a CA file of its
 // own refuses https rather than trust more than it was told to.
@@ -81,6 +84,22 @@ bool StartUnjoinedThread(std::function<void()> body) {
   owned.release();  // RunUnjoined owns it now
   ::CloseHandle(thread);
   return true;
+}
+
+// WinInet's proxy list for the session's proxy URL: "host:port" for every scheme, or
+// "socks=host:port" for a SOCKS proxy. WinInet takes no user name or password in the
+// list: they are left out (a proxy that asks for them refuses the requests).
+std::wstring ProxyList(std::string_view url) {
+  std::string_view rest = url;
+  std::string_view scheme;
+  if (const std::size_t at = url.find("://"); at != std::string_view::npos) {
+    scheme = url.substr(0, at);
+    rest = url.substr(at + 3);
+  }
+  rest = rest.substr(0, std::min(rest.find_first_of("/?#"), rest.size()));
+  if (const std::size_t at = rest.rfind('@'); at != std::string_view::npos) rest = rest.substr(at + 1);
+  const bool socks = scheme.substr(0, 5) == "socks";
+  return (socks ? L"socks=" : L"") + Wide(rest);
 }
 
 struct InternetHandleClose {
@@ -207,7 +226,13 @@ class WinInetWire final : public Wire {
 
 WinInetWire::WinInetWire(const HttpSessionOptions& options) : options_(options) {
   // No agent for the session: each request carries its own User-Agent header.
-  internet_.reset(::InternetOpenW(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+  // Without a proxy of the session's, the system's settings (INTERNET_OPEN_TYPE_PRECONFIG).
+  if (options_.proxy.empty()) {
+    internet_.reset(::InternetOpenW(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+  } else {
+    const std::wstring proxy = ProxyList(options_.proxy);
+    internet_.reset(::InternetOpenW(nullptr, INTERNET_OPEN_TYPE_PROXY, proxy.c_str(), nullptr, 0));
+  }
   // WinInet's own cap on connections to one server is process-wide; the session's is per
   // session, so WinInet's must not be lower.
   DWORD connections = static_cast<DWORD>(std::max(1, options_.connections_per_host));

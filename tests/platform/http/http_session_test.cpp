@@ -212,6 +212,59 @@ TEST_F(Session, FollowsRedirectsWithTheSameHeadersUpToFiveHopsToHttpOnly) {
   EXPECT_EQ(multiple.body.size(), 300u);
 }
 
+class Reports final : public HttpObserver {
+ public:
+  void OnRequestEnded(const HttpRequestReport& report) noexcept override {
+    std::lock_guard lock(mutex_);
+    seen_.push_back(report);
+  }
+  std::vector<HttpRequestReport> Seen() {
+    std::lock_guard lock(mutex_);
+    return seen_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::vector<HttpRequestReport> seen_;
+};
+
+TEST_F(Session, TellsItsObserverOfEveryTransferThatWentOutBeforeItsWaiterReturns) {
+  server.AddRule(FaultRule{.path_prefix = "/file.bin", .range = "bytes=0-9", .fault = Fault::kRedirect,
+                           .location_prefix = "/mirror"});
+  server.AddRule(FaultRule{.path_prefix = "/file.bin", .range = "bytes=10-19", .fault = Fault::kReset});
+  Reports reports;
+  HttpSession session({.observer = &reports});
+  Collect redirected;
+  ASSERT_EQ(session.Get(Request("/file.bin", "bytes=0-9"), redirected).outcome, HttpOutcome::kComplete);
+  ASSERT_EQ(reports.Seen().size(), 1u);
+  Collect reset;
+  EXPECT_EQ(session.Get(Request("/file.bin", "bytes=10-19"), reset).outcome, HttpOutcome::kFailed);
+  ASSERT_EQ(reports.Seen().size(), 2u);
+  Collect whole;
+  ASSERT_EQ(session.Get(Request("/file.bin"), whole).outcome, HttpOutcome::kComplete);
+  session.Hold();
+  Collect never;
+  HttpTransfer held = session.Start(Request("/file.bin"), never);
+  held.Abort();
+  EXPECT_EQ(held.Wait().outcome, HttpOutcome::kCancelled);
+
+  const std::vector<HttpRequestReport> seen = reports.Seen();
+  ASSERT_EQ(seen.size(), 3u) << "a transfer that never went out is not one";
+  EXPECT_EQ(seen[0].url, server.url() + "/file.bin") << "as asked, not where it was sent";
+  EXPECT_EQ(seen[0].outcome, HttpOutcome::kComplete);
+  EXPECT_EQ(seen[0].status, 206);
+  EXPECT_EQ(seen[0].bytes, 10u) << "the redirect's own page is not counted";
+  EXPECT_EQ(seen[0].redirects, 1);
+  EXPECT_TRUE(seen[0].error.empty());
+  EXPECT_EQ(seen[1].outcome, HttpOutcome::kFailed);
+  EXPECT_EQ(seen[1].status, 0);
+  EXPECT_EQ(seen[1].bytes, 0u);
+  EXPECT_FALSE(seen[1].error.empty());
+  EXPECT_EQ(seen[2].status, 200);
+  EXPECT_EQ(seen[2].bytes, 200000u);
+  for (const HttpRequestReport& report : seen) EXPECT_GE(report.took.count(), 0);
+}
+
 TEST_F(Session, ARequestOnAKeptConnectionThatTheServerClosedIsSentOnceMoreOnANewOne) {
   HttpSession session;
   Collect first;

@@ -45,6 +45,7 @@
 #include "repair/verification.h"
 #include "tests/support/command_output.h"
 #include "tests/support/local_servers.h"
+#include "tests/support/temp_dir.h"
 #include "tools/publish/publish.h"
 #include "transfer/digest.h"
 
@@ -162,16 +163,9 @@ std::string ManifestPath(std::size_t i) {
   return path;
 }
 
+// Each file's own bytes, so that no two files share a digest.
 std::vector<std::uint8_t> FileBytes(std::size_t i) {
-  std::vector<std::uint8_t> bytes(kFileBytes);
-  std::uint64_t state = i * 0x9E3779B97F4A7C15ull + 1;
-  for (auto& byte : bytes) {
-    state ^= state << 13;
-    state ^= state >> 7;
-    state ^= state << 17;
-    byte = static_cast<std::uint8_t>(state >> 56);
-  }
-  return bytes;
+  return krdn::testing::PatternBytes(kFileBytes, static_cast<std::uint32_t>(i));
 }
 
 // The served manifest of the first n files, with the 0 byte the manifest stage appends.

@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
+#include <string>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "platform/base/diagnostics.h"
@@ -50,6 +53,18 @@ bool IsRunLogName(const std::string& name) {
          name.ends_with(kLogSuffix);
 }
 
+// The order of a run log's name: its time to the second, then its milliseconds as a number.
+std::pair<std::string, std::uint64_t> RunLogOrder(const std::string& name) {
+  const std::string stem = name.substr(0, name.size() - kLogSuffix.size());
+  const std::size_t dash = stem.rfind('-');
+  std::uint64_t milliseconds = 0;
+  for (std::size_t i = dash + 1; i < stem.size() && dash != std::string::npos; ++i) {
+    if (stem[i] < '0' || stem[i] > '9' || milliseconds > 1'000'000) return {stem, 0};
+    milliseconds = milliseconds * 10 + static_cast<std::uint64_t>(stem[i] - '0');
+  }
+  return {stem.substr(0, dash == std::string::npos ? stem.size() : dash), milliseconds};
+}
+
 // Removes the oldest logs of the folder beyond kRunLogsKept, never `made` (the log just
 // made, whose name a clock set back may have put among the old); what cannot be removed
 // stays.
@@ -65,7 +80,12 @@ void KeepNewestLogs(const std::filesystem::path& folder, const std::filesystem::
   }
   const std::size_t others_kept = kRunLogsKept - 1;
   if (logs.size() <= others_kept) return;
-  std::sort(logs.begin(), logs.end());
+  // A name's milliseconds may pass 999 when runs share a millisecond ("-1000" after "-999"),
+  // so the number after the last '-' is compared as a number.
+  const auto older = [](const std::filesystem::path& a, const std::filesystem::path& b) {
+    return RunLogOrder(platform::PathUtf8(a.filename())) < RunLogOrder(platform::PathUtf8(b.filename()));
+  };
+  std::sort(logs.begin(), logs.end(), older);
   for (std::size_t i = 0; i + others_kept < logs.size(); ++i) std::filesystem::remove(logs[i], error);
 }
 

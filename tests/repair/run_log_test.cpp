@@ -127,7 +127,13 @@ TEST_F(RunLogOfARun, HoldsTheStatusLinesEachRequestTheRetriesAndTheEndWithTheByt
   EXPECT_EQ(with("/krdn/barternsav/360/tern.sav status=200 bytes=256 "), 1) << written;
   EXPECT_EQ(with("/data/a.bin status=206 bytes=1024 "), 2) << "the first piece, the second again: " << written;
   EXPECT_EQ(with("/data/a.bin status=206 bytes=952 "), 1) << written;
-  EXPECT_EQ(with("/data/a.bin status=206 bytes=512 "), 1) << "the second, cut off: " << written;
+  // The server resets the second piece after half of it: what arrived before the reset may be
+  // dropped by the receiving side's kernel, so the log holds what the run really took, at most half.
+  const auto failed = std::find_if(requests.begin(), requests.end(),
+                                   [](const std::string& r) { return r.find(" failed error=") != std::string::npos; });
+  ASSERT_NE(failed, requests.end()) << written;
+  EXPECT_NE(failed->find("/data/a.bin status=206 bytes="), std::string::npos) << "the second, cut off: " << written;
+  EXPECT_LE(Field(*failed, "bytes"), 512u) << written;
   EXPECT_EQ(with(" failed error="), 1) << written;
   EXPECT_EQ(with(" cancelled error=cancelled by the receiver"), 1) << "the error page: " << written;
 
@@ -225,6 +231,22 @@ TEST(RunLogFolder, KeepsTheNewestTenLogsAndLeavesOtherFilesAlone) {
   std::set<fs::path> expected(made.end() - 10, made.end());
   expected.insert(folder / "notes.txt");
   EXPECT_EQ(left, expected);
+}
+
+TEST(RunLogFolder, ALogOfTheThousandthMillisecondIsNewerThanTheNineHundredNinetyNinth) {
+  TempDir dir;
+  const fs::path folder = dir / "logs";
+  for (int ms = 990; ms <= 1000; ++ms) {
+    WriteFile(folder / ("run-20000101-000000-" + std::to_string(ms) + ".log"), "a run of the same second");
+  }
+  const std::unique_ptr<RunLog> log = RunLog::CreateInFolder(folder);
+  ASSERT_TRUE(log);
+  std::set<std::string> left;
+  for (const auto& entry : fs::directory_iterator(folder)) left.insert(entry.path().filename().string());
+  EXPECT_EQ(left.size(), 10u);
+  EXPECT_TRUE(left.contains("run-20000101-000000-1000.log"));
+  EXPECT_FALSE(left.contains("run-20000101-000000-990.log"));
+  EXPECT_FALSE(left.contains("run-20000101-000000-991.log"));
 }
 
 TEST(RunLogFolder, IsInTheXdgStateFolderElseUnderHomeAndALogThatCannotBeMadeIsNone) {

@@ -22,6 +22,25 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// A name that is not UTF-8, shown with every byte outside printable ASCII as \x{NN}, so
+// neither a broken sequence nor a control reaches the terminal as it is.
+std::string BytesForScreen(std::string_view bytes) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string shown;
+  for (const char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte < 0x7F) {
+      shown += c;
+      continue;
+    }
+    shown += "\\x{";
+    shown += kHex[byte >> 4];
+    shown += kHex[byte & 0xF];
+    shown += '}';
+  }
+  return shown;
+}
+
 constexpr std::size_t kVersionFileSize = 256;
 
 struct ClientFile {
@@ -208,7 +227,7 @@ std::optional<Outcome> CollectFiles(const fs::path& folder, const platform::Inst
     const fs::path relative = it->path().lexically_relative(folder);  // never resolving a link
     const std::string relative_text = platform::PathUtf8(relative);
     // Names are judged first: the root cannot look up a name that is not UTF-8.
-    if (!platform::IsUtf8(relative_text)) return Refuse(relative_text + ": the file name is not UTF-8");
+    if (!platform::IsUtf8(relative_text)) return Refuse(BytesForScreen(relative_text) + ": the file name is not UTF-8");
     if (std::optional<Outcome> refused = RefuseLink(client, *it, relative_text)) return refused;
     if (!it->is_regular_file(error)) continue;
     std::string reason;
@@ -248,7 +267,7 @@ Outcome MakeKey(const fs::path& path) {
 bool ManifestPathFor(const fs::path& relative, std::string& path_or_reason) {
   const std::string text = platform::PathUtf8(relative);
   if (!platform::IsUtf8(text)) {
-    path_or_reason = text + ": the file name is not UTF-8";
+    path_or_reason = BytesForScreen(text) + ": the file name is not UTF-8";
     return false;
   }
   const std::u16string wide = platform::Utf8ToUtf16(text);
@@ -262,11 +281,12 @@ bool ManifestPathFor(const fs::path& relative, std::string& path_or_reason) {
   for (const char c : text) {
     const auto byte = static_cast<unsigned char>(c);
     if (c == ',' || c == '\n' || c == '\r') {
-      path_or_reason = text + ": a comma or a line break cannot stand in a manifest path";
+      path_or_reason = platform::EscapedForScreen(wide) + ": a comma or a line break cannot stand in a manifest path";
       return false;
     }
     if (byte < 0x20 || byte == 0x7F || c == ':' || c == '\\') {
-      path_or_reason = text + ": a control character, \":\" or \"\\\" cannot stand in a manifest path";
+      path_or_reason = platform::EscapedForScreen(wide) +
+                       ": a control character, \":\" or \"\\\" cannot stand in a manifest path";
       return false;
     }
   }

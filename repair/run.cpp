@@ -14,7 +14,8 @@ platform::HttpSessionOptions SessionOptions(const RunSettings& settings) {
           .fresh_connections = settings.fresh_connections,
           .ca_file = settings.ca_file,
           .proxy = settings.proxy,
-          .observer = settings.log};
+          .observer = settings.log,
+          .max_bytes_per_second = settings.limit_rate};
 }
 
 }  // namespace

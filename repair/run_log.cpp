@@ -181,6 +181,7 @@ void RunLog::Began(const RunSettings& settings, std::u16string_view install_dire
                                        : platform::UrlWithoutCredentials(settings.proxy));
   Line("transport", "connections=" + std::to_string(settings.connections) +
                         (settings.fresh_connections ? " fresh-connections" : "") +
+                        (settings.limit_rate > 0 ? " limit-rate=" + std::to_string(settings.limit_rate) + "B/s" : "") +
                         (settings.ca_file.empty() ? "" : " ca-file=" + settings.ca_file) +
                         " releases=" + (settings.publisher_key.empty() ? "unsigned" : "signed"));
 } catch (...) {

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -46,6 +47,9 @@ struct RunSettings {
   // connection.
   int connections = 4;
   bool fresh_connections = false;
+  // The most bytes a second that all the run's transfers together receive, over every
+  // connection and host (repair/limit_rate.h reads the user's spelling); 0: no cap.
+  std::uint64_t limit_rate = 0;
   // "scheme://[user:password@]host[:port]" of a proxy for every request; empty: the
   // platform's settings (on Linux the usual variables http_proxy, https_proxy,
   // all_proxy and no_proxy; on Windows the system's).

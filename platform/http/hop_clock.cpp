@@ -20,6 +20,12 @@ void HopClock::Arrived(Clock::time_point now, std::size_t bytes) {
   window_bytes_ += bytes;
 }
 
+void HopClock::HeldBack(Clock::time_point now, Clock::time_point until) {
+  if (until <= now) return;
+  last_arrival_ = std::max(last_arrival_, until);
+  window_start_ += until - now;
+}
+
 std::optional<std::string_view> HopClock::Check(Clock::time_point now) {
   if (AwaitsConnectionAndAnswer()) {
     if (now - sent_ > limits_.connect_timeout + limits_.stall_timeout) {

@@ -26,6 +26,9 @@ class HopClock {
   void Sent(Clock::time_point now);
   void Answered(Clock::time_point now);
   void Arrived(Clock::time_point now, std::size_t bytes);
+  // The hop is held back by the session's rate cap from `now` to `until`: that time is
+  // the cap's, not the server's, and counts towards no limit.
+  void HeldBack(Clock::time_point now, Clock::time_point until);
 
   // The rule the hop breaks at `now`: its failure text. Nothing when it breaks none; a
   // slow window that has passed with enough bytes is followed by the next.

@@ -19,6 +19,7 @@ class HopEvents final : public WireEvents {
   bool OnAnswer(const WireAnswer& answer) override { return state_->session->OnAnswer(*state_, hop_, answer); }
   bool OnBody(std::span<const std::uint8_t> block) override { return state_->session->OnBody(*state_, hop_, block); }
   void OnEnd(const std::optional<std::string>& failure) override { state_->session->OnEnd(state_, hop_, failure); }
+  Clock::time_point NextBodyAt() override { return state_->session->NextBodyAt(*state_, hop_); }
 
  private:
   const std::shared_ptr<HttpTransfer::State> state_;
@@ -52,7 +53,8 @@ bool HttpSession::Impl::Send(const StatePtr& state, const std::string& url) {
                             .user_agent = state->request.user_agent,
                             .headers = RequestHeaders(state->request),
                             .limits = state->request.limits,
-                            .fresh_connection = options_.fresh_connections};
+                            .fresh_connection = options_.fresh_connections,
+                            .block_bytes = budget_ ? budget_->BlockBytes() : 0};
   std::shared_ptr<WireHop> opened = wire_->Open(request, std::make_shared<HopEvents>(state, hop));
   if (!opened) return false;
   {
@@ -103,8 +105,13 @@ bool HttpSession::Impl::OnBody(HttpTransfer::State& state, int hop, std::span<co
       if (state.redirect_page_bytes <= kMaxRedirectPage) return true;
       refused = true;
     } else {
-      state.clock.Arrived(Clock::now(), block.size());
+      const Clock::time_point now = Clock::now();
+      state.clock.Arrived(now, block.size());
       state.body_bytes += block.size();
+      if (budget_) {
+        state.next_body_at = budget_->Take(block.size(), now);
+        state.clock.HeldBack(now, state.next_body_at);
+      }
     }
   }
   if (refused) {
@@ -116,6 +123,12 @@ bool HttpSession::Impl::OnBody(HttpTransfer::State& state, int hop, std::span<co
   callbacks.unlock();
   if (!go_on) End(state, HttpOutcome::kCancelled, "cancelled by the receiver");
   return go_on;
+}
+
+Clock::time_point HttpSession::Impl::NextBodyAt(HttpTransfer::State& state, int hop) {
+  if (!budget_) return {};
+  std::lock_guard lock(mutex);
+  return IsCurrent(state, hop) ? state.next_body_at : Clock::time_point{};
 }
 
 void HttpSession::Impl::OnEnd(const StatePtr& state, int hop, const std::optional<std::string>& failure) {

@@ -45,6 +45,13 @@
 // the system's proxy settings. With it, every request goes through that proxy (https
 // ones through a CONNECT tunnel); libcurl still sends the hosts no_proxy names direct.
 //
+// Rate cap. With `max_bytes_per_second` the bodies of all transfers of the session
+// together, whatever their hosts and connections, arrive at no more than that rate
+// (within a small allowance, taken over any span of a second or more): each transfer
+// reads its next block only once the session's budget has been paid for the blocks
+// taken so far. The time a transfer is held back for the cap does not count against its
+// stall and slow limits. Without it (0) nothing is held back.
+//
 // Observer. A session given an HttpObserver tells it of every transfer that went on the
 // wire as it ends, from the thread that ends it, before Wait returns for it.
 //
@@ -139,6 +146,8 @@ struct HttpSessionOptions {
   std::string proxy{};
   // Told of every transfer that went on the wire; must outlive the session.
   HttpObserver* observer = nullptr;
+  // The most body bytes a second of all transfers together; 0: no cap.
+  std::uint64_t max_bytes_per_second = 0;
 };
 
 class HttpSession;

@@ -25,7 +25,11 @@ bool EraseState(Container& states, const HttpTransfer::State& state) {
 
 }  // namespace
 
-HttpSession::Impl::Impl(const HttpSessionOptions& options) : options_(options), wire_(MakeWire(options)) {
+HttpSession::Impl::Impl(const HttpSessionOptions& options)
+    : options_(options),
+      wire_(MakeWire(options)),
+      budget_(options.max_bytes_per_second > 0 ? std::make_unique<RateBudget>(options.max_bytes_per_second)
+                                               : nullptr) {
   watcher_ = std::thread([this] { Watch(); });
 }
 

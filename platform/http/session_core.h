@@ -18,10 +18,10 @@
 // ended, so that no callback runs after the end (taken before `mutex`, never the other
 // way). Neither is held while a wire's Open or Cancel runs.
 //
-// Where the next rules go: a rate cap is a budget of the session, taken in OnBody before
-// the receiver sees a block (wire.h says how each wire waits for it); failover between
-// hosts is decided above the session, from HttpResult and the times each hop's clock
-// keeps (HopClock), which the result can carry.
+// The rate cap is a budget of the session (RateBudget), paid in OnBody for every block
+// as it arrives; the time the hop may read again is the transfer's, which the wire asks
+// for (wire.h says how each wire waits for it). Failover between hosts is decided above
+// the session, from HttpResult.
 #pragma once
 
 #include <condition_variable>
@@ -37,6 +37,7 @@
 
 #include "platform/http/hop_clock.h"
 #include "platform/http/http.h"
+#include "platform/http/rate_budget.h"
 #include "platform/http/wire.h"
 
 namespace platform {
@@ -61,6 +62,7 @@ struct HttpTransfer::State {
   std::uint64_t redirect_page_bytes = 0;  // of that redirect's own page, so far
   std::uint64_t body_bytes = 0;           // handed to the receiver
   std::chrono::steady_clock::time_point first_sent{};  // of hop 1, for the observer
+  std::chrono::steady_clock::time_point next_body_at{};  // the rate cap's: when the hop may read again
   HopClock clock;
   std::shared_ptr<WireHop> wire_hop;
 };
@@ -88,6 +90,7 @@ class HttpSession::Impl : public std::enable_shared_from_this<HttpSession::Impl>
   bool OnAnswer(HttpTransfer::State& state, int hop, const WireAnswer& answer);
   bool OnBody(HttpTransfer::State& state, int hop, std::span<const std::uint8_t> block);
   void OnEnd(const StatePtr& state, int hop, const std::optional<std::string>& failure);
+  std::chrono::steady_clock::time_point NextBodyAt(HttpTransfer::State& state, int hop);
 
   std::mutex mutex;
   std::condition_variable ended;
@@ -109,6 +112,7 @@ class HttpSession::Impl : public std::enable_shared_from_this<HttpSession::Impl>
 
   const HttpSessionOptions options_;
   const std::unique_ptr<Wire> wire_;
+  const std::unique_ptr<RateBudget> budget_;  // null without a cap
 
   // Under mutex.
   std::deque<StatePtr> waiting_;

@@ -24,15 +24,19 @@
 // - Stop, once the core has ended every hop, waits a bounded time for the wire's
 //   threads; no hop is opened afterwards.
 //
-// Where the next transport rules meet the wire: a rate cap over all connections is a
-// budget the core hands out before each OnBody; a wire that reads on a thread of its
-// own (WinInet) waits for it before the next read, one that is driven by callbacks
-// (libcurl) pauses the hop (CURL_WRITEFUNC_PAUSE) and is resumed by the core. The
-// session's proxy (HttpSessionOptions::proxy) goes to the library for every hop; without
+// - The rate cap: after each OnBody that returned true, NextBodyAt tells when the hop may
+//   take its next block. A wire that reads on a thread of its own (WinInet) waits until
+//   then before the next read (Cancel ends the wait); one driven by callbacks (libcurl)
+//   pauses the hop and resumes it then. A request with `block_bytes` reads at most that
+//   many bytes at once. Without a cap NextBodyAt is always in the past and `block_bytes`
+//   0, and the wire reads as it always has.
+//
+// The session's proxy (HttpSessionOptions::proxy) goes to the library for every hop; without
 // one the library's own rule stands (libcurl the usual variables, WinInet the system's
 // settings).
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -50,6 +54,8 @@ struct WireRequest {
   std::vector<std::string> headers;  // whole header lines without their line end, in order
   HttpLimits limits{};
   bool fresh_connection = false;
+  // The most bytes to read at once; 0: the wire's own block size.
+  std::size_t block_bytes = 0;
 };
 
 struct WireAnswer {
@@ -66,6 +72,9 @@ class WireEvents {
   virtual bool OnAnswer(const WireAnswer& answer) = 0;
   // A block of the answer's body. False: the hop is to end here.
   virtual bool OnBody(std::span<const std::uint8_t> block) = 0;
+  // When the hop may take its next block of the body (the session's rate cap); a time
+  // that has passed: at once.
+  virtual std::chrono::steady_clock::time_point NextBodyAt() = 0;
   // The hop has ended: the body arrived to its end (no failure), or what went wrong.
   virtual void OnEnd(const std::optional<std::string>& failure) = 0;
 };

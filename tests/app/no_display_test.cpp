@@ -42,4 +42,19 @@ TEST(NoDisplay, ADisplayThatRefusesTheConnectionIsNamed) {
   EXPECT_NE(ended.output.find("cannot open the display \":97\""), std::string::npos) << ended.output;
 }
 
+// The window reads its rate cap from KRDN_LIMIT_RATE before anything else; a value that
+// is no rate is said on standard error, and the program goes on (here to its end for
+// want of a display).
+TEST(NoDisplay, AKrdnLimitRateThatIsNoRateIsSaidAndLeftOut) {
+  const Ended bad = RunProgram("KRDN_LIMIT_RATE=fast");
+  EXPECT_EQ(bad.exit_code, 2) << bad.output;
+  EXPECT_NE(bad.output.find("krdn-repair: KRDN_LIMIT_RATE=fast is no rate (bytes a second"), std::string::npos)
+      << bad.output;
+  EXPECT_NE(bad.output.find("; no cap\n"), std::string::npos) << bad.output;
+
+  const Ended good = RunProgram("KRDN_LIMIT_RATE=512K");
+  EXPECT_EQ(good.exit_code, 2) << good.output;
+  EXPECT_EQ(good.output.find("KRDN_LIMIT_RATE"), std::string::npos) << good.output;
+}
+
 }  // namespace

@@ -334,6 +334,31 @@ TEST_F(Cli, AServerThatIgnoresRangeMeetsTheWrongLengthSleepsAndStandardErrorTell
   EXPECT_EQ(whole_answers, 4u) << log;
 }
 
+// --limit-rate caps the run as a whole: 256 KiB of pieces at 64 KiB a second take about
+// four seconds (never much less, however fast the machine), the log names the cap, and
+// a rate that is none is a usage error before anything is touched.
+TEST_F(Cli, LimitRateCapsTheWholeRunAndABadRateIsAUsageError) {
+  for (const char* bad : {"", "fast", "1.5M", "512", "10T", "-1K", "64 K", "99999999999999999999"}) {
+    const Finished refused = RunCli({"--dir", install.string(), "--limit-rate", bad});
+    EXPECT_EQ(refused.exit_code, 2) << bad;
+    EXPECT_EQ(refused.err.rfind("krdn-repair-cli: --limit-rate takes bytes a second", 0), 0u) << refused.err;
+  }
+  EXPECT_TRUE(fs::is_empty(install));
+  EXPECT_NE(RunCli({"--help"}).out.find("--limit-rate RATE"), std::string::npos);
+
+  AddClientFile("capped.bin", PatternBytes(256 * 1024, 49));
+  Publish("1.9.4", 0, 16 * 1024);
+  LocalServers servers(root, work / "nginx");
+  const auto began = std::chrono::steady_clock::now();
+  const Finished run = RunCli(HostArgs(servers.version_host(), servers.repair_host(),
+                                       {"--limit-rate", "64k", "--log", (work / "capped.log").string()}));
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  ExpectInstallMatchesClient();
+  EXPECT_GT(seconds, 3.4) << "256 KiB at 64 KiB a second";
+  EXPECT_NE(ReadText(work / "capped.log").find(" limit-rate=65536B/s"), std::string::npos);
+}
+
 TEST_F(Cli, TheEngineKeepsItsConnectionsToNginxUnlessToldToUseFreshOnes) {
   AddClientFile("a.bin", PatternBytes(8 * 1024, 48));
   Publish("1.9.3", 0, 1024);

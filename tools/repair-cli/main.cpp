@@ -1,5 +1,6 @@
 // krdn-repair-cli --dir DIR [--version-host URL] [--repair-host URL] [--give-up-after N]
-//                 [--connections N] [--fresh-connections] [--ca-file FILE] [--publisher-key FILE]
+//                 [--connections N] [--fresh-connections] [--limit-rate RATE] [--ca-file FILE]
+//                 [--publisher-key FILE]
 //                 [--proxy URL] [--log FILE] [--quiet | --json]
 // krdn-repair-cli --help | --version
 //
@@ -18,6 +19,8 @@
 // --fresh-connections: a new connection for every request, closed after it.
 // "--connections 1 --fresh-connections" fetches one piece at a time, each on a new
 // connection.
+// --limit-rate RATE: all transfers of the run together receive at most RATE bytes a
+// second (curl's spelling: K, M or G for 1024, 1024² or 1024³; at least 1K).
 // Hosts are http:// or https:// URLs. An https host's certificate is checked against the
 // system's CA store; --ca-file FILE trusts the certificate authorities of that PEM file
 // instead (a private server with a CA of its own, and the tests).

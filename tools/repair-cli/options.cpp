@@ -6,6 +6,7 @@
 
 #include "platform/base/utf.h"
 #include "platform/io/release_signature.h"
+#include "repair/limit_rate.h"
 
 namespace krdn::cli {
 namespace {
@@ -41,7 +42,7 @@ bool ValidProxy(const std::string& url) {
 
 bool TakesValue(const std::string& option) {
   for (const char* known : {"--dir", "--version-host", "--repair-host", "--ca-file", "--publisher-key",
-                            "--give-up-after", "--connections", "--proxy", "--log"}) {
+                            "--give-up-after", "--connections", "--proxy", "--log", "--limit-rate"}) {
     if (option == known) return true;
   }
   return false;
@@ -86,6 +87,10 @@ std::string TakeValue(Options& options, const std::string& option, const std::st
   } else if (option == "--give-up-after") {
     options.give_up_after = Count(value, 999999999);
     if (!options.give_up_after) return "--give-up-after takes a number of 1 or more";
+  } else if (option == "--limit-rate") {
+    const std::optional<std::uint64_t> rate = ParseLimitRate(value);
+    if (!rate) return "--limit-rate takes " + std::string(kLimitRateSpelling) + ": " + value;
+    options.settings.limit_rate = *rate;
   } else if (option == "--connections") {
     const std::optional<unsigned long> connections = Count(value, 16);
     if (!connections) return "--connections takes a number from 1 to 16";
@@ -144,6 +149,8 @@ std::string UsageText() {
          "  --give-up-after N      end the run after N network-failure dialogs in a row\n"
          "  --connections N        piece requests in flight and connections per host, 1 to 16 (default 4)\n"
          "  --fresh-connections    a new connection for every request\n"
+         "  --limit-rate RATE      receive at most RATE bytes a second over all connections together;\n"
+         "                         K, M or G for 1024, 1024^2 or 1024^3 (e.g. 500K, 2M), at least 1K\n"
          "  --ca-file FILE         trust the certificate authorities of this PEM file for https hosts\n"
          "  --publisher-key FILE   trust only releases signed with this Ed25519 public key (PEM)\n"
          "  --proxy URL            send every request through this proxy (http://host:port, socks5://...);\n"

@@ -1,11 +1,17 @@
 // The session's wire over libcurl: one multi handle, driven by one thread of the wire,
 // whose connection cache keeps the connections between requests; curl itself sends a
 // request once more on a new connection when a reused one turns out to be closed before
-// any answer arrived. Proxies are curl's: the session's, else the usual variables. Each hop is an easy handle of its own; every callback of curl, and
-// so every event, runs on the wire's thread.
+// any answer arrived. Proxies are curl's: the session's, else the usual variables. Each
+// hop is an easy handle of its own; every callback of curl, and so every event, runs on
+// the wire's thread.
+//
+// The rate cap: a block that arrives before the hop may take it is left with curl
+// (CURL_WRITEFUNC_PAUSE), and the loop resumes the hop when its time has come; curl
+// then hands the same block again.
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <chrono>
 #include <mutex>
 #include <new>
 #include <thread>
@@ -61,6 +67,8 @@ std::string ResolvedUrl(const char* base, const std::string& location) {
 }
 
 class CurlWire;
+using Clock = std::chrono::steady_clock;
+constexpr long kBlockBytes = 256L * 1024L;
 
 // One hop: its easy handle and what its callbacks have seen. Fields are the wire
 // thread's, except `cancelled` (under the wire's mutex).
@@ -76,6 +84,8 @@ struct CurlHop final : WireHop {
   std::string location;       // its value
   bool answered = false;      // OnAnswer was called
   bool stopped = false;       // an event said no: the hop ends without another
+  bool paused = false;        // held back by the rate cap until resume_at
+  Clock::time_point resume_at{};  // when it may take its next block; the epoch without a cap
   bool cancelled = false;
 };
 
@@ -100,6 +110,9 @@ class CurlWire final : public Wire {
   // Takes new hops onto the multi handle and cancelled ones off it; false once stopped.
   bool TakeRequests();
   void Drop(const HopPtr& hop);
+  // Resumes the paused hops whose time has come; the milliseconds until the next is due
+  // (at most `wait_ms`).
+  long ResumeDue(long wait_ms);
   void OnDone(const HopPtr& hop, CURLcode code);
   static void Answer(CurlHop& hop);
 
@@ -184,7 +197,7 @@ bool CurlWire::Configure(CurlHop& hop, const WireRequest& request) const {
   curl_easy_setopt(h, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);  // a proxy's tunnel answer is not the answer
   curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(h, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
-  curl_easy_setopt(h, CURLOPT_BUFFERSIZE, 256L * 1024L);
+  curl_easy_setopt(h, CURLOPT_BUFFERSIZE, request.block_bytes > 0 ? static_cast<long>(request.block_bytes) : kBlockBytes);
   curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(request.limits.connect_timeout.count()));
   curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 0L);
@@ -238,8 +251,17 @@ size_t CurlWire::OnWrite(char* data, size_t size, size_t count, void* user) {
   auto& hop = *static_cast<CurlHop*>(user);
   const size_t bytes = size * count;
   if (!hop.answered) Answer(hop);
-  if (!hop.stopped && !hop.events->OnBody({reinterpret_cast<const std::uint8_t*>(data), bytes})) hop.stopped = true;
-  return hop.stopped ? CURL_WRITEFUNC_ERROR : bytes;
+  if (hop.stopped) return CURL_WRITEFUNC_ERROR;
+  if (hop.resume_at != Clock::time_point{} && hop.resume_at > Clock::now()) {
+    hop.paused = true;
+    return CURL_WRITEFUNC_PAUSE;
+  }
+  if (!hop.events->OnBody({reinterpret_cast<const std::uint8_t*>(data), bytes})) {
+    hop.stopped = true;
+    return CURL_WRITEFUNC_ERROR;
+  }
+  hop.resume_at = hop.events->NextBodyAt();
+  return bytes;
 }
 
 bool CurlWire::TakeRequests() {
@@ -271,6 +293,23 @@ void CurlWire::Drop(const HopPtr& hop) {
   std::erase(running_, hop);
 }
 
+long CurlWire::ResumeDue(long wait_ms) {
+  const Clock::time_point now = Clock::now();
+  // Copied: resuming hands the held block over at once, and its events may end the hop.
+  const std::vector<HopPtr> hops = running_;
+  for (const HopPtr& hop : hops) {
+    if (!hop->paused) continue;
+    if (hop->resume_at <= now) {
+      hop->paused = false;
+      curl_easy_pause(hop->easy.get(), CURLPAUSE_CONT);
+      continue;
+    }
+    const auto due = std::chrono::ceil<std::chrono::milliseconds>(hop->resume_at - now).count();
+    wait_ms = std::min<long>(wait_ms, static_cast<long>(due));
+  }
+  return wait_ms;
+}
+
 void CurlWire::OnDone(const HopPtr& hop, CURLcode code) {
   Drop(hop);
   if (hop->stopped) return;
@@ -281,6 +320,7 @@ void CurlWire::OnDone(const HopPtr& hop, CURLcode code) {
 
 void CurlWire::Loop() {
   while (TakeRequests()) {
+    ResumeDue(0);
     int still_running = 0;
     curl_multi_perform(multi_, &still_running);
     int queued = 0;
@@ -294,6 +334,7 @@ void CurlWire::Loop() {
     long curl_timeout = -1;
     curl_multi_timeout(multi_, &curl_timeout);
     if (curl_timeout >= 0) timeout_ms = std::min(timeout_ms, curl_timeout);
+    timeout_ms = ResumeDue(timeout_ms);
     curl_multi_poll(multi_, nullptr, 0, static_cast<int>(timeout_ms), nullptr);
   }
 }

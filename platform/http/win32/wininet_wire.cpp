@@ -21,6 +21,10 @@
 // Proxies: the system's settings (INTERNET_OPEN_TYPE_PRECONFIG, what the desktop's
 // internet options say), or the session's proxy for every request.
 //
+// The rate cap: reads are pulled, so a hop's thread waits before each read until the
+// session lets it take the next block (Cancel ends the wait), and reads no more than the
+// request's block at once.
+//
 // HTTPS: WinInet checks the chain against the system's store and the host name. It has
 // no way to trust the certificates of one file only, so a session given a CA file of its
 // own refuses https rather than trust more than it was told to.
@@ -28,6 +32,7 @@
 #include <wininet.h>
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -132,6 +137,8 @@ class WinInetHop final : public WireHop {
   // Closes the handle unless Cancel already has.
   void Close();
   bool Cancelled();
+  // Waits until `when` or until the hop is cancelled: false when it was.
+  bool WaitUntil(std::chrono::steady_clock::time_point when);
   HINTERNET handle();
 
   const std::shared_ptr<WireEvents> events;
@@ -141,6 +148,7 @@ class WinInetHop final : public WireHop {
   HINTERNET handle_ = nullptr;
   bool in_call_ = false;
   bool cancelled_ = false;
+  std::condition_variable cancelled_now_;
 };
 
 void WinInetHop::Cancel() {
@@ -150,6 +158,7 @@ void WinInetHop::Cancel() {
     cancelled_ = true;
     if (in_call_) cut = std::exchange(handle_, nullptr);
   }
+  cancelled_now_.notify_all();
   if (cut != nullptr) ::InternetCloseHandle(cut);  // cuts a blocked call short where WinInet allows it
 }
 
@@ -191,6 +200,11 @@ bool WinInetHop::Cancelled() {
   return cancelled_;
 }
 
+bool WinInetHop::WaitUntil(std::chrono::steady_clock::time_point when) {
+  std::unique_lock lock(mutex_);
+  return !cancelled_now_.wait_until(lock, when, [this] { return cancelled_; });
+}
+
 HINTERNET WinInetHop::handle() {
   std::lock_guard lock(mutex_);
   return handle_;
@@ -212,7 +226,7 @@ class WinInetWire final : public Wire {
   void Run(WinInetHop& hop, const WireRequest& request);
   std::optional<std::string> Request(WinInetHop& hop, const WireRequest& request, bool& stopped);
   WireAnswer ReadAnswer(HINTERNET handle, const std::wstring& url, DWORD status);
-  std::optional<std::string> Receive(WinInetHop& hop, bool& stopped);
+  std::optional<std::string> Receive(WinInetHop& hop, std::size_t block_bytes, bool& stopped);
 
   const HttpSessionOptions options_;
   InternetHandle internet_;
@@ -326,7 +340,7 @@ std::optional<std::string> WinInetWire::Request(WinInetHop& hop, const WireReque
     stopped = true;
     return std::nullopt;
   }
-  return Receive(hop, stopped);
+  return Receive(hop, request.block_bytes, stopped);
 }
 
 WireAnswer WinInetWire::ReadAnswer(HINTERNET handle, const std::wstring& url, DWORD status) {
@@ -345,9 +359,11 @@ WireAnswer WinInetWire::ReadAnswer(HINTERNET handle, const std::wstring& url, DW
   return answer;
 }
 
-std::optional<std::string> WinInetWire::Receive(WinInetHop& hop, bool& stopped) {
-  std::vector<std::uint8_t> block(kBlockBytes);
+std::optional<std::string> WinInetWire::Receive(WinInetHop& hop, std::size_t block_bytes, bool& stopped) {
+  std::vector<std::uint8_t> block(block_bytes > 0 ? std::min(block_bytes, kBlockBytes) : kBlockBytes);
   for (;;) {
+    const std::chrono::steady_clock::time_point next = hop.events->NextBodyAt();
+    if (next > std::chrono::steady_clock::now() && !hop.WaitUntil(next)) return std::nullopt;
     DWORD got = 0;
     const HINTERNET handle = hop.EnterCall();
     if (handle == nullptr) return std::nullopt;

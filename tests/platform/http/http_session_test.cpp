@@ -1,12 +1,13 @@
 // The HTTP session against the fault server: connections kept and reused, several
-// transfers at once within the per-host limit, hold and abort, redirects, and the
-// limits that fail a stalled or dripping answer. The same cases run over every
+// transfers at once within the per-host limit, hold and abort, redirects, the limits
+// that fail a stalled or dripping answer, and the rate cap. The same cases run over every
 // platform's wire.
 #include "platform/http/http.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -332,6 +333,55 @@ TEST_F(Session, ARedirectsOwnPageIsCappedAndIsNoProgress) {
   EXPECT_EQ(stalled.error, "nothing arrived for the stall timeout");
   EXPECT_LT(server.requests().back().body_bytes_sent, 4000u);
   EXPECT_EQ(server.requests().size(), 2u) << "neither redirect was followed";
+}
+
+// Every block of several transfers with the time it arrived.
+class Timeline final : public HttpReceiver {
+ public:
+  bool OnBody(std::span<const std::uint8_t> block) override {
+    std::lock_guard lock(mutex);
+    arrivals.emplace_back(std::chrono::steady_clock::now(), block.size());
+    return true;
+  }
+  std::mutex mutex;
+  std::vector<std::pair<std::chrono::steady_clock::time_point, std::size_t>> arrivals;
+};
+
+// Eight transfers at once under a cap of 256 KiB a second: after the first half second
+// (each transfer's first block comes at once) they arrive together at the cap, however
+// the wire reads. A transfer waits half a second between its blocks, which its stall
+// timeout of a quarter of a second does not count.
+TEST_F(Session, ARateCapHoldsAllTransfersTogetherToItsRateAndIsNoStall) {
+  constexpr double kRate = 256 * 1024;
+  constexpr std::size_t kFileBytes = 192 * 1024;
+  WriteFile(dir / "capped.bin", PatternBytes(kFileBytes, 9));
+  HttpSession session({.connections_per_host = 8, .max_bytes_per_second = 256 * 1024});
+  Timeline timeline;
+  std::vector<HttpTransfer> transfers;
+  HttpRequest request = Request("/capped.bin");
+  request.limits.stall_timeout = 250ms;
+  for (int i = 0; i < 8; ++i) transfers.push_back(session.Start(request, timeline));
+  for (HttpTransfer& transfer : transfers) {
+    const HttpResult result = transfer.Wait();
+    EXPECT_EQ(result.outcome, HttpOutcome::kComplete) << result.error;
+  }
+  std::lock_guard lock(timeline.mutex);
+  std::size_t total = 0;
+  for (const auto& [at, bytes] : timeline.arrivals) total += bytes;
+  ASSERT_EQ(total, 8 * kFileBytes);
+
+  const auto first = timeline.arrivals.front().first;
+  const auto last = timeline.arrivals.back().first;
+  const auto from = first + 500ms;
+  std::size_t after = 0;
+  for (const auto& [at, bytes] : timeline.arrivals) {
+    if (at > from) after += bytes;
+  }
+  const double seconds = std::chrono::duration<double>(last - from).count();
+  ASSERT_GT(seconds, 3.0) << "1.5 MiB at 256 KiB a second take about 6 s";
+  const double rate = static_cast<double>(after) / seconds;
+  EXPECT_LT(rate, kRate * 1.08) << "the cap is kept";
+  EXPECT_GT(rate, kRate * 0.75) << "and used";
 }
 
 }  // namespace

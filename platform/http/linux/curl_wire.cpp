@@ -295,9 +295,9 @@ void CurlWire::Drop(const HopPtr& hop) {
 
 long CurlWire::ResumeDue(long wait_ms) {
   const Clock::time_point now = Clock::now();
-  // Copied: resuming hands the held block over at once, and its events may end the hop.
-  const std::vector<HopPtr> hops = running_;
-  for (const HopPtr& hop : hops) {
+  // Resuming hands the held block over at once; its events may cancel the hop, which
+  // only marks it, so running_ stays as it is meanwhile.
+  for (const HopPtr& hop : running_) {
     if (!hop->paused) continue;
     if (hop->resume_at <= now) {
       hop->paused = false;

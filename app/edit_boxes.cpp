@@ -38,7 +38,21 @@ void StatusLog::Append(std::u16string_view text) {
   }
 }
 
+bool StatusLog::AppendLater(std::u16string_view text) {
+  const bool first = waiting_.empty();
+  waiting_.append(text);
+  return first && !waiting_.empty();
+}
+
+void StatusLog::AppendWaiting() {
+  if (waiting_.empty()) return;
+  const std::u16string text = std::move(waiting_);
+  waiting_.clear();
+  Append(text);
+}
+
 void StatusLog::Clear() {
+  waiting_.clear();
   if (edit_ != nullptr) edit_->SetWindowText(u"");
   followed_offset_ = 0;
 }
@@ -50,6 +64,8 @@ int StatusLog::ViewOffset() const {
   return scrolled.y;
 }
 
-std::u16string StatusLog::Text() const { return edit_ != nullptr ? edit_->GetWindowText() : std::u16string(); }
+std::u16string StatusLog::Text() const {
+  return (edit_ != nullptr ? edit_->GetWindowText() : std::u16string()) + waiting_;
+}
 
 }  // namespace krdn::app

@@ -38,9 +38,16 @@ class StatusLog {
   // up since the last append: it stays where they are reading until they scroll back
   // down to the end, and follows again from there.
   void Append(std::u16string_view text);
+  // Lines that come faster than the box can lay them out one by one wait here and go in
+  // with one Append: true when this text is the first to wait (the caller then arranges
+  // for AppendWaiting soon).
+  bool AppendLater(std::u16string_view text);
+  void AppendWaiting();
+  // Also drops what waits: the same as appending it first.
   void Clear();
   // The view's vertical offset in pixels (the engine's scroll position).
   int ViewOffset() const;
+  // The log's text: the box's, then what waits to go in.
   std::u16string Text() const;
   LOOM::SRichEdit* Element() const { return edit_; }
 
@@ -48,6 +55,7 @@ class StatusLog {
   LOOM::SRichEdit* edit_ = nullptr;
   // Where the last append left the view: a view above it was scrolled up by the user.
   int followed_offset_ = 0;
+  std::u16string waiting_;
 };
 
 }  // namespace krdn::app

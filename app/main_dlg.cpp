@@ -50,7 +50,7 @@ BOOL CMainDlg::ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, L
   }
   if (ChainMessageMap<SHostWnd>(hwnd, msg, wp, lp, result, map_id)) return TRUE;
   if (ReflectNotifications(msg, wp, lp, result, true)) return TRUE;
-  if (msg >= kNotifyProgress && msg <= kNotifyExitProcess) {
+  if (msg >= kNotifyProgress && msg <= kNotifyAppendWaiting) {
     return RunHandler(result, [&] { return OnWorkerNotification(msg, wp); });
   }
   return FALSE;
@@ -157,12 +157,18 @@ void CMainDlg::ReapFinishedWorkers() {
 }
 
 LRESULT CMainDlg::OnWorkerNotification(UINT msg, WPARAM wp) {
+  if (msg == kNotifyAppend) {
+    // A run verifying many small files appends lines faster than the box lays them out
+    // one by one: the send returns at once, and the lines go in together when the
+    // worker's sends pause (sent messages come before posted ones), or before anything
+    // else the run tells.
+    if (wp != 0 && status_.AppendLater(reinterpret_cast<const char16_t*>(wp))) PostWindowMessage(kNotifyAppendWaiting);
+    return 0;
+  }
+  status_.AppendWaiting();
   switch (msg) {
     case kNotifyProgress:
       if (progress_) progress_->SetProgressValue(static_cast<int>(wp));
-      break;
-    case kNotifyAppend:
-      if (wp != 0) status_.Append(reinterpret_cast<const char16_t*>(wp));
       break;
     case kNotifyUnstable: {
       DlgMsgBox1 dialog;
@@ -172,7 +178,7 @@ LRESULT CMainDlg::OnWorkerNotification(UINT msg, WPARAM wp) {
     case kNotifyNetworkFailed: OnNetworkFailure(); break;
     case kNotifySucceeded: OnSucceeded(); break;
     case kNotifyExitProcess: services_.end_process(0); break;
-    default: break;  // WM_USER+102..104 change nothing on screen
+    default: break;  // WM_USER+102..104 change nothing on screen; +109's lines are in
   }
   return 0;
 }

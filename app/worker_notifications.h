@@ -16,5 +16,6 @@ inline constexpr UINT kNotifyUnstable = WM_USER + 105;       // failure text; un
 inline constexpr UINT kNotifyNetworkFailed = WM_USER + 106;  // failure text; network-failure dialog
 inline constexpr UINT kNotifySucceeded = WM_USER + 107;      // last status text; success dialog
 inline constexpr UINT kNotifyExitProcess = WM_USER + 108;    // the window's own, after the success dialog
+inline constexpr UINT kNotifyAppendWaiting = WM_USER + 109;  // the window's own: waiting status lines go in
 
 }  // namespace krdn::app

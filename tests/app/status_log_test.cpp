@@ -49,6 +49,26 @@ TEST_F(StatusLogTest, EveryAppendShowsTheNewestLine) {
   EXPECT_EQ(Send(box_, EM_CANUNDO), 0) << "status lines are not undoable";
 }
 
+TEST_F(StatusLogTest, WaitingLinesGoInTogetherInOrderAndAClearDropsThem) {
+  StatusLog log = Build();
+  log.Append(Line(0));
+  EXPECT_TRUE(log.AppendLater(Line(1))) << "the first to wait";
+  EXPECT_FALSE(log.AppendLater(Line(2)));
+  EXPECT_FALSE(log.AppendLater(u"")) << "nothing new to tell";
+  EXPECT_EQ(box_->GetWindowText(), Line(0)) << "not in the box yet";
+  EXPECT_EQ(log.Text(), Line(0) + Line(1) + Line(2)) << "but in the log";
+  log.AppendWaiting();
+  EXPECT_EQ(box_->GetWindowText(), Line(0) + Line(1) + Line(2));
+  EXPECT_TRUE(LastLineOnView());
+  log.AppendWaiting();
+  EXPECT_EQ(log.Text(), Line(0) + Line(1) + Line(2)) << "taken once";
+  EXPECT_TRUE(log.AppendLater(Line(3))) << "the first to wait again";
+  log.Clear();
+  log.AppendWaiting();
+  EXPECT_EQ(log.Text(), u"");
+  EXPECT_FALSE(log.AppendLater(u""));
+}
+
 TEST_F(StatusLogTest, AViewScrolledUpStaysUntilTheUserIsBackAtTheEnd) {
   StatusLog log = Build();
   for (int i = 0; i < 30; ++i) log.Append(Line(i));

@@ -1,8 +1,8 @@
 // The install root on Windows. Windows has no call that opens a path beneath a
 // directory handle, so a path is walked one component at a time from the root's own
 // path: each directory is opened without following a reparse point
-// (FILE_FLAG_OPEN_REPARSE_POINT), checked to be a real directory (no
-// FILE_ATTRIBUTE_REPARSE_POINT: no symbolic link, junction or mount point), and held
+// (FILE_FLAG_OPEN_REPARSE_POINT), checked to be a real directory (no symbolic link,
+// junction or mount point: reparse_tags.h says which reparse points are links), and held
 // open without FILE_SHARE_DELETE until the walk is over, so that nobody can rename or
 // replace it meanwhile. The root itself is held the same way for the life of the object.
 #include "platform/io/install_root.h"
@@ -16,10 +16,12 @@
 
 #include "platform/base/win32/handle.h"
 #include "platform/io/win32/open_checks.h"
+#include "platform/io/win32/reparse_tags.h"
 
 namespace platform {
 namespace {
 
+using win32::IsLinkReparseTag;
 using win32::UniqueHandle;
 
 // How often a name that turns out to be a link is cleared before the call gives up: a
@@ -87,23 +89,48 @@ std::optional<BY_HANDLE_FILE_INFORMATION> InfoOf(HANDLE handle) {
 
 bool IsReparsePoint(DWORD attributes) { return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0; }
 
+// The tag of the reparse point a handle opened without following it; 0 for none.
+std::optional<DWORD> ReparseTagOf(HANDLE handle) {
+  FILE_ATTRIBUTE_TAG_INFO tag{};
+  if (::GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &tag, sizeof tag) == 0) return std::nullopt;
+  return IsReparsePoint(tag.FileAttributes) ? tag.ReparseTag : 0;
+}
+
+// Whether the opened item, with these attributes, is a symbolic link or a mount point.
+// A reparse point whose tag cannot be read counts as one: it is then refused, never
+// followed.
+bool IsLinkReparsePoint(HANDLE handle, DWORD attributes) {
+  if (!IsReparsePoint(attributes)) return false;
+  const auto tag = ReparseTagOf(handle);
+  return !tag || IsLinkReparseTag(*tag);
+}
+
 // A file with another hard link besides this name: that name may lie outside the
 // install directory, so the file is treated as a link and never used.
 bool HasOtherNames(const BY_HANDLE_FILE_INFORMATION& info) {
   return (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && info.nNumberOfLinks > 1;
 }
 
-bool IsLink(const BY_HANDLE_FILE_INFORMATION& info) {
-  return IsReparsePoint(info.dwFileAttributes) || HasOtherNames(info);
+bool IsLink(HANDLE handle, const BY_HANDLE_FILE_INFORMATION& info) {
+  return IsLinkReparsePoint(handle, info.dwFileAttributes) || HasOtherNames(info);
 }
 
 bool IsRealDirectory(HANDLE handle) {
   const auto info = InfoOf(handle);
-  return info && (info->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && !IsReparsePoint(info->dwFileAttributes);
+  return info && (info->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+         !IsLinkReparsePoint(handle, info->dwFileAttributes);
 }
 
 UniqueHandle OpenNoFollow(const std::wstring& path, DWORD access, DWORD share) {
   return UniqueHandle(::CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING, kNoFollow, nullptr));
+}
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// The tag of the reparse point at the path (0 for none); nothing when it cannot be read.
+std::optional<DWORD> ReparseTagAt(const std::wstring& path) {
+  const UniqueHandle item = OpenNoFollow(path, FILE_READ_ATTRIBUTES, kShareAll);
+  return item ? ReparseTagOf(item.get()) : std::nullopt;
 }
 
 // A real directory at the path, held; empty when anything else is there.
@@ -150,7 +177,7 @@ bool RemoveSecondName(const std::wstring& path) {
   const UniqueHandle item = OpenNoFollow(path, DELETE | FILE_READ_ATTRIBUTES,
                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
   const auto info = item ? InfoOf(item.get()) : std::nullopt;
-  if (!info || !HasOtherNames(*info) || IsReparsePoint(info->dwFileAttributes)) return false;
+  if (!info || !HasOtherNames(*info) || IsLinkReparsePoint(item.get(), info->dwFileAttributes)) return false;
   FILE_DISPOSITION_INFO plain{};
   plain.DeleteFile = TRUE;
   if (::SetFileInformationByHandle(item.get(), FileDispositionInfo, &plain, sizeof plain) != 0) return true;
@@ -161,11 +188,15 @@ bool RemoveSecondName(const std::wstring& path) {
 
 // Removes the link at the path itself (a directory link or junction by RemoveDirectoryW,
 // a file link by DeleteFileW, a further hard link by RemoveSecondName), never its
-// target. True when the name is free afterwards.
+// target. True when the name is free afterwards. Any other reparse point (a cloud
+// placeholder) is a file, removed only as a further hard link; one whose tag cannot be
+// read is left alone.
 bool RemoveLink(const std::wstring& path) {
   const DWORD attributes = ::GetFileAttributesW(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return true;
-  if (!IsReparsePoint(attributes)) {
+  const auto tag = IsReparsePoint(attributes) ? ReparseTagAt(path) : std::optional<DWORD>(0);
+  if (!tag) return false;
+  if (!IsLinkReparseTag(*tag)) {
     if (!RemoveSecondName(path)) return false;
     return ::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES;
   }
@@ -180,11 +211,10 @@ bool RemoveLink(const std::wstring& path) {
 bool IsLinkAt(const std::wstring& path) {
   const DWORD attributes = ::GetFileAttributesW(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return false;
-  if (IsReparsePoint(attributes)) return true;
-  const UniqueHandle item = OpenNoFollow(path, FILE_READ_ATTRIBUTES,
-                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+  const UniqueHandle item = OpenNoFollow(path, FILE_READ_ATTRIBUTES, kShareAll);
   const auto info = item ? InfoOf(item.get()) : std::nullopt;
-  return info && IsLink(*info);
+  if (!info) return IsReparsePoint(attributes);  // a reparse point that cannot be judged counts as a link
+  return IsLink(item.get(), *info);
 }
 
 FileAttributes AttributesOf(DWORD attributes) {
@@ -277,7 +307,7 @@ std::optional<FileAttributes> InstallRoot::Attributes(std::u16string_view relati
   const UniqueHandle item = OpenNoFollow(walk->path + L'\\' + components->back(), FILE_READ_ATTRIBUTES,
                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
   const auto info = item ? InfoOf(item.get()) : std::nullopt;
-  if (!info || IsLink(*info)) return std::nullopt;
+  if (!info || IsLink(item.get(), *info)) return std::nullopt;
   return AttributesOf(info->dwFileAttributes);
 }
 
@@ -298,7 +328,7 @@ std::optional<File> InstallRoot::OpenFile(std::u16string_view relative, File::Mo
       File file(win32::AsFileHandle(handle));
       const auto info = InfoOf(handle);
       if (!info) return std::nullopt;
-      if (!IsLink(*info)) {
+      if (!IsLink(handle, *info)) {
         if (!win32::SettleOpened(handle, mode)) return std::nullopt;
         return file;
       }
@@ -333,7 +363,7 @@ bool InstallRoot::ClearReadOnly(std::u16string_view relative) const {
   const UniqueHandle item = OpenNoFollow(path, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
   const auto info = item ? InfoOf(item.get()) : std::nullopt;
-  if (!info || IsLink(*info)) return false;
+  if (!info || IsLink(item.get(), *info)) return false;
   if ((info->dwFileAttributes & FILE_ATTRIBUTE_DEVICE) != 0) return false;
   FILE_BASIC_INFO basic{};
   if (::GetFileInformationByHandleEx(item.get(), FileBasicInfo, &basic, sizeof basic) == 0) return false;
@@ -355,7 +385,7 @@ bool InstallRoot::Replace(std::u16string_view relative, std::u16string_view repl
   const UniqueHandle item = OpenNoFollow(walk->path + L'\\' + source->back(), DELETE | FILE_READ_ATTRIBUTES,
                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
   const auto info = item ? InfoOf(item.get()) : std::nullopt;
-  if (!info || IsLink(*info) || (info->dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0) {
+  if (!info || IsLink(item.get(), *info) || (info->dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0) {
     return false;
   }
   // The rename goes through the opened file, so it moves the file that was checked.

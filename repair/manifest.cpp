@@ -150,7 +150,8 @@ int ParseManifest(Manifest& manifest, std::span<const std::uint8_t> bytes_with_n
   const std::size_t n = bytes_with_nul.size();
   if (n <= kDigestLength + 1 || n - 1 > kLargestManifest || bytes_with_nul[kDigestLength] != ',') return -1;
   const std::span<const std::uint8_t> body = bytes_with_nul.subspan(kDigestLength, n - kDigestLength - 1);
-  const std::string digest = Md5Hex(body);
+  const platform::Md5Digest own_digest = platform::Md5(body);
+  const std::string digest = DigestToHex(own_digest);
   if (!std::equal(digest.begin(), digest.end(), bytes_with_nul.begin())) return -1;
 
   // The text ends at the first 0 byte, as a C string would.
@@ -170,6 +171,7 @@ int ParseManifest(Manifest& manifest, std::span<const std::uint8_t> bytes_with_n
   const std::optional<std::uint64_t> number = ReadNumber(header_text, number_pos, UINT32_MAX);
   if (!number) return -1;
   manifest.header_number = static_cast<std::uint32_t>(*number);
+  manifest.digest = own_digest;
 
   manifest.files.reserve(manifest.files.size() + lines);
   PathClaims claims;

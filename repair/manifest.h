@@ -57,6 +57,7 @@ struct ManifestFile {
 
 struct Manifest {
   std::uint32_t header_number = 0;
+  platform::Md5Digest digest{};  // the manifest's own, its first 32 characters (binds a chunk index to it)
   std::vector<ManifestFile> files;
 };
 

@@ -37,6 +37,10 @@ TEST_F(ManifestParse, ReadsPathsPiecesAndSizes) {
                                    "\\last.bin,1,3," + kDigestA + "trailing ignored")),
             0);
   EXPECT_EQ(manifest.header_number, 7u);
+  const std::vector<std::uint8_t> served = Served(",7\r\n");
+  Manifest empty;
+  ASSERT_EQ(Parse(empty, served), 0);
+  EXPECT_EQ(krdn::DigestToHex(empty.digest), std::string(served.begin(), served.begin() + 32)) << "its own digest";
   ASSERT_EQ(manifest.files.size(), 3u);
   const krdn::ManifestFile& a = manifest.files[0];
   EXPECT_EQ(a.path, u"\\bin\\a.dll");

@@ -136,13 +136,13 @@ TEST_F(Cli, HelpAndVersionAnswerOnStandardOutputAndABadOptionOnStandardError) {
 
 TEST_F(Cli, ThePublisherAnswersHelpOnStandardOutputAndAMissingValueOnStandardError) {
   for (const std::vector<std::string>& args :
-       {std::vector<std::string>{"--help"}, {"-h"}, {"--client", root.string(), "--help"}}) {
+       {std::vector<std::string>{"--help"}, {"-h"}, {"--client", root.string(), "--help"}, {"--no-chunks", "--help"}}) {
     std::vector<std::string> all{KRDN_PUBLISH};
     all.insert(all.end(), args.begin(), args.end());
     const Finished help = Wait(SpawnProgram(all));
     EXPECT_EQ(help.exit_code, 0) << args.back() << ": " << help.err;
     EXPECT_EQ(help.out.rfind("usage: krdn-publish --client DIR --out ROOT --version X.Y.Z", 0), 0u) << help.out;
-    for (const char* option : {"--piece-size BYTES", "--sign-key FILE", "--make-key FILE", "--help"}) {
+    for (const char* option : {"--piece-size BYTES", "--sign-key FILE", "--no-chunks", "--make-key FILE", "--help"}) {
       EXPECT_NE(help.out.find(option), std::string::npos) << option;
     }
     EXPECT_TRUE(help.err.empty()) << help.err;
@@ -154,6 +154,24 @@ TEST_F(Cli, ThePublisherAnswersHelpOnStandardOutputAndAMissingValueOnStandardErr
   // A value that reads "--help" is the folder's name, not a question.
   const Finished named = Wait(SpawnProgram({KRDN_PUBLISH, "--client", "--help"}));
   EXPECT_EQ(named.exit_code, 2) << named.out;
+}
+
+// --no-chunks takes no value, wherever it stands, and leaves the chunk index out.
+TEST_F(Cli, ThePublisherWritesTheChunkIndexUnlessToldNotTo) {
+  AddClientFile("a.bin", PatternBytes(4000, 51));
+  const fs::path index = root / "krdn/repair/1.9.3/1.9.3_chunks";
+  const auto publish = [&](std::vector<std::string> extra) {
+    std::vector<std::string> all{KRDN_PUBLISH, "--client", client.string(), "--out", root.string(), "--version",
+                                 "1.9.3"};
+    all.insert(all.begin() + 1, extra.begin(), extra.end());
+    return Wait(SpawnProgram(all));
+  };
+  EXPECT_EQ(publish({}).exit_code, 0);
+  EXPECT_TRUE(fs::exists(index));
+  const Finished without = publish({"--no-chunks"});
+  EXPECT_EQ(without.exit_code, 0) << without.err;
+  EXPECT_FALSE(fs::exists(index));
+  EXPECT_TRUE(fs::exists(root / "krdn/repair/1.9.3/1.9.3_download.txt"));
 }
 
 TEST_F(Cli, QuietPrintsNothingForASuccessfulRunAndOnlyTheErrorsOfAFailingOne) {

@@ -7,10 +7,12 @@
 #include <unistd.h>
 
 #include "platform/io/release_signature.h"
+#include "repair/chunk_index.h"
 #include "repair/client_version.h"
 #include "repair/manifest.h"
 #include "repair/release_order.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/tree_snapshot.h"
 #include "transfer/digest.h"
 
 namespace krdn::testing {
@@ -133,9 +135,16 @@ TEST_F(Publisher, RefusesBadVersionsOrPieceSizes) {
 TEST_F(Publisher, AClientWithoutLargeFilesIsPublishedAsItAlwaysWas) {
   const fs::path data = fs::path(KRDN_SOURCE_DIR) / "tests/repair/data/published-client";
   fs::copy(data / "client", dir / "client", fs::copy_options::recursive);
-  const publish::Outcome outcome = Run("2.10.7", 22, 4096);
+  const publish::Outcome outcome = publish::Publish(
+      {.client = dir / "client", .out = dir / "out", .version = "2.10.7", .mode_word = 22, .piece_size = 4096,
+       .chunk_index = false});
   ASSERT_EQ(outcome.code, publish::Outcome::kPublished) << outcome.message;
   EXPECT_EQ(outcome.files, 5u);
+  // Nothing but what there always was: the files above, the manifest, the version file
+  // and the completion marker.
+  std::size_t files = 0;
+  for (const auto& [path, entry] : Snapshot(dir / "out")) files += entry.type == 'f' ? 1 : 0;
+  EXPECT_EQ(files, 5u + 3u);
   const auto manifest = ReadFile(dir / "out/krdn/repair/2.10.7/2.10.7_download.txt");
   EXPECT_EQ(manifest, ReadFile(data / "2.10.7_download.txt"))
       << std::string(manifest.begin(), manifest.end());
@@ -143,6 +152,49 @@ TEST_F(Publisher, AClientWithoutLargeFilesIsPublishedAsItAlwaysWas) {
   for (const char* file : {"VoLauncher.exe", "bin/b.dat", "empty-dir-sibling/zero.txt", "数据/地图/one map.pak"}) {
     EXPECT_EQ(ReadFile(dir / "out/krdn/repair/2.10.7" / file), ReadFile(data / "client" / file)) << file;
   }
+}
+
+// The index beside the manifest is the one a client reads for that manifest: each
+// file's chunks, their hashes those of the file's bytes. Without it the tree is the
+// same but for the index; an index of an earlier publication does not stay behind.
+TEST_F(Publisher, WritesTheChunkIndexOfTheManifestOrNoneWithoutChangingAnythingElse) {
+  const auto big = PatternBytes(3u << 20, 2);
+  WriteFile(dir / "client/bin/a.dll", big);
+  WriteFile(dir / "client/empty.txt", std::vector<std::uint8_t>{});
+  WriteFile(dir / "client/data/small.txt", "small");
+  ASSERT_EQ(Run("1.9.3", 0, 1u << 20).code, publish::Outcome::kPublished);
+  ASSERT_EQ(BindMd5(), 0);
+  auto manifest_bytes = ReadFile(dir / "out/krdn/repair/1.9.3/1.9.3_download.txt");
+  manifest_bytes.push_back(0);
+  Manifest manifest;
+  ASSERT_EQ(ParseManifest(manifest, manifest_bytes), 0);
+  const std::optional<ChunkIndex> index =
+      ParseChunkIndex(ReadFile(dir / "out/krdn/repair/1.9.3/1.9.3_chunks"), manifest);
+  ASSERT_TRUE(index);
+  ASSERT_EQ(manifest.files[0].path, u"\\bin\\a.dll");
+  const auto chunks = index->ChunksOf(0);
+  const auto lengths = ChunkLengths(big);
+  ASSERT_EQ(chunks.size(), lengths.size());
+  ASSERT_GT(chunks.size(), 20u) << "chunks do not follow the 1 MiB pieces";
+  for (const IndexedChunk& chunk : chunks) {
+    EXPECT_EQ(chunk.hash, platform::Blake2b256(std::span(big).subspan(chunk.offset, chunk.length)));
+  }
+  ASSERT_EQ(index->ChunksOf(1).size(), 1u);
+  EXPECT_EQ(index->ChunksOf(1)[0].length, 5u);
+  EXPECT_TRUE(index->ChunksOf(2).empty());
+  EXPECT_FALSE(fs::exists(dir / "out/krdn/repair/1.9.3/1.9.3_chunks.sig"));
+
+  TreeSnapshot with_index = Snapshot(dir / "out");
+  ASSERT_EQ(with_index.erase("krdn/repair/1.9.3/1.9.3_chunks"), 1u);
+  const auto without = [&] {
+    return publish::Publish({.client = dir / "client", .out = dir / "out", .version = "1.9.3",
+                             .piece_size = 1u << 20, .chunk_index = false});
+  };
+  ASSERT_EQ(without().code, publish::Outcome::kPublished);
+  EXPECT_EQ(Snapshot(dir / "out"), with_index) << "the index left over, or something else changed";
+  fs::remove_all(dir / "out");
+  ASSERT_EQ(without().code, publish::Outcome::kPublished);
+  EXPECT_EQ(Snapshot(dir / "out"), with_index);
 }
 
 // Pieces of zero bytes stay holes in the server's copy, which still reads as the client's file.
@@ -328,6 +380,10 @@ TEST_F(Publisher, SignsTheVersionFileAndTheManifestWithAKeyItMade) {
   ASSERT_EQ(Signature(version_file).size(), 64u);
   EXPECT_TRUE(platform::VerifyReleaseSignature(*public_key, "tern.sav", version_bytes, Signature(version_file)));
   EXPECT_TRUE(platform::VerifyReleaseSignature(*public_key, "1.9.3_download.txt", manifest_bytes, Signature(manifest)));
+  const fs::path index = dir / "out/krdn/repair/1.9.3/1.9.3_chunks";
+  const auto index_bytes = ReadFile(index);
+  EXPECT_TRUE(platform::VerifyReleaseSignature(*public_key, "1.9.3_chunks", index_bytes, Signature(index)));
+  EXPECT_FALSE(platform::VerifyReleaseSignature(*public_key, "1.9.3_download.txt", index_bytes, Signature(index)));
 
   // Each signature holds for its own file under its own name only, and not for a change.
   EXPECT_FALSE(platform::VerifyReleaseSignature(*public_key, "tern.sav", manifest_bytes, Signature(manifest)));

@@ -1,10 +1,11 @@
 // krdn-publish --client DIR --out ROOT --version X.Y.Z [--mode N] [--piece-size BYTES] [--sign-key FILE
-//              [--sequence N]]
+//              [--sequence N]] [--no-chunks]
 // krdn-publish --make-key FILE
 // krdn-publish --help
 //
-// Writes what the version host and the repair host serve, under ROOT; with --sign-key
-// also the detached signatures of the version file and the manifest, and the signed
+// Writes what the version host and the repair host serve, under ROOT, with the chunk
+// index beside the manifest unless --no-chunks; with --sign-key also the detached
+// signatures of the version file, the manifest and the index, and the signed
 // version file carries the release's sequence number: N, or the one after the release
 // already under ROOT (signed clients refuse an older release). --make-key writes
 // a new key pair: FILE (private, for --sign-key) and FILE.pub (public, for a build's
@@ -26,7 +27,7 @@ namespace {
 
 constexpr char kUsageText[] =
     "usage: krdn-publish --client DIR --out ROOT --version X.Y.Z [--mode N] [--piece-size BYTES]"
-    " [--sign-key FILE [--sequence N]]\n"
+    " [--sign-key FILE [--sequence N]] [--no-chunks]\n"
     "       krdn-publish --make-key FILE\n"
     "       krdn-publish --help\n"
     "Writes what the version host and the repair host serve for the client in DIR, under ROOT.\n"
@@ -35,8 +36,9 @@ constexpr char kUsageText[] =
     "  --version X.Y.Z     the release's version\n"
     "  --mode N            the version file's mode word, 0 to 65535 (default 0)\n"
     "  --piece-size BYTES  bytes a piece of the manifest, 1 to 67108864 (default 4194304)\n"
-    "  --sign-key FILE     sign the version file and the manifest with this private key\n"
+    "  --sign-key FILE     sign the version file, the manifest and the index with this key\n"
     "  --sequence N        the signed release's number (default: the one after the release under ROOT)\n"
+    "  --no-chunks         write no chunk index (VERSION_chunks) beside the manifest\n"
     "  --make-key FILE     write a new key pair: FILE (private) and FILE.pub (public)\n"
     "  --help              print this text\n"
     "Exit codes: 0 published; 1 a read or write failed; 2 usage error or a client that cannot be published.\n";
@@ -52,7 +54,8 @@ bool AsksForHelp(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") return true;
-    ++i;  // every option takes a value: skip it
+    if (arg == "--no-chunks") continue;
+    ++i;  // every other option takes a value: skip it
   }
   return false;
 }
@@ -87,6 +90,10 @@ int main(int argc, char** argv) {
   krdn::publish::Options options;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
+    if (arg == "--no-chunks") {
+      options.chunk_index = false;
+      continue;
+    }
     if (i + 1 >= argc) return Usage("missing value after " + arg);
     const std::string value = argv[++i];
     std::uint64_t number = 0;

@@ -12,6 +12,7 @@
 #include "platform/io/release_signature.h"
 #include "platform/base/shown_text.h"
 #include "platform/base/utf.h"
+#include "repair/chunk_index.h"
 #include "repair/manifest.h"
 #include "repair/path_key.h"
 #include "repair/release_order.h"
@@ -95,9 +96,11 @@ bool AllZero(std::span<const std::uint8_t> bytes) {
 // path, its piece count, then size and digest of each piece. The file is read through
 // the client folder's root, so a link that appeared since the walk is not followed.
 // Pieces of zero bytes are left as holes of the copy (the size is set at the end), so
-// a sparse archive of many GiB stays sparse on the server's disk.
+// a sparse archive of many GiB stays sparse on the server's disk. The bytes read are
+// cut into the chunk index's chunks too, when there is an index.
 std::optional<std::string> PublishFile(const platform::InstallRoot& client, const ClientFile& file,
-                                       const fs::path& target, std::uint64_t piece_size, std::string& error) {
+                                       const fs::path& target, std::uint64_t piece_size, ChunkIndexBuilder* chunks,
+                                       std::string& error) {
   std::optional<platform::File> in =
       client.OpenFile(platform::Utf8ToUtf16(file.manifest_path), platform::File::Mode::kRead);
   if (!in) {
@@ -115,6 +118,7 @@ std::optional<std::string> PublishFile(const platform::InstallRoot& client, cons
   const std::uint64_t pieces = (file.size + piece_size - 1) / piece_size;
   std::string line = file.manifest_path + "," + std::to_string(pieces);
   std::vector<std::uint8_t> buffer;
+  if (chunks) chunks->StartFile();
   for (std::uint64_t offset = 0; offset < file.size; offset += piece_size) {
     buffer.resize(static_cast<std::size_t>(std::min(piece_size, file.size - offset)));
     if (in->ReadAt(offset, buffer) != buffer.size()) {
@@ -126,7 +130,9 @@ std::optional<std::string> PublishFile(const platform::InstallRoot& client, cons
       return std::nullopt;
     }
     line += "," + std::to_string(buffer.size()) + "," + Md5Hex(buffer);
+    if (chunks) chunks->Feed(buffer);
   }
+  if (chunks) chunks->FinishFile();
   if (!out->Resize(file.size)) {
     error = "cannot write " + platform::PathUtf8(target);
     return std::nullopt;
@@ -343,10 +349,12 @@ Outcome Publish(const Options& options) {
   const fs::path version_dir = repair / options.version;
   Outcome outcome;
   std::string text = "," + std::to_string(files.size()) + "\r\n";
+  std::optional<ChunkIndexBuilder> chunks;
+  if (options.chunk_index) chunks.emplace();
   for (const ClientFile& file : files) {
     std::string problem;
-    const std::optional<std::string> line =
-        PublishFile(client, file, version_dir / file.relative_path, options.piece_size, problem);
+    const std::optional<std::string> line = PublishFile(client, file, version_dir / file.relative_path,
+                                                        options.piece_size, chunks ? &*chunks : nullptr, problem);
     if (!line) return Fail(problem);
     text += *line + "\r\n";
     ++outcome.files;
@@ -360,12 +368,27 @@ Outcome Publish(const Options& options) {
     StampReleaseSequence({reinterpret_cast<std::uint8_t*>(version_file.data()), version_file.size()}, sequence);
     outcome.sequence = sequence;
   }
-  if (!WriteBytes(manifest_path, manifest) || !WriteBytes(version_file_path, version_file) ||
-      !WriteBytes(repair / "Repair_Done.txt", "done\n")) {
+  // The index names the manifest it was cut for by the manifest's own digest.
+  const fs::path index_path = version_dir / (options.version + "_chunks");
+  std::string index;
+  if (chunks) {
+    const std::vector<std::uint8_t> bytes = SerializeChunkIndex(chunks->Take(platform::Md5(Bytes(text))));
+    index.assign(bytes.begin(), bytes.end());
+  }
+  if (!chunks) {
+    // An index left by an earlier publication of this version would describe other bytes.
+    std::error_code ignored;
+    fs::remove(index_path, ignored);
+    fs::remove(index_path.string() + ".sig", ignored);
+  }
+  if (!WriteBytes(manifest_path, manifest) || (chunks && !WriteBytes(index_path, index)) ||
+      !WriteBytes(version_file_path, version_file) || !WriteBytes(repair / "Repair_Done.txt", "done\n")) {
     return Fail("cannot write under " + options.out.string());
   }
   if (!private_pem.empty() &&
-      (!WriteSignature(manifest_path, private_pem, manifest) || !WriteSignature(version_file_path, private_pem, version_file))) {
+      (!WriteSignature(manifest_path, private_pem, manifest) ||
+       (chunks && !WriteSignature(index_path, private_pem, index)) ||
+       !WriteSignature(version_file_path, private_pem, version_file))) {
     return Fail("cannot sign the release under " + options.out.string());
   }
   return outcome;

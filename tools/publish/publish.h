@@ -1,6 +1,6 @@
 // Turns a client folder into the tree the download servers serve: the version file,
-// the version's manifest with its digests, every client file under the version
-// directory, and the completion marker.
+// the version's manifest with its digests, the chunk index beside it, every client
+// file under the version directory, and the completion marker.
 #pragma once
 
 #include <cstdint>
@@ -24,6 +24,9 @@ struct Options {
   // refuse a release older than one they accepted. Without it, the number after the
   // one of the version file already under `out` (1 when there is none).
   std::optional<std::uint64_t> sequence{};
+  // Whether "<version>_chunks", the chunk index, is written beside the manifest (and
+  // signed with it). Without it the release is what it was before there were indexes.
+  bool chunk_index = true;
 };
 
 struct Outcome {

@@ -4,19 +4,12 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
 
 #include "repair/manifest.h"
+#include "tests/support/temp_dir.h"
 
 namespace krdn::testing {
 namespace {
-
-std::vector<std::uint8_t> RandomBytes(std::size_t size, std::uint32_t seed) {
-  std::mt19937_64 random(seed);
-  std::vector<std::uint8_t> bytes(size);
-  for (std::uint8_t& byte : bytes) byte = static_cast<std::uint8_t>(random());
-  return bytes;
-}
 
 // Little-endian field writes into an index, and its trailing checksum made anew, so
 // that a test reaches the checks behind the checksum.

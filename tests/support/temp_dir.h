@@ -86,4 +86,12 @@ inline std::vector<std::uint8_t> PatternBytes(std::size_t size, std::uint32_t se
   return bytes;
 }
 
+// Bytes with no pattern a content-defined chunker could lock onto (a seeded Mersenne twister).
+inline std::vector<std::uint8_t> RandomBytes(std::size_t size, std::uint32_t seed) {
+  std::mt19937_64 random(seed);
+  std::vector<std::uint8_t> bytes(size);
+  for (std::uint8_t& byte : bytes) byte = static_cast<std::uint8_t>(random());
+  return bytes;
+}
+
 }  // namespace krdn::testing

@@ -5,20 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <numeric>
-#include <random>
 #include <set>
 
 #include "platform/hash/blake2b.h"
+#include "tests/support/temp_dir.h"
 
 namespace krdn::testing {
 namespace {
-
-std::vector<std::uint8_t> RandomBytes(std::size_t size, std::uint32_t seed) {
-  std::mt19937_64 random(seed);
-  std::vector<std::uint8_t> bytes(size);
-  for (std::uint8_t& byte : bytes) byte = static_cast<std::uint8_t>(random());
-  return bytes;
-}
 
 std::vector<std::uint32_t> LengthsFedInBlocks(std::span<const std::uint8_t> bytes, std::size_t block,
                                               const ChunkerParams& params = {}) {
